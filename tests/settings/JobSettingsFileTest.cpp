@@ -130,7 +130,8 @@ TEST(SettingsFileBytes, CommentsStartInByteColumn27WithTheOfferedValues) {
     s.OfiFEnd = "消去";
     s.OfiOut = "ﾌｧｲﾙ";
     s.OfiS = "A4";
-    std::string_view rest = settingsFileBytes(s);
+    const std::string bytes = settingsFileBytes(s);
+    std::string_view rest = bytes;
     int keyLines = 0;
     for (int n = 0; !rest.empty(); ++n) {
         const auto end = rest.find("\r\n");
