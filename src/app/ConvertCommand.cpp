@@ -1,0 +1,174 @@
+// kesto-cli convert: converts OFI files into GLF files as one run, never
+// deleting or sending anything.
+
+#include "app/Commands.h"
+#include "convert/Snapshot.h"
+#include "ofi/ConvertFile.h"
+#include "ofi/OfiTitle.h"
+#include "settings/JobSettings.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesto {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitDone = 0;
+constexpr int kExitDamaged = 1;
+constexpr int kExitUsage = 2;
+
+const char* const kStatusFinished = "　出図終了";
+const char* const kStatusDamaged = "　データ異常";
+const char* const kStatusStopped = "　出図中止";
+
+std::atomic<bool> gCancel{false};
+
+extern "C" void onInterrupt(int) {
+    gCancel.store(true);
+}
+
+void printHelp() {
+    std::fputs(
+        "usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] FILE...\n"
+        "\n"
+        "Converts OFI plot files into HP-GL GLF files, in the order given and as one run\n"
+        "(pen, text and page state carry over from one drawing to the next, as in the\n"
+        "spooler).  Nothing is deleted or sent to a plotter.\n"
+        "\n"
+        "  --settings PATH   read the settings from this Kesto.sys instead of the defaults\n"
+        "  --set KEY=VALUE   override one setting with the text its window field would hold,\n"
+        "                    e.g. --set OfiS=A3 --set Plot=A1ﾌﾟﾛｯﾀ --set MojiW=0.17 --set LineL=4\n"
+        "  --out-dir DIR     write the GLF files into DIR (default: beside each OFI file)\n"
+        "\n"
+        "Each GLF file is named after its OFI file up to the first \".\" plus \".GLF\".\n"
+        "One line per drawing: its title and 　出図終了, or 　データ異常 for a damaged drawing\n"
+        "(its GLF file is then removed).\n"
+        "\n"
+        "Exit status: 0 every drawing finished, 1 a drawing was damaged or the run was\n"
+        "interrupted, 2 usage error or a file that could not be read or written.\n",
+        stdout);
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "kesto-cli convert: %s\n", message.c_str());
+    std::fputs("Try 'kesto-cli convert --help'.\n", stderr);
+    return kExitUsage;
+}
+
+} // namespace
+
+int runConvertCommand(int argc, char** argv) {
+    std::vector<std::pair<std::string, std::string>> overrides;
+    std::string settingsPath;
+    std::string outDir;
+    std::vector<std::string> files;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto value = [&](std::string_view option) -> const char* {
+            if (arg.size() > option.size() && arg.substr(0, option.size()) == option &&
+                arg[option.size()] == '=') {
+                return argv[i] + option.size() + 1;
+            }
+            if (arg == option && i + 1 < argc) return argv[++i];
+            return nullptr;
+        };
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return kExitDone;
+        }
+        if (arg == "--") {
+            for (++i; i < argc; ++i)
+                files.emplace_back(argv[i]);
+            break;
+        }
+        if (arg.rfind("--set", 0) == 0) {
+            const char* kv = value("--set");
+            if (!kv) return usageError("--set needs KEY=VALUE");
+            const std::string_view text = kv;
+            const std::size_t eq = text.find('=');
+            if (eq == std::string_view::npos || eq == 0) return usageError("--set needs KEY=VALUE");
+            overrides.emplace_back(std::string(text.substr(0, eq)),
+                                   std::string(text.substr(eq + 1)));
+        } else if (arg.rfind("--settings", 0) == 0) {
+            const char* v = value("--settings");
+            if (!v) return usageError("--settings needs a path");
+            settingsPath = v;
+        } else if (arg.rfind("--out-dir", 0) == 0) {
+            const char* v = value("--out-dir");
+            if (!v) return usageError("--out-dir needs a folder");
+            outDir = v;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + std::string(arg) + "'");
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    if (files.empty()) return usageError("no OFI file given");
+
+    std::error_code ec;
+    const fs::path programFolder = fs::current_path(ec);
+    JobSettings settings = defaultSettings(programFolder);
+    if (!settingsPath.empty()) {
+        if (!fs::is_regular_file(settingsPath, ec)) {
+            return usageError("cannot read settings file '" + settingsPath + "'");
+        }
+        settings = LoadSettingsFile(settingsPath, programFolder);
+    }
+    for (const auto& [key, text] : overrides) {
+        std::string error;
+        if (!setSettingByKey(settings, key, text, &error)) return usageError(error);
+    }
+    if (!outDir.empty() && !fs::is_directory(outDir, ec)) {
+        return usageError("output folder '" + outDir + "' does not exist");
+    }
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    ConversionControl control;
+    control.cancel = &gCancel;
+
+    const ConversionSettings conversion = conversionSettingsFrom(settings);
+    ConversionState run;
+    int status = kExitDone;
+    for (const std::string& file : files) {
+        if (gCancel.load()) break;
+        const fs::path ofi(file);
+        const std::optional<std::string> title = readTitleLine(file);
+        if (!title || !fs::is_regular_file(ofi, ec)) {
+            std::fprintf(stderr, "kesto-cli convert: cannot read '%s'\n", file.c_str());
+            status = kExitUsage;
+            continue;
+        }
+        const fs::path folder = outDir.empty() ? ofi.parent_path() : fs::path(outDir);
+        const fs::path glf = glfPathFor(folder, ofi.filename().string());
+        const FileResult result = convertOfiFile(ofi, glf, run, conversion, &control);
+        switch (result.outcome) {
+        case FileOutcome::Finished: std::printf("%s%s\n", title->c_str(), kStatusFinished); break;
+        case FileOutcome::Damaged:
+            std::printf("%s%s\n", title->c_str(), kStatusDamaged);
+            std::fprintf(stderr, "kesto-cli convert: %s: %s\n", file.c_str(),
+                         result.message.c_str());
+            if (status == kExitDone) status = kExitDamaged;
+            break;
+        case FileOutcome::Cancelled:
+            std::printf("%s%s\n", title->c_str(), kStatusStopped);
+            if (status == kExitDone) status = kExitDamaged;
+            break;
+        case FileOutcome::Failed:
+            std::fprintf(stderr, "kesto-cli convert: %s\n", result.message.c_str());
+            status = kExitUsage;
+            break;
+        }
+        std::fflush(stdout);
+    }
+    return status;
+}
+
+} // namespace kesto

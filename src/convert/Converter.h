@@ -1,0 +1,90 @@
+#pragma once
+// The converters: one function per record kind.  Each is called by the
+// record dispatch with the cursor on the record's code word, reads its
+// operands by advancing the cursor and writes HP-GL through the GlfWriter.
+
+#include "convert/ConversionState.h"
+#include "glf/GlfWriter.h"
+#include "ofi/OfiReader.h"
+
+namespace kesto {
+
+struct Converter {
+    OfiCursor& in;
+    GlfWriter& out;
+    ConversionState& state;
+    const ConversionSettings& settings;
+
+    PageState& page() { return state.page; }
+    DrawingStyle& style() { return state.style; }
+    TextState& text() { return state.text; }
+
+    // Drawing coordinates to plotter units: (c - origin) * scale / 25.
+    double plotX(double x) const { return (x - state.page.originX) * state.page.drawingScale / 25; }
+    double plotY(double y) const { return (y - state.page.originY) * state.page.drawingScale / 25; }
+    double plotLength(double d) const { return d * state.page.drawingScale / 25; }
+
+    // Writes the plotter pair of drawing point (x, y), axes exchanged when rotated.
+    void point(double x, double y) {
+        if (state.page.rotated) {
+            out.num(plotY(y)).put(',').num(plotX(x));
+        } else {
+            out.num(plotX(x)).put(',').num(plotY(y));
+        }
+    }
+    // Writes the plotter pair of a relative step (dx, dy).
+    void step(double dx, double dy) {
+        if (state.page.rotated) {
+            out.num(plotLength(dy)).put(',').num(plotLength(dx));
+        } else {
+            out.num(plotLength(dx)).put(',').num(plotLength(dy));
+        }
+    }
+};
+
+// Page setup (header records).
+void convertScale(Converter& c);         // 0x0157
+void convertHeader0132(Converter& c);    // 0x0132
+void convertPage(Converter& c);          // 0x0452
+void convertPatternLength(Converter& c); // 0x014A
+
+// Pens and line types.
+void convertLineStyle(Converter& c); // 0x0154
+void restorePattern(Converter& c);
+void reselectGeometryPen(Converter& c);
+void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y1);
+// Writes "PUPA" start ";PDPR" step ";" for a straight segment.
+void writeSegment(Converter& c, double x0, double y0, double x1, double y1);
+
+// Lines.
+void convertLineSegment(Converter& c);        // 0x0444
+void convertPolyline(Converter& c);           // 0xFF44
+void convertWideDashedPolyline(Converter& c); // 0xFF42
+
+// Arcs.
+struct ArcPoints {
+    double x1, y1, x2, y2, x3, y3;
+};
+// Centre of the circle through three points (P1 != P3), after nudging the
+// points as the arc routines want.  False when the points lie on one line.
+bool arcCentre(ArcPoints& p, double& cx, double& cy);
+// "PD;AA" centre, sweep ",3;" for the arc from P1 through P2 to P3.
+void arcThroughThreePoints(Converter& c, double cx, double cy, const ArcPoints& p);
+void convertThreePointArc(Converter& c); // 0x0641
+void convertWideDashedArc(Converter& c); // low byte 0x45
+
+// Text.
+void convertTextBlock(Converter& c);                                 // 0x0153
+void convertSlant(Converter& c);                                     // 0x0149
+void convertDirection(Converter& c);                                 // 0x014A
+void convertCharSize(Converter& c);                                  // 0x0348
+void convertCharSizeLong(Converter& c);                              // 0x0648
+void convertSingleByteText(Converter& c, std::uint8_t operandCount); // low byte 0x4B
+void convertTwoByteText(Converter& c, std::uint8_t operandCount);    // low byte 0x4C
+void convertAnnotationLine(Converter& c);                            // 0x044E
+
+// Patterns.
+void convertPatternBlock(Converter& c); // 0x0152
+void convertPatternFill(Converter& c);  // 0xFF50
+
+} // namespace kesto

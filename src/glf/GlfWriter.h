@@ -1,0 +1,131 @@
+#pragma once
+// GlfWriter appends the HP-GL text of one drawing.  The whole drawing is one
+// line: pieces follow each other with no separator, and the only line end is
+// the CR LF after the closing "PU;SP0;AF;".  Output goes through a fixed-size
+// buffer to a sink, so memory does not grow with the drawing.
+
+#include "glf/NumberFormat.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kesto {
+
+// Where the bytes of a GLF file end up.
+class GlfSink {
+public:
+    virtual ~GlfSink() = default;
+    // Returns false when the bytes could not be stored.
+    virtual bool put(const char* data, std::size_t size) = 0;
+};
+
+class StringSink final : public GlfSink {
+public:
+    bool put(const char* data, std::size_t size) override {
+        text.append(data, size);
+        return true;
+    }
+    std::string text;
+};
+
+// Writes to a file through a POSIX descriptor (or stdio on other systems).
+class FileSink final : public GlfSink {
+public:
+    FileSink() = default;
+    ~FileSink() override;
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+
+    // Creates (or empties) the file.  Returns false with errno set on failure.
+    bool open(const std::string& path);
+    bool put(const char* data, std::size_t size) override;
+    // Flushes to the disk and closes; false when any write or the close failed.
+    bool close();
+    bool isOpen() const { return file_ != nullptr; }
+
+private:
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
+
+// The four deferred command slots.
+enum class Slot { Style = 0, Direction = 1, Spacing = 2, Slant = 3 };
+
+class GlfWriter {
+public:
+    static constexpr std::size_t kBufferSize = 64 * 1024; // bytes held before the sink sees them
+
+    explicit GlfWriter(GlfSink& sink) : sink_(&sink) {}
+    ~GlfWriter() { flush(); }
+    GlfWriter(const GlfWriter&) = delete;
+    GlfWriter& operator=(const GlfWriter&) = delete;
+
+    // Literal text.
+    GlfWriter& put(std::string_view text) {
+        if (text.size() > kBufferSize - used_) return putSlow(text);
+        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        used_ += text.size();
+        return *this;
+    }
+    GlfWriter& put(char c) {
+        if (used_ == kBufferSize) flush();
+        buffer_[used_++] = c;
+        return *this;
+    }
+    // A number through a mask.
+    GlfWriter& num(double value, Mask mask = Mask::Integer) {
+        if (kBufferSize - used_ < static_cast<std::size_t>(kMaxFormattedLength)) flush();
+        used_ += static_cast<std::size_t>(formatNumber(value, mask, buffer_.data() + used_));
+        return *this;
+    }
+    // Text followed by CR LF; used once per drawing for the closing commands.
+    void writeLine(std::string_view text) { put(text).put("\r\n"); }
+
+    // Deferred slots.
+    void resetSlots();
+    void setPending(Slot slot, std::string text) { slots_[idx(slot)].pending = std::move(text); }
+    const std::string& pending(Slot slot) const { return slots_[idx(slot)].pending; }
+    const std::string& lastWritten(Slot slot) const { return slots_[idx(slot)].last; }
+    // Writes the pending text when it differs from the last written one; the
+    // pending text is kept.
+    void writeIfChanged(Slot slot);
+    // Makes `text` the last written text of the slot (used by converters that
+    // write a slot's command themselves).
+    void setLastWritten(Slot slot, std::string text) { slots_[idx(slot)].last = std::move(text); }
+
+    // Pen entry of every drawing record: the style slot, and only when it
+    // wrote something, the text slots.
+    void flushPendingStyle();
+    // Text entry: the direction, spacing and slant slots.
+    void flushPendingText();
+
+    // Hands the buffered bytes to the sink.
+    void flush();
+    // True when every byte so far reached the sink.
+    bool ok() const { return ok_; }
+    // Bytes written so far (buffered included).
+    std::size_t size() const { return flushed_ + used_; }
+
+private:
+    struct SlotText {
+        std::string pending;
+        std::string last;
+    };
+    static std::size_t idx(Slot s) { return static_cast<std::size_t>(s); }
+    GlfWriter& putSlow(std::string_view text);
+
+    GlfSink* sink_;
+    std::array<char, kBufferSize> buffer_{};
+    std::size_t used_ = 0;
+    std::size_t flushed_ = 0;
+    bool ok_ = true;
+    std::array<SlotText, 4> slots_;
+};
+
+} // namespace kesto

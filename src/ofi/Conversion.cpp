@@ -1,0 +1,115 @@
+#include "ofi/Conversion.h"
+
+#include "convert/Converter.h"
+
+#include <new>
+
+namespace kesto {
+namespace {
+
+constexpr std::uint16_t kEscControl = 0x401B; // ESC @
+constexpr std::uint16_t kEscHeader = 0x211B;  // ESC !
+constexpr std::uint16_t kEscDrawing = 0x241B; // ESC $
+constexpr std::uint16_t kEndCode = 0x0045;    // "E" after ESC @
+
+void dispatchHeader(Converter& c, std::uint16_t code) {
+    switch (code) {
+    case 0x0157: convertScale(c); break;
+    case 0x0132: convertHeader0132(c); break;
+    case 0x0452: convertPage(c); break;
+    case 0x014A: convertPatternLength(c); break;
+    default: break; // other header codes are skipped
+    }
+}
+
+// The tests run in this order; the first that holds picks the converter.
+void dispatchDrawing(Converter& c, std::uint16_t w) {
+    const std::uint8_t low = w & 0xFF;
+    const std::uint8_t high = w >> 8;
+    if (w == 0x0154) return convertLineStyle(c);
+    if (w == 0xFF42) return convertWideDashedPolyline(c);
+    if (low == 0x45) return convertWideDashedArc(c);
+    if (w == 0x0641) return convertThreePointArc(c);
+    if (w == 0x0444) return convertLineSegment(c);
+    if (w == 0xFF44) return convertPolyline(c);
+    if (w == 0x0153) return convertTextBlock(c);
+    if (w == 0x0149) return convertSlant(c);
+    if (w == 0x014A) return convertDirection(c);
+    if (w == 0x0348) return convertCharSize(c);
+    if (w == 0x0648) return convertCharSizeLong(c);
+    if (low == 0x4B) return convertSingleByteText(c, high);
+    if (low == 0x4C) return convertTwoByteText(c, high);
+    if (w == 0x0152) return convertPatternBlock(c);
+    if (w == 0xFF50) return convertPatternFill(c);
+    if (w == 0x044E) return convertAnnotationLine(c);
+    // no match: the code word is skipped with its prefix
+}
+
+// Returns false at the end of the drawing (end record or end of file).
+void recordLoop(Converter& c, const OfiReader& reader, const ConversionControl* control,
+                DrawingResult& result) {
+    OfiCursor& in = c.in;
+    std::size_t i = 1;
+    unsigned sincePump = 0;
+    for (;;) {
+        if (control) {
+            if (control->letEventsRun && ++sincePump == kRecordsPerEventPump) {
+                sincePump = 0;
+                control->letEventsRun();
+            }
+            if (control->cancel && control->cancel->load(std::memory_order_relaxed)) {
+                result.outcome = DrawingOutcome::Cancelled;
+                return;
+            }
+        }
+        // The physical end of the file closes the drawing like the end record.
+        if (!reader.has(i)) return;
+        std::uint16_t w = reader.word(i);
+        if (w == kEscControl) {
+            if (!reader.has(++i)) return;
+            w = reader.word(i);
+            if (w == kEndCode) return;
+        }
+        if (w == kEscHeader) {
+            if (!reader.has(++i)) return;
+            in.setIndex(i);
+            dispatchHeader(c, reader.word(i));
+            i = in.index();
+        } else if (w == kEscDrawing) {
+            if (!reader.has(++i)) return;
+            in.setIndex(i);
+            dispatchDrawing(c, reader.word(i));
+            i = in.index();
+        }
+        ++i;
+    }
+}
+
+} // namespace
+
+DrawingResult convertDrawing(const OfiReader& reader, GlfWriter& out, ConversionState& state,
+                             const ConversionSettings& settings, const ConversionControl* control) {
+    DrawingResult result;
+    out.put("IN;");
+    state.startDrawing(settings);
+    out.resetSlots();
+    OfiCursor cursor(reader);
+    Converter c{cursor, out, state, settings};
+    try {
+        recordLoop(c, reader, control, result);
+    } catch (const OfiReadPastEnd& e) {
+        result.outcome = DrawingOutcome::Damaged;
+        result.reason = e.what();
+    } catch (const DrawingDamaged& e) {
+        result.outcome = DrawingOutcome::Damaged;
+        result.reason = e.what();
+    } catch (const std::bad_alloc&) {
+        result.outcome = DrawingOutcome::Damaged;
+        result.reason = "out of memory";
+    }
+    if (result.outcome != DrawingOutcome::Damaged) out.writeLine("PU;SP0;AF;");
+    out.flush();
+    return result;
+}
+
+} // namespace kesto
