@@ -1,0 +1,186 @@
+#include "job/delivery/SocketSender.h"
+
+#include "job/delivery/GlfSource.h"
+
+#ifndef _WIN32
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace kesto {
+
+#ifdef _WIN32
+
+DeliveryResult sendOverSocket(const std::filesystem::path&, const std::string& host, int port,
+                              const SocketTimeouts&) {
+    return {false, "socket://" + host + ":" + std::to_string(port) +
+                       ": direct plotter connections are not available on this system; "
+                       "install the plotter as a printer queue"};
+}
+
+#else
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes read per call while waiting for the plotter to close.
+constexpr std::size_t kDrainChunk = 4096;
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+std::string errnoText(int err) {
+    return std::strerror(err);
+}
+
+// Waits for events on fd until the deadline; EINTR restarts the wait.
+// Returns the revents, 0 on timeout, -1 on error (errno set).
+int waitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return 0;
+        pollfd p{fd, events, 0};
+        int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n > 0) return p.revents;
+    }
+}
+
+// Connects to one resolved address without blocking past the deadline.
+int connectOne(const addrinfo* ai, Clock::time_point deadline, int& err) {
+    int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+    if (fd < 0) {
+        err = errno;
+        return -1;
+    }
+#ifdef SO_NOSIGPIPE
+    int one = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &one, sizeof one);
+#endif
+    int flags = ::fcntl(fd, F_GETFL, 0);
+    ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    if (::connect(fd, ai->ai_addr, ai->ai_addrlen) < 0) {
+        if (errno != EINPROGRESS && errno != EINTR) {
+            err = errno;
+            ::close(fd);
+            return -1;
+        }
+        int r = waitFor(fd, POLLOUT, deadline);
+        if (r <= 0) {
+            err = r == 0 ? ETIMEDOUT : errno;
+            ::close(fd);
+            return -1;
+        }
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) < 0 || soError != 0) {
+            err = soError ? soError : errno;
+            ::close(fd);
+            return -1;
+        }
+    }
+    return fd;
+}
+
+ssize_t sendSome(int fd, const char* data, std::size_t size) {
+#ifdef MSG_NOSIGNAL
+    return ::send(fd, data, size, MSG_NOSIGNAL);
+#else
+    return ::send(fd, data, size, 0);
+#endif
+}
+
+} // namespace
+
+DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::string& host,
+                              int port, const SocketTimeouts& timeouts) {
+    const std::string where = "socket://" + host + ":" + std::to_string(port);
+    GlfSource source;
+    if (!source.open(glfFile)) return {false, source.error()};
+
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const std::string service = std::to_string(port);
+    if (int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0)
+        return {false, where + ": cannot resolve " + host + ": " + ::gai_strerror(rc)};
+
+    Fd sock;
+    int err = 0;
+    const auto connectDeadline = Clock::now() + timeouts.connect;
+    for (const addrinfo* ai = found; ai && sock.get() < 0; ai = ai->ai_next)
+        sock.reset(connectOne(ai, connectDeadline, err));
+    ::freeaddrinfo(found);
+    if (sock.get() < 0) return {false, where + ": cannot connect: " + errnoText(err)};
+
+    for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
+        std::size_t sent = 0;
+        while (sent < block.size()) {
+            ssize_t n = sendSome(sock.get(), block.data() + sent, block.size() - sent);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                int r = waitFor(sock.get(), POLLOUT, Clock::now() + timeouts.stall);
+                if (r == 0) return {false, where + ": the plotter stopped taking data"};
+                if (r < 0) return {false, where + ": write failed: " + errnoText(errno)};
+                continue;
+            }
+            return {false, where + ": write failed: " + errnoText(n < 0 ? errno : EPIPE)};
+        }
+    }
+    if (source.failed()) return {false, source.error()};
+
+    // All bytes are with the network; tell the plotter the job is complete and let
+    // it close its side, reading (and dropping) whatever status it sends back.
+    if (::shutdown(sock.get(), SHUT_WR) < 0)
+        return {false, where + ": cannot end the job: " + errnoText(errno)};
+    const auto drainDeadline = Clock::now() + timeouts.drain;
+    char sink[kDrainChunk];
+    for (;;) {
+        int r = waitFor(sock.get(), POLLIN, drainDeadline);
+        if (r == 0) break; // the plotter keeps the connection open: nothing went wrong
+        if (r < 0) return {false, where + ": " + errnoText(errno)};
+        ssize_t n = ::recv(sock.get(), sink, sizeof sink, 0);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+            return {false, where + ": the plotter dropped the connection: " + errnoText(errno)};
+        }
+    }
+    return {true, {}};
+}
+
+#endif
+
+} // namespace kesto

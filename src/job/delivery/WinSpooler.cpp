@@ -1,0 +1,142 @@
+// The spooler on Windows: one raw document through the Windows print spooler.
+#ifdef _WIN32
+
+#include "job/delivery/GlfSource.h"
+#include "job/delivery/PrinterName.h"
+#include "job/delivery/SocketSender.h"
+#include "job/delivery/Spooler.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winspool.h>
+
+namespace kesto {
+
+namespace {
+
+// The name of every job's one document.
+constexpr char kDocumentName[] = "Test";
+// The spooler's data type for bytes that go to the plotter unchanged.
+constexpr char kRawDatatype[] = "RAW";
+// What queues whose driver takes no RAW data offer for pass-through bytes.
+constexpr char kPassThroughDatatype[] = "XPS_PASS";
+
+std::string systemMessage(DWORD code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = length && text ? std::string(text, length) : std::string();
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == ' ' || message.back() == '.'))
+        message.pop_back();
+    return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+class PrinterHandle {
+public:
+    ~PrinterHandle() {
+        if (handle_) ClosePrinter(handle_);
+    }
+    HANDLE* out() { return &handle_; }
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+DWORD startRawDocument(HANDLE printer) {
+    DOC_INFO_1A info{};
+    info.pDocName = const_cast<LPSTR>(kDocumentName);
+    info.pOutputFile = nullptr;
+    info.pDatatype = const_cast<LPSTR>(kRawDatatype);
+    if (StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    if (error != ERROR_INVALID_DATATYPE) return error;
+    info.pDatatype = const_cast<LPSTR>(kPassThroughDatatype);
+    if (StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    return GetLastError();
+}
+
+class WinSpooler final : public Spooler {
+public:
+    DeliveryResult sendFile(const std::filesystem::path& glfFile,
+                            const std::string& printerName) override {
+        if (printerName.rfind("socket://", 0) == 0) {
+            auto target = parsePrinterName(printerName);
+            if (!target) return {false, "no usable printer name: \"" + printerName + "\""};
+            return sendOverSocket(glfFile, target->host, target->port);
+        }
+        GlfSource source;
+        if (!source.open(glfFile)) return {false, source.error()};
+
+        PrinterHandle printer;
+        if (!OpenPrinterA(const_cast<LPSTR>(printerName.c_str()), printer.out(), nullptr))
+            return {false,
+                    printerName + ": cannot open the printer: " + systemMessage(GetLastError())};
+        if (DWORD error = startRawDocument(printer.get()); error != ERROR_SUCCESS)
+            return {false, printerName + ": cannot start the document: " + systemMessage(error)};
+
+        auto abandon = [&](const std::string& why) {
+            // Drop the half-written job so that the plotter never draws part of a drawing.
+            AbortPrinter(printer.get());
+            return DeliveryResult{false, printerName + ": " + why};
+        };
+        for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
+            std::size_t done = 0;
+            while (done < block.size()) {
+                DWORD written = 0;
+                DWORD want = static_cast<DWORD>(block.size() - done);
+                if (!WritePrinter(printer.get(), const_cast<char*>(block.data() + done), want,
+                                  &written))
+                    return abandon("writing to the printer failed: " +
+                                   systemMessage(GetLastError()));
+                if (written == 0) return abandon("the printer took no data");
+                done += written;
+            }
+        }
+        if (source.failed()) return abandon(source.error());
+        if (!EndDocPrinter(printer.get()))
+            return abandon("the spooler did not accept the document: " +
+                           systemMessage(GetLastError()));
+        return {true, {}};
+    }
+
+    std::string defaultPrinter() override {
+        DWORD size = 0;
+        GetDefaultPrinterA(nullptr, &size);
+        if (size == 0) return {};
+        std::string name(size, '\0');
+        if (!GetDefaultPrinterA(name.data(), &size)) return {};
+        name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
+        return name;
+    }
+
+    std::vector<std::string> printers() override {
+        std::vector<std::string> names;
+        const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+        DWORD needed = 0;
+        DWORD count = 0;
+        EnumPrintersA(flags, nullptr, 4, nullptr, 0, &needed, &count);
+        if (needed == 0) return names;
+        std::vector<BYTE> buffer(needed);
+        if (!EnumPrintersA(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
+        const auto* info = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            if (info[i].pPrinterName) names.emplace_back(info[i].pPrinterName);
+        return names;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Spooler> makeSystemSpooler() {
+    return std::make_unique<WinSpooler>();
+}
+
+} // namespace kesto
+
+#endif

@@ -1,0 +1,60 @@
+#pragma once
+// A stand-in plotter: a TCP listener on 127.0.0.1 that records every byte of
+// every connection it accepts.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kesto::test {
+
+struct CapturedConnection {
+    std::string bytes;      // everything received (empty when only counting)
+    std::uint64_t size = 0; // number of bytes received
+    std::uint64_t hash = 0; // FNV-1a of the bytes received
+};
+
+// FNV-1a over a byte range, continuing from `hash` (start with kFnvOffset).
+inline constexpr std::uint64_t kFnvOffset = 14695981039346656037ull;
+std::uint64_t fnv1a(const char* data, std::size_t size, std::uint64_t hash = kFnvOffset);
+
+class CaptureListener {
+public:
+    // keepBytes = false only counts and hashes, for files too large to hold.
+    explicit CaptureListener(bool keepBytes = true);
+    ~CaptureListener();
+    CaptureListener(const CaptureListener&) = delete;
+    CaptureListener& operator=(const CaptureListener&) = delete;
+
+    bool listening() const { return listenFd_ >= 0; }
+    int port() const { return port_; }
+    // "socket://127.0.0.1:PORT"
+    std::string uri() const;
+
+    // Waits until `count` connections have been closed by their sender; returns
+    // them all (possibly fewer, on timeout).
+    std::vector<CapturedConnection> waitForConnections(std::size_t count,
+                                                       std::chrono::milliseconds timeout);
+    std::vector<CapturedConnection> connections();
+    void clear();
+
+private:
+    void acceptLoop();
+    void serve(int fd);
+
+    bool keepBytes_;
+    int listenFd_ = -1;
+    int port_ = 0;
+    int wakeFds_[2] = {-1, -1};
+    std::thread acceptThread_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<CapturedConnection> finished_;
+};
+
+} // namespace kesto::test
