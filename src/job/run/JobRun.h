@@ -1,0 +1,57 @@
+#pragma once
+// One job run (MinP): every OFI file of one selection, from the settings
+// snapshot to the last file.  No window system: the run talks to a JobHost
+// and delivers through a Spooler.
+
+#include "job/delivery/Spooler.h"
+#include "job/run/JobHost.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace kesto {
+
+// A file whose size or modification time changed within this time is still
+// being written by the CAD system; the automatic scan leaves it for a later run.
+constexpr std::chrono::milliseconds kSettleTime{2000};
+
+// The run's work file and lock, in the program folder.
+inline constexpr const char* kWorkFileName = "Kesto.wok";
+
+// Status texts, appended to the drawing's title.
+inline constexpr const char* kStatusPlotting = "　出図中";
+inline constexpr const char* kStatusFinished = "　出図終了";
+inline constexpr const char* kStatusStopped = "　出図中止";
+inline constexpr const char* kStatusDamaged = "　データ異常";
+inline constexpr const char* kStatusFailed = "　出図失敗";
+inline constexpr const char* kStatusNoDrawings = "図面が無いか、サイズが0です";
+
+struct JobRunOptions {
+    std::filesystem::path
+        programFolder; // holds Kesto.wok; a relative OFI folder is taken from here
+    std::chrono::milliseconds settleTime = kSettleTime;
+};
+
+enum class RunStart {
+    Ran,        // the run went through its files (perhaps none)
+    Locked,     // another live process holds Kesto.wok of the program folder
+    BadField,   // a kanji factor field is not a number; no file touched
+    NoWorkFile, // Kesto.wok could not be created
+};
+
+struct RunSummary {
+    RunStart start = RunStart::Ran;
+    int finished = 0; // converted and delivered (or kept as a file)
+    int stopped = 0;  // closed as stopped by the cancel flag
+    int damaged = 0;  // "　データ異常"
+    int failed = 0;   // "　出図失敗": unreadable, unwritable or not delivered
+    bool cancelled = false;
+
+    bool allGood() const { return start == RunStart::Ran && damaged == 0 && failed == 0; }
+};
+
+// Runs one job.  Never throws.
+RunSummary MinP(JobHost& host, Spooler& spooler, const JobRunOptions& options);
+
+} // namespace kesto
