@@ -385,6 +385,10 @@ OfiComposer& OfiComposer::singleByteTextUtf8(std::uint16_t x, std::uint16_t y,
             std::min(utf8Length(static_cast<std::uint8_t>(text[i])), text.size() - i);
         const std::string_view ch = text.substr(i, len);
         i += len;
+        if (len == 1) {
+            out.push_back(ch[0]);
+            continue;
+        }
         auto symbol = std::find_if(std::begin(SymbolCodes), std::end(SymbolCodes),
                                    [&](const SymbolCode& s) { return s.utf8 == ch; });
         if (symbol != std::end(SymbolCodes)) {
@@ -415,6 +419,10 @@ OfiComposer& OfiComposer::twoByteTextUtf8(std::uint16_t x, std::uint16_t y, std:
             std::min(utf8Length(static_cast<std::uint8_t>(text[i])), text.size() - i);
         const std::string_view ch = text.substr(i, len);
         i += len;
+        if (len == 1) {
+            characters.emplace_back(0, static_cast<std::uint8_t>(ch[0]));
+            continue;
+        }
         auto special = std::find_if(std::begin(Row115Glyphs), std::end(Row115Glyphs),
                                     [&](const SpecialGlyph& g) { return g.utf8 == ch; });
         if (special != std::end(Row115Glyphs)) {
