@@ -301,6 +301,10 @@ OfiComposer sampleLayoutA1() {
             rect(c, x + 150, y + 150, x + Bay - 150, y + Bay - 150);
             c.lineStyle(Thin);
             rect(c, x + 250, y + 250, x + Bay - 250, y + Bay - 250);
+            // Window in the far wall: frame and glass lines.
+            c.line(x + 1200, y + Bay - 250, x + 2400, y + Bay - 250);
+            c.line(x + 1200, y + Bay - 200, x + 2400, y + Bay - 200);
+            c.line(x + 1200, y + Bay - 150, x + 2400, y + Bay - 150);
             // Door: leaf and swing.
             c.lineStyle(Medium);
             c.line(x + 600, y + 250, x + 600, y + 1050);
@@ -329,6 +333,7 @@ OfiComposer sampleLayoutA1() {
             c.charSize(120, 180, 200);
             c.twoByteTextUtf8(x + 500, y + 2650, rooms[roomIndex++ % rooms.size()]);
             c.charSize(80, 120, 120);
+            c.singleByteTextUtf8(x + 500, y + 2450, "R-" + std::to_string(100 * (j + 1) + i + 1));
             c.singleByteTextUtf8(x + 1700, y + 450,
                                  std::to_string(30 + rng.range(0, 8)) + "." +
                                      std::to_string(rng.range(0, 9)) + "m2");
