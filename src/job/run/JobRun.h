@@ -5,6 +5,7 @@
 
 #include "job/delivery/Spooler.h"
 #include "job/run/JobHost.h"
+#include "settings/JobSettings.h"
 
 #include <chrono>
 #include <filesystem>
@@ -42,14 +43,23 @@ enum class RunStart {
 
 struct RunSummary {
     RunStart start = RunStart::Ran;
-    int finished = 0; // converted and delivered (or kept as a file)
-    int stopped = 0;  // closed as stopped by the cancel flag
-    int damaged = 0;  // "　データ異常"
-    int failed = 0;   // "　出図失敗": unreadable, unwritable or not delivered
+    int finished = 0;   // converted and delivered (or kept as a file)
+    int stopped = 0;    // closed as stopped by the cancel flag
+    int damaged = 0;    // "　データ異常"
+    int failed = 0;     // "　出図失敗": unreadable, unwritable or not delivered
+    int undisposed = 0; // finished, but the OFI file to delete could not be deleted
     bool cancelled = false;
 
-    bool allGood() const { return start == RunStart::Ran && damaged == 0 && failed == 0; }
+    bool allGood() const {
+        return start == RunStart::Ran && damaged == 0 && failed == 0 && undisposed == 0;
+    }
 };
+
+// The settings a run works with, from the window's field texts: text fields
+// as they are, the kanji factors converted strictly (the whole text must be a
+// number).  On a factor that is not one, returns false and *problem is the
+// status line that names it ("漢字幅変更倍率が数値ではありません").
+bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::string* problem);
 
 // Runs one job.  Never throws.
 RunSummary MinP(JobHost& host, Spooler& spooler, const JobRunOptions& options);
