@@ -1,0 +1,133 @@
+#include "glf/NumberFormat.h"
+#include "glf/GlfWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace kesto {
+namespace {
+
+TEST(NumberMasks, WholeNumbersRoundHalvesAwayFromZero) {
+    EXPECT_EQ(formatNumber(5939.6, Mask::Integer), "5940");
+    EXPECT_EQ(formatNumber(-4200, Mask::Integer), "-4200");
+    EXPECT_EQ(formatNumber(0.4, Mask::Integer), "0");
+    EXPECT_EQ(formatNumber(2.5, Mask::Integer), "3");
+    EXPECT_EQ(formatNumber(-2.5, Mask::Integer), "-3");
+    EXPECT_EQ(formatNumber(0.5, Mask::Integer), "1");
+    EXPECT_EQ(formatNumber(1e20, Mask::Integer), "100000000000000000000");
+}
+
+TEST(NumberMasks, ZeroIsWrittenWithoutAMinusSign) {
+    EXPECT_EQ(formatNumber(-0.2, Mask::Integer), "0");
+    EXPECT_EQ(formatNumber(-0.0, Mask::Integer), "0");
+    EXPECT_EQ(formatNumber(-0.000001, Mask::Fixed1To5), "0.0");
+    EXPECT_EQ(formatNumber(-0.000001, Mask::NoLeadFixed1To5), ".0");
+}
+
+TEST(NumberMasks, DecimalMasksShowOneToTheirMostDecimals) {
+    EXPECT_EQ(formatNumber(2, Mask::Fixed1To5), "2.0");
+    EXPECT_EQ(formatNumber(0.123456, Mask::Fixed1To5), "0.12346");
+    EXPECT_EQ(formatNumber(0.7, Mask::Fixed1To5), "0.7");
+    EXPECT_EQ(formatNumber(12.000001, Mask::Fixed1To5), "12.0");
+    EXPECT_EQ(formatNumber(-1.5, Mask::Fixed1To5), "-1.5");
+    EXPECT_EQ(formatNumber(1.25, Mask::Fixed1To3), "1.25");
+    EXPECT_EQ(formatNumber(3, Mask::Fixed1To3), "3.0");
+    EXPECT_EQ(formatNumber(0.268, Mask::Fixed1To3), "0.268");
+}
+
+TEST(NumberMasks, TheNoLeadMaskDropsTheIntegerZero) {
+    EXPECT_EQ(formatNumber(0.5, Mask::NoLeadFixed1To5), ".5");
+    EXPECT_EQ(formatNumber(90, Mask::NoLeadFixed1To5), "90.0");
+    EXPECT_EQ(formatNumber(-0.25, Mask::NoLeadFixed1To5), "-.25");
+    EXPECT_EQ(formatNumber(-180, Mask::NoLeadFixed1To5), "-180.0");
+}
+
+TEST(NumberMasks, TheScratchMaskPadsToEightIntegerDigits) {
+    EXPECT_EQ(formatNumber(12.5, Mask::Scratch), "00000012.500");
+    EXPECT_EQ(formatNumber(-12.5, Mask::Scratch), "-00000012.500");
+}
+
+TEST(NumberMasks, FifteenSignificantDigitsDecideATieBeforeTheMaskRounds) {
+    // 1.0005 is stored as 1.000499999…; at 15 digits it is 1.00050000000000.
+    EXPECT_EQ(formatNumber(1.0005, Mask::Fixed1To3), "1.001");
+    EXPECT_EQ(formatNumber(0.125, Mask::Fixed1To3), "0.125");
+    EXPECT_EQ(formatNumber(1.000005, Mask::Fixed1To5), "1.00001");
+    EXPECT_EQ(formatNumber(-1.000005, Mask::Fixed1To5), "-1.00001");
+    EXPECT_EQ(formatNumber(2.4999999999999996, Mask::Integer), "3");
+    EXPECT_EQ(formatNumber(9.999995, Mask::Fixed1To5), "10.0");
+    EXPECT_EQ(formatNumber(99999.5, Mask::Integer), "100000");
+}
+
+TEST(NumberMasks, ScratchPointsRoundToThousandthsHalfAwayFromZero) {
+    EXPECT_DOUBLE_EQ(roundLikeMask(1.0005, 3), 1.001);
+    EXPECT_DOUBLE_EQ(roundLikeMask(-1.0005, 3), -1.001);
+    EXPECT_DOUBLE_EQ(roundLikeMask(-0.0004, 3), 0.0);
+    EXPECT_DOUBLE_EQ(roundLikeMask(123.4564, 3), 123.456);
+}
+
+TEST(NumberMasks, NotANumberNeverReachesTheFile) {
+    EXPECT_EQ(formatNumber(std::numeric_limits<double>::quiet_NaN(), Mask::Integer), "0");
+    EXPECT_EQ(formatNumber(std::numeric_limits<double>::infinity(), Mask::Fixed1To5), "0.0");
+}
+
+struct SlotFixture : ::testing::Test {
+    StringSink sink;
+    GlfWriter out{sink};
+    std::string text() {
+        out.flush();
+        return sink.text;
+    }
+};
+
+TEST_F(SlotFixture, AStyleFlushAlsoWritesTheTextSlots) {
+    out.setPending(Slot::Style, "SP1;LT;");
+    out.setPending(Slot::Spacing, "ES0.5;");
+    out.flushPendingStyle();
+    EXPECT_EQ(text(), "SP1;LT;ES0.5;");
+}
+
+TEST_F(SlotFixture, AnEmptyStyleSlotLeavesTheTextSlotsPending) {
+    out.setPending(Slot::Spacing, "ES0.5;");
+    out.flushPendingStyle();
+    EXPECT_EQ(text(), "");
+    out.flushPendingText();
+    EXPECT_EQ(text(), "ES0.5;");
+}
+
+TEST_F(SlotFixture, ACommandEqualToTheLastOneWrittenStaysOutAndPending) {
+    out.setPending(Slot::Direction, "DI1.0,0.0;");
+    out.flushPendingText();
+    out.setPending(Slot::Direction, "DI1.0,0.0;");
+    out.flushPendingText();
+    EXPECT_EQ(text(), "DI1.0,0.0;");
+    EXPECT_EQ(out.pending(Slot::Direction), "DI1.0,0.0;");
+    out.setPending(Slot::Style, "SP2;LT;");
+    out.flushPendingStyle();
+    out.setPending(Slot::Style, "SP2;LT;");
+    out.flushPendingStyle();
+    EXPECT_EQ(text(), "DI1.0,0.0;SP2;LT;");
+}
+
+TEST_F(SlotFixture, TextSlotsAreWrittenInDirectionSpacingSlantOrder) {
+    out.setPending(Slot::Slant, "SL0.268;");
+    out.setPending(Slot::Spacing, "ES0.0;");
+    out.setPending(Slot::Direction, "DI0.0,1.0;");
+    out.flushPendingText();
+    EXPECT_EQ(text(), "DI0.0,1.0;ES0.0;SL0.268;");
+}
+
+TEST(GlfWriterBuffer, LongOutputReachesTheSinkWhole) {
+    StringSink sink;
+    std::string expected;
+    {
+        GlfWriter out(sink);
+        for (int i = 0; i < 100000; ++i) {
+            out.put("PA").num(i).put(',').num(-i * 0.5).put(';');
+            expected +=
+                "PA" + std::to_string(i) + "," + formatNumber(-i * 0.5, Mask::Integer) + ";";
+        }
+    }
+    EXPECT_EQ(sink.text, expected);
+}
+
+} // namespace
+} // namespace kesto
