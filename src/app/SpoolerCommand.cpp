@@ -1,0 +1,196 @@
+// kesto-cli auto | AUTO | AUTO<seconds>: the spooler without a window.  The
+// current directory is the program folder: Kesto.sys is read from it at
+// start and written back at exit, and Kesto.wok locks it while a run works.
+
+#include "app/Commands.h"
+#include "job/delivery/Spooler.h"
+#include "job/run/JobRun.h"
+#include "job/run/StartMode.h"
+#include "settings/JobSettings.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+namespace kesto {
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitTrouble = 1;
+constexpr int kExitUsage = 2;
+
+// How often a pause between polling runs looks at the stop request.
+constexpr std::chrono::milliseconds kPauseSlice{50};
+
+const char* const kAutomatic = "自動";
+const char* const kDelete = "消去";
+
+std::atomic<bool> gStopRequested{false};
+std::atomic<bool> gCancel{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flags are set from a signal handler");
+
+extern "C" void onStopSignal(int) {
+    gStopRequested.store(true);
+    gCancel.store(true);
+}
+
+void installStopHandlers() {
+#ifdef _WIN32
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+#else
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no SA_RESTART: a blocking call returns early
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+#endif
+}
+
+void printHelp() {
+    std::fputs("usage: kesto-cli auto|AUTO|AUTO<seconds>\n"
+               "\n"
+               "Runs the spooler without a window, in the current directory as the program\n"
+               "folder: Kesto.sys there gives the settings (the OFI folder, the printer, ...)\n"
+               "and is written back at exit.\n"
+               "\n"
+               "  auto, AUTO       one run over the OFI files of the OFI folder, then exit\n"
+               "  AUTO<seconds>    a run, a pause of that many seconds (fractions allowed,\n"
+               "                   at most 65.535), another run, ... until SIGINT or SIGTERM;\n"
+               "                   finished OFI files are deleted (OfiFEnd becomes 消去).\n"
+               "                   AUTO0, AUTO with letters or a negative number: one run, then\n"
+               "                   exit (still with OfiFEnd 消去).\n"
+               "\n"
+               "File selection is always automatic (OfiFMen becomes 自動).  A file that was\n"
+               "written to within the last 2 seconds is left for the next run.  Each drawing\n"
+               "gives a status line on stdout: its title and 　出図中, then 　出図終了,\n"
+               "　出図中止, 　データ異常 (damaged drawing, OFI file kept) or 　出図失敗 (not\n"
+               "delivered: the GLF and OFI files are kept, the reason goes to stderr).\n"
+               "SIGINT or SIGTERM stops the drawing in progress (its OFI file is kept), saves\n"
+               "the settings and exits.\n"
+               "\n"
+               "Exit status: 0 every drawing finished, 1 a drawing was damaged or not\n"
+               "delivered, a run could not start, or Kesto.sys could not be written,\n"
+               "2 usage error.\n",
+               stdout);
+}
+
+// The host of a run without a window: the settings record stands for the
+// window's fields, status lines go to stdout, reasons to stderr.
+class HeadlessHost : public JobHost {
+public:
+    HeadlessHost(JobSettings& settings, unsigned interval)
+        : settings_(settings), interval_(interval) {}
+
+    void appendStatus(const std::string& line) override { print(line); }
+    void replaceLastStatus(const std::string& line) override { print(line); }
+    void explainLastStatus(const std::string& reason) override {
+        std::fprintf(stderr, "kesto-cli: %s\n", reason.c_str());
+        std::fflush(stderr);
+    }
+    void letEventsRun() override {
+        // A stop that came in before the run cleared its flag still counts.
+        if (gStopRequested.load()) gCancel.store(true);
+    }
+    std::atomic<bool>& cancelFlag() override { return gCancel; }
+    std::optional<ManualChoice> chooseFiles(const std::string&) override { return std::nullopt; }
+    std::string folderField() override { return settings_.OfiFile; }
+    void setFolderField(const std::string& folder) override { settings_.OfiFile = folder; }
+    std::string printerField() override { return settings_.Hprn; }
+    void setPrinterField(const std::string& printer) override { settings_.Hprn = printer; }
+    FieldTexts fieldTexts() override {
+        FieldTexts fields;
+        for (std::string_view key : settingKeys())
+            if (auto text = settingText(settings_, key)) fields.emplace(std::string(key), *text);
+        return fields;
+    }
+    unsigned pollingInterval() override { return interval_; }
+    void runStarted() override {}
+    void runFinished(bool) override {}
+
+private:
+    static void print(const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+
+    JobSettings& settings_;
+    unsigned interval_;
+};
+
+// Sleeps `interval` unless a stop comes first.
+void pause(std::chrono::milliseconds interval) {
+    const auto until = std::chrono::steady_clock::now() + interval;
+    while (!gStopRequested.load()) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) return;
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(until - now, kPauseSlice));
+    }
+}
+
+} // namespace
+
+int runSpoolerCommand(const char* mode, int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return kExitDone;
+        }
+        std::fprintf(stderr, "kesto-cli %s: unexpected argument '%s'\n", mode, argv[i]);
+        std::fprintf(stderr, "Try 'kesto-cli %s --help'.\n", mode);
+        return kExitUsage;
+    }
+    // "auto" and "AUTO" run once; "AUTO" with anything after it polls.
+    const StartArguments start = startArgumentsFor(mode);
+    if (start.mode == StartMode::Interactive) {
+        std::fprintf(stderr, "kesto-cli: '%s' is not a spooler mode\n", mode);
+        return kExitUsage;
+    }
+    const bool polling = start.mode == StartMode::Polling;
+    const unsigned interval = start.interval;
+
+    std::error_code ec;
+    const std::filesystem::path programFolder = std::filesystem::current_path(ec);
+    if (ec) {
+        std::fprintf(stderr, "kesto-cli: no current directory: %s\n", ec.message().c_str());
+        return kExitTrouble;
+    }
+    JobSettings settings = LoadSettings(programFolder);
+    settings.OfiFMen = kAutomatic;
+    if (polling) settings.OfiFEnd = kDelete;
+
+    installStopHandlers();
+    std::unique_ptr<Spooler> spooler = makeSystemSpooler();
+    HeadlessHost host(settings, interval);
+    JobRunOptions options;
+    options.programFolder = programFolder;
+
+    bool allGood = true;
+    while (!gStopRequested.load()) {
+        const RunSummary summary = MinP(host, *spooler, options);
+        allGood = allGood && summary.allGood();
+        if (interval == 0 || gStopRequested.load()) break;
+        // The pause runs from the end of one run to the start of the next.
+        pause(std::chrono::milliseconds(interval));
+    }
+
+    std::string error;
+    if (!SaveSettings(programFolder, settings, &error)) {
+        std::fprintf(stderr, "kesto-cli: Kesto.sys not written: %s\n", error.c_str());
+        return kExitTrouble;
+    }
+    return allGood ? kExitDone : kExitTrouble;
+}
+
+} // namespace kesto
