@@ -1,0 +1,15 @@
+#include "ui/ClickLabel.h"
+
+#include <QMouseEvent>
+
+namespace kesto {
+
+ClickLabel::ClickLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+} // namespace kesto

@@ -1,0 +1,19 @@
+#include "ui/logic/ChooserEntry.h"
+
+namespace kesto {
+
+bool isChooserCandidate(std::string_view fileName) {
+    return fileName.find("OFI") != std::string_view::npos ||
+           fileName.find("ofi") != std::string_view::npos;
+}
+
+std::string chooserEntry(std::string_view titleLine, std::string_view fileName) {
+    const std::string_view base = fileName.substr(0, fileName.find('.'));
+    std::string entry(titleLine);
+    entry += '(';
+    entry += base;
+    entry += ')';
+    return entry;
+}
+
+} // namespace kesto
