@@ -1,0 +1,193 @@
+#pragma once
+// Test doubles for job runs: a program folder in /tmp, a host that records
+// what the window would show, a spooler that records what it was given, and
+// small drawings.
+
+#include "composer/OfiComposer.h"
+#include "job/delivery/Spooler.h"
+#include "job/run/JobHost.h"
+#include "job/run/JobRun.h"
+#include "ofi/Conversion.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace kesto::test {
+
+namespace fs = std::filesystem;
+
+inline std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// Makes a file look as if the CAD system finished it a while ago.
+inline void makeOld(const fs::path& file, std::chrono::seconds age = std::chrono::seconds(60)) {
+    fs::last_write_time(file, fs::file_time_type::clock::now() - age);
+}
+
+class ProgramFolder {
+public:
+    explicit ProgramFolder(const std::string& tag = "job") {
+        path_ = fs::temp_directory_path() / ("kesto-" + tag + "-" + std::to_string(::getpid()) +
+                                             "-" + std::to_string(counter_++));
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~ProgramFolder() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    bool has(const std::string& name) const { return fs::exists(path_ / name); }
+
+    fs::path write(const std::string& name, const std::string& bytes, bool old = true) const {
+        writeBytes(path_ / name, bytes);
+        if (old) makeOld(path_ / name);
+        return path_ / name;
+    }
+    fs::path write(const std::string& name, const OfiComposer& drawing, bool old = true) const {
+        const auto v = drawing.view();
+        return write(name, std::string(v.begin(), v.end()), old);
+    }
+    // The names of the folder's entries, sorted.
+    std::vector<std::string> names() const {
+        std::vector<std::string> result;
+        for (const auto& e : fs::directory_iterator(path_))
+            result.push_back(e.path().filename().string());
+        std::sort(result.begin(), result.end());
+        return result;
+    }
+
+private:
+    static inline int counter_ = 0;
+    fs::path path_;
+};
+
+// A small finished drawing with a title of its own.
+inline OfiComposer smallDrawing(const std::string& title) {
+    OfiComposer d;
+    d.titleUtf8(title, "R1");
+    d.scale(10).page(1000, 700, 1000, 700);
+    d.lineStyle(0x02).line(0, 0, 1000, 700).line(0, 700, 1000, 0);
+    d.end();
+    return d;
+}
+
+// A drawing the converter cannot read: its page record has no scale.
+inline OfiComposer damagedDrawing(const std::string& title) {
+    OfiComposer d;
+    d.titleUtf8(title, "D1");
+    d.page(100, 100, 100, 100).line(0, 0, 10, 10).end();
+    return d;
+}
+
+// A drawing with so many records that the converter lets events run while
+// converting it.
+inline OfiComposer longDrawing(const std::string& title) {
+    OfiComposer d;
+    d.titleUtf8(title, "L1");
+    d.scale(10).page(1000, 700, 1000, 700).lineStyle(0x01);
+    for (int i = 0; i < 3 * static_cast<int>(kRecordsPerEventPump); ++i)
+        d.line(std::uint16_t(i % 1000), 0, std::uint16_t(i % 1000), 700);
+    d.end();
+    return d;
+}
+
+// Records what the window would show and answers like the window would.
+class RecordingHost : public JobHost {
+public:
+    std::vector<std::string> lines;   // StatusList
+    std::vector<std::string> reasons; // tooltips of status lines
+    FieldTexts fields;
+    std::string folder;
+    std::string printer;
+    unsigned interval = 0;
+    std::optional<ManualChoice> choice;
+    std::atomic<bool> cancel{false};
+    int eventRuns = 0;
+    int started = 0;
+    int finished = 0;
+    std::optional<bool> endCaption;
+    std::function<void(RecordingHost&)> onEvents; // called in letEventsRun
+    std::function<void(RecordingHost&)> onAppend; // called after each appended line
+
+    void appendStatus(const std::string& line) override {
+        lines.push_back(line);
+        if (onAppend) onAppend(*this);
+    }
+    void replaceLastStatus(const std::string& line) override {
+        if (lines.empty()) lines.emplace_back();
+        lines.back() = line;
+    }
+    void explainLastStatus(const std::string& reason) override { reasons.push_back(reason); }
+    void letEventsRun() override {
+        ++eventRuns;
+        if (onEvents) onEvents(*this);
+    }
+    std::atomic<bool>& cancelFlag() override { return cancel; }
+    std::optional<ManualChoice> chooseFiles(const std::string&) override { return choice; }
+    std::string folderField() override { return folder; }
+    void setFolderField(const std::string& f) override { folder = f; }
+    std::string printerField() override { return printer; }
+    void setPrinterField(const std::string& p) override { printer = p; }
+    FieldTexts fieldTexts() override { return fields; }
+    unsigned pollingInterval() override { return interval; }
+    void runStarted() override { ++started; }
+    void runFinished(bool showEndCaption) override {
+        ++finished;
+        endCaption = showEndCaption;
+    }
+};
+
+// Records every send; delivers or refuses as told.
+class FakeSpooler : public Spooler {
+public:
+    struct Send {
+        fs::path glf;
+        std::string printer;
+        std::string bytes;
+        bool ofiPresent = false; // the OFI file still existed while its GLF file was sent
+        bool lockHeld = false;   // Kesto.wok existed during the send
+    };
+    std::vector<Send> sends;
+    bool accept = true;
+    std::string refusal = "the queue refused the job";
+    std::string defaultName = "FakeDefault";
+    fs::path programFolder;
+
+    DeliveryResult sendFile(const fs::path& glf, const std::string& printer) override {
+        Send s{glf, printer, readBytes(glf), false, false};
+        for (const char* ext : {".OFI", ".ofi"}) {
+            fs::path ofi = glf;
+            ofi.replace_extension(ext);
+            s.ofiPresent = s.ofiPresent || fs::exists(ofi);
+        }
+        if (!programFolder.empty()) s.lockHeld = fs::exists(programFolder / kWorkFileName);
+        sends.push_back(std::move(s));
+        if (accept) return {true, {}};
+        return {false, refusal};
+    }
+    std::string defaultPrinter() override { return defaultName; }
+    std::vector<std::string> printers() override { return {defaultName}; }
+};
+
+} // namespace kesto::test
