@@ -59,7 +59,7 @@ enum class Slot { Style = 0, Direction = 1, Spacing = 2, Slant = 3 };
 
 class GlfWriter {
 public:
-    static constexpr std::size_t kBufferSize = 64 * 1024; // bytes held before the sink sees them
+    static constexpr std::size_t kBufferSize = 256 * 1024; // bytes held before the sink sees them
 
     explicit GlfWriter(GlfSink& sink) : sink_(&sink) {}
     ~GlfWriter() { flush(); }
@@ -73,6 +73,15 @@ public:
         used_ += text.size();
         return *this;
     }
+    // A literal: its length is known, so the copy is a few moves.
+    template <std::size_t N> GlfWriter& put(const char (&text)[N]) {
+        constexpr std::size_t len = N - 1;
+        if (kBufferSize - used_ < len) flush();
+        std::memcpy(buffer_.data() + used_, text, len);
+        used_ += len;
+        return *this;
+    }
+    GlfWriter& put(const std::string& text) { return put(std::string_view(text)); }
     GlfWriter& put(char c) {
         if (used_ == kBufferSize) flush();
         buffer_[used_++] = c;
@@ -81,7 +90,9 @@ public:
     // A number through a mask.
     GlfWriter& num(double value, Mask mask = Mask::Integer) {
         if (kBufferSize - used_ < static_cast<std::size_t>(kMaxFormattedLength)) flush();
-        used_ += static_cast<std::size_t>(formatNumber(value, mask, buffer_.data() + used_));
+        char* at = buffer_.data() + used_;
+        used_ += static_cast<std::size_t>(mask == Mask::Integer ? formatInteger(value, at)
+                                                                : formatNumber(value, mask, at));
         return *this;
     }
     // Text followed by CR LF; used once per drawing for the closing commands.

@@ -108,42 +108,97 @@ int formatSlow(double a, bool negative, const MaskShape& shape, char* out) {
     return emit(negative, intDigits, intLen, frac, shape.maxDec, shape, out);
 }
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536"
+    "37383940414243444546474849505152535455565758596061626364656667686970717273"
+    "7475767778798081828384858687888990919293949596979899";
+
+// Writes n in decimal; returns the number of digits.
+inline int writeUnsigned(std::uint64_t n, char* out) {
+    char tmp[24];
+    char* p = tmp + sizeof tmp;
+    while (n >= 100) {
+        const unsigned pair = static_cast<unsigned>(n % 100) * 2;
+        n /= 100;
+        *--p = kDigitPairs[pair + 1];
+        *--p = kDigitPairs[pair];
+    }
+    if (n >= 10) {
+        const unsigned pair = static_cast<unsigned>(n) * 2;
+        *--p = kDigitPairs[pair + 1];
+        *--p = kDigitPairs[pair];
+    } else {
+        *--p = static_cast<char>('0' + n);
+    }
+    const int len = static_cast<int>(tmp + sizeof tmp - p);
+    std::memcpy(out, p, static_cast<std::size_t>(len));
+    return len;
+}
+
+// The value scaled to units of the last shown digit and rounded, when that is
+// safe without the exact way: false near a half, where the 15-digit step can
+// decide, and for values too large for exact integer arithmetic.
+inline bool roundFast(double scaled, std::uint64_t& units) {
+    if (!(scaled < kFastLimit)) return false;
+    // scaled is not negative here, so truncation is the floor.
+    const std::uint64_t whole = static_cast<std::uint64_t>(scaled);
+    const double rest = scaled - static_cast<double>(whole);
+    if (std::fabs(rest - 0.5) <= scaled * 1e-13 + 1e-9) return false;
+    units = whole + (rest > 0.5 ? 1 : 0);
+    return true;
+}
+
+template <int MaxDec>
+inline std::uint64_t splitUnits(std::uint64_t units, std::uint64_t& fraction) {
+    constexpr std::uint64_t unit = kPow10[MaxDec];
+    fraction = units % unit;
+    return units / unit;
+}
+
 int formatWithShape(double value, const MaskShape& shape, char* out) {
     if (!std::isfinite(value)) value = 0; // nothing sensible to plot; never garbage
     const bool negative = std::signbit(value);
     const double a = std::fabs(value);
-    const double scaled = a * static_cast<double>(kPow10[shape.maxDec]);
-    if (scaled < kFastLimit) {
-        const double whole = std::floor(scaled);
-        const double rest = scaled - whole;
-        // Near a half the 15-digit step can decide the rounding: take the exact way.
-        if (std::fabs(rest - 0.5) > scaled * 1e-13 + 1e-9) {
-            std::uint64_t n = static_cast<std::uint64_t>(whole) + (rest > 0.5 ? 1 : 0);
-            const std::uint64_t unit = kPow10[shape.maxDec];
-            std::uint64_t ip = n / unit;
-            std::uint64_t fp = n % unit;
-            char intDigits[24];
-            int intLen = 0;
-            char tmp[24];
-            int t = 0;
-            do {
-                tmp[t++] = static_cast<char>('0' + ip % 10);
-                ip /= 10;
-            } while (ip != 0);
-            while (t > 0)
-                intDigits[intLen++] = tmp[--t];
-            char frac[8];
-            for (int j = shape.maxDec - 1; j >= 0; --j) {
-                frac[j] = static_cast<char>('0' + fp % 10);
-                fp /= 10;
-            }
-            return emit(negative, intDigits, intLen, frac, shape.maxDec, shape, out);
-        }
+    std::uint64_t units;
+    if (!roundFast(a * static_cast<double>(kPow10[shape.maxDec]), units)) {
+        return formatSlow(a, negative, shape, out);
     }
-    return formatSlow(a, negative, shape, out);
+    char* p = out;
+    if (shape.maxDec == 0 && shape.minInt == 1) { // "#######0": most numbers of a drawing
+        if (negative && units != 0) *p++ = '-';
+        return static_cast<int>(p - out) + writeUnsigned(units, p);
+    }
+    std::uint64_t fraction = 0;
+    std::uint64_t whole = 0;
+    switch (shape.maxDec) {
+    case 0: whole = units; break;
+    case 3: whole = splitUnits<3>(units, fraction); break;
+    case 5: whole = splitUnits<5>(units, fraction); break;
+    default:
+        whole = units / kPow10[shape.maxDec];
+        fraction = units % kPow10[shape.maxDec];
+        break;
+    }
+    char intDigits[24];
+    const int intLen = whole == 0 ? 0 : writeUnsigned(whole, intDigits);
+    char frac[8];
+    for (int j = shape.maxDec - 1; j >= 0; --j) {
+        frac[j] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    return emit(negative, intDigits, intLen, frac, shape.maxDec, shape, out);
 }
 
 } // namespace
+
+int formatInteger(double value, char* out) {
+    const double a = std::fabs(value);
+    std::uint64_t units;
+    if (!roundFast(a, units)) return formatWithShape(value, shapeOf(Mask::Integer), out);
+    char* p = out;
+    if (units != 0 && std::signbit(value)) *p++ = '-';
+    return static_cast<int>(p - out) + writeUnsigned(units, p);
+}
 
 int formatNumber(double value, Mask mask, char* out) {
     return formatWithShape(value, shapeOf(mask), out);
@@ -157,6 +212,14 @@ std::string formatNumber(double value, Mask mask) {
 double roundLikeMask(double value, int decimals) {
     if (decimals < 0) decimals = 0;
     if (decimals > 5) decimals = 5;
+    // Whole units over an exact power of ten: the division is correctly
+    // rounded, so this is the double nearest the decimal text.
+    const double unit = static_cast<double>(kPow10[decimals]);
+    std::uint64_t units;
+    if (std::isfinite(value) && roundFast(std::fabs(value) * unit, units)) {
+        const double r = static_cast<double>(units) / unit;
+        return std::signbit(value) ? -r : r;
+    }
     char buf[kMaxFormattedLength + 1];
     const int n = formatWithShape(value, MaskShape{1, decimals, decimals}, buf);
     buf[n] = '\0';

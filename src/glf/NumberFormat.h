@@ -23,6 +23,8 @@ enum class Mask {
 constexpr int kMaxFormattedLength = 352; // sign, 309 integer digits, point, decimals
 
 int formatNumber(double value, Mask mask, char* out);
+// The "#######0" mask alone: the coordinates, the bulk of every drawing.
+int formatInteger(double value, char* out);
 std::string formatNumber(double value, Mask mask);
 
 // The value rounded to `decimals` places the way the masks round (0 to 5).
