@@ -1,0 +1,116 @@
+#pragma once
+// Runs kesto-cli in a folder of its own (never through a shell), reads what
+// it prints, and can stop it with a signal like a service manager would.
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kesto::test {
+
+class CliProcess {
+public:
+    // Starts `program args...` with `folder` as its current directory.
+    CliProcess(const std::string& program, const std::vector<std::string>& args,
+               const std::filesystem::path& folder) {
+        int out[2], err[2];
+        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::close(err[0]);
+            ::close(err[1]);
+            if (::chdir(folder.c_str()) != 0) ::_exit(127);
+            std::vector<char*> argv;
+            argv.push_back(const_cast<char*>(program.c_str()));
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        ::close(err[1]);
+        outFd_ = out[0];
+        errFd_ = err[0];
+        ::fcntl(outFd_, F_SETFL, O_NONBLOCK);
+        ::fcntl(errFd_, F_SETFL, O_NONBLOCK);
+    }
+    ~CliProcess() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            wait(std::chrono::seconds(5));
+        }
+        if (outFd_ >= 0) ::close(outFd_);
+        if (errFd_ >= 0) ::close(errFd_);
+    }
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    void signal(int sig) const { ::kill(pid_, sig); }
+
+    // Reads output until stdout holds `text` or the time is up.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (out_.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= until) return false;
+            drain(50);
+        }
+        return true;
+    }
+
+    // Waits for the exit; the exit status, or -1 on a timeout or a signal.
+    int wait(std::chrono::milliseconds timeout) {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        while (!exited_) {
+            int status = 0;
+            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+            if (r == pid_) {
+                exited_ = true;
+                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                break;
+            }
+            if (std::chrono::steady_clock::now() >= until) return -1;
+            drain(20);
+        }
+        drain(0);
+        return code_;
+    }
+
+    const std::string& out() const { return out_; }
+    const std::string& err() const { return err_; }
+
+private:
+    void drain(int timeoutMs) {
+        pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+        ::poll(fds, 2, timeoutMs);
+        char buffer[4096];
+        for (auto [fd, text] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
+            ssize_t n;
+            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+                text->append(buffer, std::size_t(n));
+        }
+    }
+
+    pid_t pid_ = -1;
+    int outFd_ = -1;
+    int errFd_ = -1;
+    bool exited_ = false;
+    int code_ = -1;
+    std::string out_;
+    std::string err_;
+};
+
+} // namespace kesto::test

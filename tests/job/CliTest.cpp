@@ -1,0 +1,243 @@
+// kesto-cli as a service runs it: in a program folder with Kesto.sys and
+// copies of the bundled sample drawings.
+#include "CliProcess.h"
+#include "JobTestSupport.h"
+
+#include "CupsdEnvironment.h"
+#include "composer/SampleDrawings.h"
+#include "ofi/OfiTitle.h"
+#include "settings/JobSettings.h"
+
+#include <map>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace kesto {
+namespace {
+
+using namespace std::chrono_literals;
+using test::CliProcess;
+using test::CupsdEnvironment;
+using test::ProgramFolder;
+namespace fs = std::filesystem;
+
+const std::string kCli = KESTO_CLI;
+const fs::path kSamples = KESTO_SAMPLES_DIR;
+
+std::vector<std::string> outputLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        settings = defaultSettings(folder.path());
+        settings.OfiOut = "ﾌｧｲﾙ";
+    }
+
+    // The sample drawings, finished long ago.
+    std::vector<std::string> copySamples() {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(kSamples))
+            if (e.path().extension() == ".OFI") {
+                fs::copy_file(e.path(), folder / e.path().filename().string());
+                test::makeOld(folder / e.path().filename().string());
+                names.push_back(e.path().filename().string());
+            }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    void saveSettings() {
+        std::string error;
+        ASSERT_TRUE(SaveSettings(folder.path(), settings, &error)) << error;
+    }
+
+    JobSettings savedSettings() { return LoadSettings(folder.path()); }
+
+    ProgramFolder folder{"cli"};
+    JobSettings settings;
+};
+
+TEST_F(Cli, AutoConvertsEveryDrawingAsConvertWouldAndSavesAutomaticSelection) {
+    const auto samples = copySamples();
+    ASSERT_EQ(samples.size(), 4u);
+    std::map<std::string, std::string> nameOfTitle;
+    for (const auto& name : samples)
+        nameOfTitle[*readTitleLine((folder / name).string())] = name;
+    saveSettings();
+
+    CliProcess cli(kCli, {"AUTO"}, folder.path());
+    ASSERT_EQ(cli.wait(60s), 0) << cli.out() << cli.err();
+
+    // Title lines, in the order the run took the drawings.
+    std::vector<std::string> order;
+    for (const auto& line : outputLines(cli.out())) {
+        const auto at = line.rfind("　出図終了");
+        if (at != std::string::npos) order.push_back(nameOfTitle.at(line.substr(0, at)));
+    }
+    ASSERT_EQ(order.size(), 4u) << cli.out();
+    EXPECT_FALSE(folder.has(kWorkFileName));
+    const JobSettings saved = savedSettings();
+    EXPECT_EQ(saved.OfiFMen, "自動");
+    EXPECT_EQ(saved.OfiFEnd, "保存") << "only polling turns on deletion";
+    EXPECT_EQ(saved.OfiOut, "ﾌｧｲﾙ");
+
+    // The same drawings through kesto-cli convert (the settings that matter
+    // to conversion are the defaults), as one run in the same order.
+    ProgramFolder out("convert");
+    std::vector<std::string> args{"convert", "--out-dir", out.path().string()};
+    for (const auto& name : order)
+        args.push_back((kSamples / name).string());
+    CliProcess convert(kCli, args, out.path());
+    ASSERT_EQ(convert.wait(60s), 0) << convert.out() << convert.err();
+    for (const auto& name : samples) {
+        const std::string glf = name.substr(0, name.find('.')) + ".GLF";
+        EXPECT_TRUE(folder.has(name)) << "kept: " << name;
+        ASSERT_TRUE(folder.has(glf)) << glf;
+        EXPECT_TRUE(test::readBytes(folder / glf) == test::readBytes(out / glf))
+            << glf << " differs from kesto-cli convert's";
+    }
+}
+
+TEST_F(Cli, AutoDeliversThroughTheQueueAndDeletesTheOfiWhenConfigured) {
+    auto* env = CupsdEnvironment::current();
+    if (!env) GTEST_SKIP() << "no private print server";
+    env->capture().clear();
+    fs::copy_file(kSamples / "PART-A3.OFI", folder / "PART-A3.OFI");
+    test::makeOld(folder / "PART-A3.OFI");
+    // The expected bytes, from the converter alone.
+    ProgramFolder out("expected");
+    CliProcess convert(
+        kCli, {"convert", "--out-dir", out.path().string(), (kSamples / "PART-A3.OFI").string()},
+        out.path());
+    ASSERT_EQ(convert.wait(60s), 0) << convert.err();
+
+    settings.OfiOut = "ﾌﾟﾛｯﾀ";
+    settings.OfiFEnd = "消去";
+    settings.Hprn = CupsdEnvironment::kQueue;
+    saveSettings();
+    // The child finds the private server through CUPS_SERVER, as set up by
+    // the test environment.
+    CliProcess cli(kCli, {"auto"}, folder.path());
+    ASSERT_EQ(cli.wait(60s), 0) << cli.out() << cli.err();
+    const auto received = env->capture().waitForConnections(1, 30s);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_TRUE(received[0].bytes == test::readBytes(out / "PART-A3.GLF"));
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"Kesto.sys"});
+}
+
+TEST_F(Cli, AutoSendsStraightToANetworkPlotter) {
+    test::CaptureListener plotter;
+    ASSERT_TRUE(plotter.listening());
+    fs::copy_file(kSamples / "TEXT-A4.OFI", folder / "TEXT-A4.OFI");
+    test::makeOld(folder / "TEXT-A4.OFI");
+    settings.OfiOut = "ﾌﾟﾛｯﾀ";
+    settings.Hprn = plotter.uri();
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO"}, folder.path());
+    ASSERT_EQ(cli.wait(60s), 0) << cli.out() << cli.err();
+    const auto received = plotter.waitForConnections(1, 10s);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_TRUE(received[0].bytes.starts_with("IN;"));
+    EXPECT_TRUE(received[0].bytes.ends_with("PU;SP0;AF;\r\n"));
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"Kesto.sys", "TEXT-A4.OFI"}));
+}
+
+TEST_F(Cli, AFailedDeliveryKeepsTheFilesNamesTheReasonAndExitsWith1) {
+    fs::copy_file(kSamples / "TEXT-A4.OFI", folder / "TEXT-A4.OFI");
+    test::makeOld(folder / "TEXT-A4.OFI");
+    settings.OfiOut = "ﾌﾟﾛｯﾀ";
+    settings.OfiFEnd = "消去";
+    settings.Hprn = "socket://127.0.0.1:1"; // nothing listens there
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO"}, folder.path());
+    EXPECT_EQ(cli.wait(60s), 1) << cli.out() << cli.err();
+    EXPECT_NE(cli.out().find("　出図失敗"), std::string::npos) << cli.out();
+    EXPECT_NE(cli.err().find("TEXT-A4.GLF"), std::string::npos) << cli.err();
+    EXPECT_EQ(folder.names(),
+              (std::vector<std::string>{"Kesto.sys", "TEXT-A4.GLF", "TEXT-A4.OFI"}));
+}
+
+TEST_F(Cli, PollingStopsCleanlyOnSigtermAndSavesDeletion) {
+    fs::copy_file(kSamples / "ROTATED-A4.OFI", folder / "ROTATED-A4.OFI");
+    test::makeOld(folder / "ROTATED-A4.OFI");
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO1"}, folder.path());
+    ASSERT_TRUE(cli.waitForOutput("　出図終了", 30s)) << cli.out() << cli.err();
+    // A second run finds nothing; then stop it between runs.
+    ASSERT_TRUE(cli.waitForOutput("図面が無いか、サイズが0です", 10s)) << cli.out();
+    cli.signal(SIGTERM);
+    EXPECT_EQ(cli.wait(10s), 0) << cli.err();
+
+    const JobSettings saved = savedSettings();
+    EXPECT_EQ(saved.OfiFMen, "自動");
+    EXPECT_EQ(saved.OfiFEnd, "消去");
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"Kesto.sys", "ROTATED-A4.GLF"}));
+}
+
+TEST_F(Cli, SigtermDuringADrawingClosesItAsStoppedAndKeepsItsOfi) {
+    OfiComposer big = composeLargeDrawing(std::size_t(40) << 20);
+    big.titleUtf8("大図面", "B1");
+    folder.write("BIG.OFI", big);
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO30"}, folder.path());
+    ASSERT_TRUE(cli.waitForOutput("　出図中\n", 30s)) << cli.out() << cli.err();
+    // Stop it once the converter is writing the drawing.
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    std::error_code ec;
+    while (!(fs::exists(folder / "BIG.GLF") && fs::file_size(folder / "BIG.GLF", ec) > 0) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(5ms);
+    cli.signal(SIGTERM);
+    EXPECT_EQ(cli.wait(30s), 0) << cli.err();
+    EXPECT_NE(cli.out().find("　出図中止"), std::string::npos) << cli.out();
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"BIG.OFI", "Kesto.sys"}));
+    EXPECT_EQ(savedSettings().OfiFEnd, "消去");
+}
+
+TEST_F(Cli, ASecondSpoolerOnTheSameFolderDoesNotStart) {
+    copySamples();
+    saveSettings();
+    test::writeBytes(folder / kWorkFileName, std::to_string(::getpid()) + "\n");
+    CliProcess cli(kCli, {"AUTO"}, folder.path());
+    EXPECT_EQ(cli.wait(30s), 1);
+    EXPECT_NE(cli.out().find("Kesto.wok"), std::string::npos) << cli.out();
+    EXPECT_EQ(folder.names().size(), 6u) << "four drawings, Kesto.sys, Kesto.wok; no GLF";
+}
+
+TEST_F(Cli, ConvertTakesItsSettingsFromTheFileGivenWithDashDashSettings) {
+    settings.OfiS = "50";
+    saveSettings();
+    ProgramFolder fromFile("from-file"), fromOption("from-option");
+    const std::string drawing = (kSamples / "PART-A3.OFI").string();
+    CliProcess a(kCli,
+                 {"convert", "--settings", (folder / "Kesto.sys").string(), "--out-dir",
+                  fromFile.path().string(), drawing},
+                 folder.path());
+    CliProcess b(kCli,
+                 {"convert", "--set", "OfiS=50", "--out-dir", fromOption.path().string(), drawing},
+                 folder.path());
+    ASSERT_EQ(a.wait(30s), 0) << a.err();
+    ASSERT_EQ(b.wait(30s), 0) << b.err();
+    EXPECT_TRUE(test::readBytes(fromFile / "PART-A3.GLF") ==
+                test::readBytes(fromOption / "PART-A3.GLF"));
+}
+
+TEST_F(Cli, RefusesExtraArgumentsAndExplainsItsModes) {
+    CliProcess bad(kCli, {"AUTO", "extra"}, folder.path());
+    EXPECT_EQ(bad.wait(10s), 2);
+    EXPECT_FALSE(folder.has("Kesto.sys")) << "a usage error touches nothing";
+
+    CliProcess help(kCli, {"AUTO", "--help"}, folder.path());
+    EXPECT_EQ(help.wait(10s), 0);
+    EXPECT_NE(help.out().find("AUTO0"), std::string::npos) << help.out();
+}
+
+} // namespace
+} // namespace kesto
