@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Every test of kesto: the unit, end-to-end, delivery (through a private
+# cupsd the tests start themselves) and window tests; the unit tests again
+# under AddressSanitizer and UndefinedBehaviorSanitizer; and the OFI
+# converter's fuzz target for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-60}"
+JOBS="$(nproc)"
+
+scripts/setup.sh
+
+echo "== build and test (release with checks) =="
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/release -j"$JOBS"
+QT_QPA_PLATFORM=offscreen ctest --test-dir build/release --output-on-failure -j"$JOBS" \
+    | tee build/release-ctest.log
+release_total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/release-ctest.log)
+
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON \
+    -DKESTO_BUILD_GUI=OFF -DKESTO_BUILD_BENCH=OFF >/dev/null
+cmake --build build/asan -j"$JOBS"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan --output-on-failure -j"$JOBS" -LE cups | tee build/asan-ctest.log
+asan_total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/asan-ctest.log)
+
+echo "== fuzzing the OFI converter for ${FUZZ_SECONDS} s =="
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTO_FUZZ=ON \
+    -DKESTO_BUILD_GUI=OFF -DKESTO_BUILD_TESTS=OFF -DKESTO_BUILD_BENCH=OFF >/dev/null
+cmake --build build/fuzz -j"$JOBS" --target kesto_convert_fuzzer
+# Seeds: the sample drawings (geometry, patterns, a text-heavy sheet) and the
+# composer-made drawings of fuzz/corpus.
+corpus=build/fuzz/corpus
+mkdir -p "$corpus"
+cp samples/*.OFI fuzz/corpus/*.OFI "$corpus"/
+build/fuzz/fuzz/kesto_convert_fuzzer "$corpus" -max_total_time="$FUZZ_SECONDS" -timeout=30 \
+    -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 2>&1 | tail -n 15
+echo "fuzzing: no crash, no sanitizer report, no hang"
+
+echo "release: ${release_total} tests, sanitizers: ${asan_total} tests, fuzzing: ${FUZZ_SECONDS} s"
+echo "tests: $((release_total + asan_total)) passed, 0 failed"
