@@ -1,0 +1,133 @@
+// kesto-cli convert as a user runs it: real files, real processes.
+
+#include "Subprocess.h"
+#include "composer/OfiComposer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace kesto::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSamples = KESTO_SAMPLES;
+const fs::path kGolden = KESTO_GOLDEN;
+const std::vector<std::string> kSampleNames = {"LAYOUT-A1", "PART-A3", "ROTATED-A4", "TEXT-A4"};
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct ConvertCommand : ::testing::Test {
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("kesto-e2e-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    ProgramResult cli(std::vector<std::string> args) {
+        args.insert(args.begin(), KESTO_CLI);
+        return runProgram(args, std::chrono::seconds(60));
+    }
+    std::vector<std::string> sampleArgs() {
+        std::vector<std::string> args{"convert", "--out-dir", dir.string()};
+        for (const auto& name : kSampleNames)
+            args.push_back((kSamples / (name + ".OFI")).string());
+        return args;
+    }
+};
+
+TEST_F(ConvertCommand, TheSamplesConvertAsOneRunToTheirKnownBytes) {
+    const ProgramResult r = cli(sampleArgs());
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    // One status line per drawing, in order, each finished.
+    EXPECT_NE(r.output.find("配置  図 A 1       ,01  　出図終了"), std::string::npos) << r.output;
+    std::size_t finished = 0;
+    for (std::size_t at = r.output.find("　出図終了\n"); at != std::string::npos;
+         at = r.output.find("　出図終了\n", at + 1)) {
+        ++finished;
+    }
+    EXPECT_EQ(finished, kSampleNames.size()) << r.output;
+    for (const auto& name : kSampleNames) {
+        const std::string glf = readFile(dir / (name + ".GLF"));
+        EXPECT_EQ(glf, readFile(kGolden / (name + ".GLF"))) << name;
+        // One line: the only CR LF closes the drawing.
+        EXPECT_EQ(glf.find("\r\n"), glf.size() - 2) << name;
+        EXPECT_EQ(glf.rfind("IN;", 0), 0u) << name;
+    }
+}
+
+TEST_F(ConvertCommand, ADamagedDrawingIsReportedRemovedAndTheRunGoesOn) {
+    OfiComposer damaged;
+    damaged.title("BROKEN").scale(10).page(1000, 1000, 1000, 1000).words({0x241B, 0x0444, 1, 2});
+    ASSERT_TRUE(damaged.save(dir / "BROKEN.OFI"));
+    const ProgramResult r = cli({"convert", (dir / "BROKEN.OFI").string(),
+                                 (kSamples / "PART-A3.OFI").string(), "--out-dir", dir.string()});
+    EXPECT_EQ(r.exitCode, 1) << r.output;
+    EXPECT_NE(r.output.find("BROKEN          ,    　データ異常"), std::string::npos) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "BROKEN.GLF"));
+    EXPECT_TRUE(fs::exists(dir / "BROKEN.OFI")); // never deleted
+    EXPECT_TRUE(fs::exists(dir / "PART-A3.GLF"));
+}
+
+TEST_F(ConvertCommand, TheGlfFileIsNamedUpToTheFirstDotAndWrittenBesideItsOfi) {
+    fs::copy_file(kSamples / "ROTATED-A4.OFI", dir / "PLAN.V1.OFI");
+    const ProgramResult r = cli({"convert", (dir / "PLAN.V1.OFI").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(readFile(dir / "PLAN.GLF"), readFile(kGolden / "ROTATED-A4.GLF"));
+    EXPECT_TRUE(fs::exists(dir / "PLAN.V1.OFI"));
+}
+
+TEST_F(ConvertCommand, SettingsOnTheCommandLineChangeTheOutput) {
+    // PART-A3 is an A3 sheet: rotated by default ("0"), upright with "90".
+    const ProgramResult r = cli({"convert", "--set", "OfiA3=90", "--set", "LineL=7", "--out-dir",
+                                 dir.string(), (kSamples / "PART-A3.OFI").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::string glf = readFile(dir / "PART-A3.GLF");
+    EXPECT_EQ(glf.rfind("IN;IP-8400,5940,8400,-5940;SC0,16800,0,11880;", 0), 0u)
+        << glf.substr(0, 80);
+    EXPECT_NE(glf.find("SP7;"), std::string::npos);
+    EXPECT_NE(glf, readFile(kGolden / "PART-A3.GLF"));
+}
+
+TEST_F(ConvertCommand, UsageErrorsAndUnreadableFilesExitWith2AndSayWhy) {
+    EXPECT_EQ(cli({"convert"}).exitCode, 2);
+    ProgramResult r = cli({"convert", "--set", "NoSuchKey=1", (kSamples / "PART-A3.OFI").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("NoSuchKey"), std::string::npos) << r.output;
+    r = cli({"convert", "--set", "MojiW=abc", (kSamples / "PART-A3.OFI").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("漢字幅変更倍率"), std::string::npos) << r.output;
+    r = cli({"convert", "--out-dir", dir.string(), (dir / "MISSING.OFI").string(),
+             (kSamples / "TEXT-A4.OFI").string()});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find("MISSING.OFI"), std::string::npos) << r.output;
+    EXPECT_TRUE(fs::exists(dir / "TEXT-A4.GLF")); // the others are still converted
+    r = cli({"convert", "--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("--out-dir"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, ADrawingWithoutEndRecordIsClosedNormally) {
+    OfiComposer open;
+    open.title("OPEN").scale(10).page(27000, 18000, 27000, 18000).line(0, 0, 100, 100);
+    ASSERT_TRUE(open.save(dir / "OPEN.OFI"));
+    const ProgramResult r = cli({"convert", (dir / "OPEN.OFI").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    const std::string glf = readFile(dir / "OPEN.GLF");
+    EXPECT_EQ(glf.substr(glf.size() - 12), "PU;SP0;AF;\r\n");
+}
+
+} // namespace
+} // namespace kesto::test
