@@ -1,0 +1,75 @@
+#include "GuiTestSupport.h"
+
+#include "settings/Cp932.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <fstream>
+#include <memory>
+
+namespace kesto::test {
+
+namespace fs = std::filesystem;
+
+DeliveryResult RecordingSpooler::sendFile(const fs::path& glfFile, const std::string& printerName) {
+    std::lock_guard guard(shared_->lock);
+    if (shared_->refuse) return {false, "the test's spooler refuses every job"};
+    shared_->sentFiles.push_back(glfFile.filename().string());
+    shared_->printers.push_back(printerName);
+    return {true, {}};
+}
+
+std::vector<std::string> copySamples(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(KESTO_SAMPLES_DIR)) {
+        if (entry.path().extension() != ".OFI") continue;
+        fs::copy_file(entry.path(), folder / entry.path().filename(),
+                      fs::copy_options::overwrite_existing);
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+void writeSettings(const fs::path& folder, const std::function<void(JobSettings&)>& change) {
+    JobSettings s = defaultSettings(folder);
+    if (change) change(s);
+    SaveSettings(folder, s);
+}
+
+void writeTitledFile(const fs::path& file, const std::string& title, const std::string& field,
+                     std::size_t size) {
+    std::string bytes(size, '\0');
+    std::string t = utf8ToCp932(title).value_or("?");
+    t.resize(16, ' ');
+    std::string f = utf8ToCp932(field).value_or("?");
+    f.resize(4, ' ');
+    if (size >= 128) {
+        bytes.replace(108, 16, t);
+        bytes.replace(124, 4, f);
+    }
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+void onNextModalDialog(std::function<void(QWidget*)> action) {
+    // Polls until the dialog is up; the timer lives until it has acted.
+    auto* timer = new QTimer;
+    auto shared = std::make_shared<std::function<void(QWidget*)>>(std::move(action));
+    QObject::connect(timer, &QTimer::timeout, [timer, shared] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || !dialog->isVisible()) return;
+        timer->stop();
+        timer->deleteLater();
+        (*shared)(dialog);
+    });
+    timer->start(10);
+}
+
+} // namespace kesto::test
