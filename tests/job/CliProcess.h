@@ -21,6 +21,14 @@ public:
     // Starts `program args...` with `folder` as its current directory.
     CliProcess(const std::string& program, const std::vector<std::string>& args,
                const std::filesystem::path& folder) {
+        // Everything the child needs is made before the fork: the test program
+        // has threads, so the child may only make async-signal-safe calls.
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        const std::string dir = folder.string();
         int out[2], err[2];
         if (::pipe(out) != 0 || ::pipe(err) != 0) return;
         pid_ = ::fork();
@@ -31,12 +39,7 @@ public:
             ::close(out[1]);
             ::close(err[0]);
             ::close(err[1]);
-            if (::chdir(folder.c_str()) != 0) ::_exit(127);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(program.c_str()));
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
+            if (::chdir(dir.c_str()) != 0) ::_exit(127);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
