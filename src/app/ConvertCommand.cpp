@@ -88,7 +88,11 @@ int runConvertCommand(int argc, char** argv) {
                 files.emplace_back(argv[i]);
             break;
         }
-        if (arg.rfind("--set", 0) == 0) {
+        auto is = [&](std::string_view option) {
+            return arg == option || (arg.size() > option.size() &&
+                                     arg.substr(0, option.size() + 1) == std::string(option) + "=");
+        };
+        if (is("--set")) {
             const char* kv = value("--set");
             if (!kv) return usageError("--set needs KEY=VALUE");
             const std::string_view text = kv;
@@ -96,11 +100,11 @@ int runConvertCommand(int argc, char** argv) {
             if (eq == std::string_view::npos || eq == 0) return usageError("--set needs KEY=VALUE");
             overrides.emplace_back(std::string(text.substr(0, eq)),
                                    std::string(text.substr(eq + 1)));
-        } else if (arg.rfind("--settings", 0) == 0) {
+        } else if (is("--settings")) {
             const char* v = value("--settings");
             if (!v) return usageError("--settings needs a path");
             settingsPath = v;
-        } else if (arg.rfind("--out-dir", 0) == 0) {
+        } else if (is("--out-dir")) {
             const char* v = value("--out-dir");
             if (!v) return usageError("--out-dir needs a folder");
             outDir = v;

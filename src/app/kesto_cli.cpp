@@ -16,7 +16,11 @@ void printUsage(std::FILE* to) {
                "       kesto-cli auto|AUTO|AUTO<seconds>\n"
 #endif
                "       kesto-cli --help\n"
-               "Run 'kesto-cli convert --help' for the converter's options.\n",
+               "Run 'kesto-cli convert --help' for the converter's options"
+#ifdef KESTO_HAVE_SPOOLER_COMMAND
+               " and 'kesto-cli AUTO --help'\nfor the headless spooler's"
+#endif
+               ".\n",
                to);
 }
 
