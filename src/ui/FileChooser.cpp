@@ -125,7 +125,9 @@ FileChooser::FileChooser(const fs::path& folder, const fs::path& fallback, Twips
 
     connect(take, &QPushButton::clicked, this, &FileChooser::take);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // A double click or Enter opens a folder.
     connect(dirs_, &QListWidget::itemActivated, this, &FileChooser::folderActivated);
+    connect(dirs_, &QListWidget::itemDoubleClicked, this, &FileChooser::folderActivated);
 
     folder_ = existingFolder(folder, fallback);
     fillDrives();
@@ -182,8 +184,18 @@ void FileChooser::fillFolders() {
 }
 
 void FileChooser::folderActivated(QListWidgetItem* item) {
-    if (!item) return;
-    showFolder(fs::path(item->data(kNameRole).toByteArray().toStdString()));
+    // The list is refilled after the view has finished with the click; a
+    // double click that also activates the item opens the folder once.
+    if (!item || navigating_) return;
+    navigating_ = true;
+    const fs::path target = item->data(kNameRole).toByteArray().toStdString();
+    QMetaObject::invokeMethod(
+        this,
+        [this, target] {
+            navigating_ = false;
+            showFolder(target);
+        },
+        Qt::QueuedConnection);
 }
 
 void FileChooser::listFolder() {

@@ -55,6 +55,7 @@ private:
     std::filesystem::path folder_;
     std::vector<std::string> chosen_;
     TwipsPlacement placement_;
+    bool navigating_ = false;
 };
 
 } // namespace kesto

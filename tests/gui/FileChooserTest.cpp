@@ -5,6 +5,7 @@
 
 #include "ui/FileChooser.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -56,10 +57,12 @@ private slots:
         chooser.show();
         QCOMPARE(chooser.objectName(), QString("Form3"));
         QCOMPARE(chooser.windowTitle(), QString("ﾌｧｲﾙを開く"));
-        // Each piece of four title bytes makes four characters: "平面" and
-        // "図  " (two spaces after the two-byte 図), ",", "01  ".
+        // Each piece of four title bytes makes four characters: 95 BD 96 CA
+        // is "平面" and two blanks, 90 7D 20 20 is "図" and three blanks.
+        const QString blanks(8, ' ');
         QCOMPARE(sorted(itemTexts(files(chooser))),
-                 QStringList({"平面図          ,01  (A)", "立面図          ,02  (B)"}));
+                 QStringList(
+                     {"平面  図   " + blanks + ",01  (A)", "立面  図   " + blanks + ",02  (B)"}));
     }
 
     void queuesTheRealNamesOfTheSelectedEntriesInListOrder() {
@@ -69,9 +72,9 @@ private slots:
         chooser.show();
         const QStringList entries = itemTexts(files(chooser));
         QCOMPARE(entries.size(), 5);
-        QVERIFY(entries.contains("図面            ,R1  (PLAN)"));
-        QVERIFY(entries.contains("図面            ,R1  (OFILIST)"));
-        QVERIFY(entries.contains("図面            ,R1  (MYOFI)"));
+        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (PLAN)"));
+        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (OFILIST)"));
+        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (MYOFI)"));
 
         select(chooser, "(TWO)");
         select(chooser, "(PLAN)");
@@ -104,6 +107,28 @@ private slots:
         QTest::mouseClick(control<QPushButton>(&chooser, "Command2"), Qt::LeftButton);
         QVERIFY(chooser.chosenNames().empty());
         QCOMPARE(chooser.shownFolder(), folder() / "sub");
+    }
+
+    void doubleClickingAFolderOpensIt() {
+        fs::create_directory(folder() / "sub");
+        FileChooser chooser(folder(), folder(), {1150, 1250});
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        auto* dirs = control<QListWidget>(&chooser, "Dir1");
+        const auto found = dirs->findItems("sub", Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        const QPoint at = dirs->visualItemRect(found.front()).center();
+        QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, at);
+        QTRY_COMPARE(chooser.shownFolder(), folder() / "sub");
+        // ".." leads back up.
+        const auto up = dirs->findItems("..", Qt::MatchExactly);
+        QCOMPARE(up.size(), 1);
+        const QPoint upAt = dirs->visualItemRect(up.front()).center();
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, upAt);
+        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, upAt);
+        QTRY_COMPARE(chooser.shownFolder(), folder());
     }
 
     void aFolderThatDoesNotExistOpensItsNearestParent() {

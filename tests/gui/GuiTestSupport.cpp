@@ -3,6 +3,7 @@
 #include "settings/Cp932.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 
 #include <fstream>
@@ -68,6 +69,11 @@ void onNextModalDialog(std::function<void(QWidget*)> action) {
         timer->stop();
         timer->deleteLater();
         (*shared)(dialog);
+        // An action that failed half-way must not leave the test waiting in
+        // the dialog's event loop.
+        if (dialog->isVisible()) {
+            if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+        }
     });
     timer->start(10);
 }

@@ -5,6 +5,8 @@
 #include "GuiTestSupport.h"
 
 #include "composer/SampleDrawings.h"
+#include "ofi/OfiTitle.h"
+#include "ui/FileChooser.h"
 #include "ui/MainWindow.h"
 
 #include <QLineEdit>
@@ -97,7 +99,9 @@ private slots:
         const QStringList lines = status(*w);
         QCOMPARE(lines.size(), 4);
         QVERIFY2(endsWith(lines, "　出図終了"), qPrintable(lines.join('|')));
-        QVERIFY(lines.join('|').contains("部品図 A3"));
+        const QString partTitle =
+            QString::fromStdString(*readTitleLine((folder() / "PART-A3.OFI").string()));
+        QVERIFY(lines.contains(partTitle + "　出図終了"));
         QCOMPARE(spooler_->sentFiles.size(), std::size_t(4));
         // The empty printer field took the default printer for the run.
         QCOMPARE(spooler_->printers.front(), std::string("plotter-a"));
@@ -221,8 +225,9 @@ private slots:
 
         QCOMPARE(w->fileList(), std::vector<std::string>{"TEXT-A4.OFI"});
         QCOMPARE(status(*w).size(), 1);
-        QVERIFY(status(*w).front().startsWith("部品表 A4"));
-        QVERIFY(status(*w).front().endsWith("　出図終了"));
+        QCOMPARE(status(*w).front(),
+                 QString::fromStdString(*readTitleLine((folder() / "TEXT-A4.OFI").string())) +
+                     "　出図終了");
         QVERIFY(fs::exists(folder() / "TEXT-A4.GLF"));
         QVERIFY(!fs::exists(folder() / "PART-A3.GLF"));
         QCOMPARE(create->text(), QString("終了"));
@@ -236,13 +241,16 @@ private slots:
         writeSettings(folder(), [](JobSettings& s) { s.OfiOut = "ﾌｧｲﾙ"; });
         auto w = open();
         onNextModalDialog([](QWidget* dialog) {
+            // Into the subfolder with the keyboard: select it, Enter.
             auto* dirs = control<QListWidget>(dialog, "Dir1");
-            for (int i = 0; i < dirs->count(); ++i) {
-                if (dirs->item(i)->text() != "sub") continue;
-                QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {},
-                                   dirs->visualItemRect(dirs->item(i)).center());
-                break;
-            }
+            const auto found = dirs->findItems("sub", Qt::MatchExactly);
+            QCOMPARE(found.size(), 1);
+            dirs->setFocus();
+            dirs->setCurrentItem(found.front());
+            QTest::keyClick(dirs, Qt::Key_Return);
+            auto* chooser = qobject_cast<FileChooser*>(dialog);
+            QVERIFY(chooser);
+            QTRY_COMPARE(chooser->shownFolder().filename(), fs::path("sub"));
             QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
         });
         QTest::mouseClick(control<QPushButton>(w.get(), "Command1"), Qt::LeftButton);
