@@ -4,6 +4,9 @@
 //   kesto             interactive
 //   kesto auto|AUTO   one run a second after start-up, then close
 //   kesto AUTO30      a run every 30 seconds after the end of the last one
+//
+// SIGTERM and SIGINT act as the stop button: the run in progress stops at its
+// next check, and the window closes and saves the settings.
 
 #include "job/delivery/Spooler.h"
 #include "ui/MainWindow.h"
@@ -13,6 +16,43 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+
+#ifndef _WIN32
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Written by the signal handler, read by the window's event loop.
+int signalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+}
+
+// Turns SIGTERM and SIGINT into a click on the stop button.
+void stopOnSignals(kesto::MainWindow& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[1], &byte, 1);
+        window.stop();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
+#endif
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -29,6 +69,9 @@ int main(int argc, char** argv) {
     if (ec) folder = ".";
 
     kesto::MainWindow window(folder, argument, kesto::makeSystemSpooler());
+#ifndef _WIN32
+    stopOnSignals(window);
+#endif
     window.show();
     return app.exec();
 }
