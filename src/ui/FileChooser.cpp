@@ -78,7 +78,9 @@ std::vector<fs::path> FileChooser::drives() {
         if ((a == "/") != (b == "/")) return a == "/";
         return a < b;
     });
+#ifndef _WIN32
     if (out.empty() || out.front() != "/") out.insert(out.begin(), "/");
+#endif
     return out;
 }
 
