@@ -2,7 +2,7 @@
 // same large drawing; the window's event rounds must not make it noticeably
 // slower.
 //
-//   kesto_window_timing [MEGABYTES] [ROUNDS]
+//   kesto_window_bench [MEGABYTES] [ROUNDS]
 //
 // Prints the best of ROUNDS for each and their ratio; exits 1 when the window
 // takes more than 1.2 times the headless time.
