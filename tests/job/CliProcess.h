@@ -6,7 +6,6 @@
 #include <csignal>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -23,45 +22,38 @@ public:
                const std::filesystem::path& folder) {
         // Everything the child needs is made before the fork: the test program
         // has threads, so the child may only make async-signal-safe calls.
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         const std::string dir = folder.string();
         int out[2], err[2];
-        if (::pipe(out) != 0 || ::pipe(err) != 0) return;
+        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
-            ::dup2(out[1], 1);
+            ::dup2(out[1], 1); // dup2 clears close-on-exec on 1 and 2
             ::dup2(err[1], 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            ::close(err[0]);
-            ::close(err[1]);
-            if (::chdir(dir.c_str()) != 0) ::_exit(127);
-            ::execv(program.c_str(), argv.data());
+            if (::chdir(dir.c_str()) == 0) ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
         ::close(out[1]);
         ::close(err[1]);
-        outFd_ = out[0];
-        errFd_ = err[0];
-        ::fcntl(outFd_, F_SETFL, O_NONBLOCK);
-        ::fcntl(errFd_, F_SETFL, O_NONBLOCK);
+        fds_[0] = {out[0], POLLIN, 0};
+        fds_[1] = {err[0], POLLIN, 0};
+        for (const auto& p : fds_)
+            ::fcntl(p.fd, F_SETFL, O_NONBLOCK);
     }
     ~CliProcess() {
         if (pid_ > 0 && !exited_) {
             ::kill(pid_, SIGKILL);
             wait(std::chrono::seconds(5));
         }
-        if (outFd_ >= 0) ::close(outFd_);
-        if (errFd_ >= 0) ::close(errFd_);
+        for (const auto& p : fds_)
+            if (p.fd >= 0) ::close(p.fd);
     }
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
     void signal(int sig) const { ::kill(pid_, sig); }
 
     // Reads output until stdout holds `text` or the time is up.
@@ -77,16 +69,15 @@ public:
     // Waits for the exit; the exit status, or -1 on a timeout or a signal.
     int wait(std::chrono::milliseconds timeout) {
         const auto until = std::chrono::steady_clock::now() + timeout;
-        while (!exited_) {
-            int status = 0;
-            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_) {
+        for (int status = 0; !exited_;) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 exited_ = true;
                 code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                break;
+            } else if (std::chrono::steady_clock::now() >= until) {
+                return -1;
+            } else {
+                drain(20);
             }
-            if (std::chrono::steady_clock::now() >= until) return -1;
-            drain(20);
         }
         drain(0);
         return code_;
@@ -97,23 +88,18 @@ public:
 
 private:
     void drain(int timeoutMs) {
-        pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
-        ::poll(fds, 2, timeoutMs);
+        ::poll(fds_, 2, timeoutMs);
         char buffer[4096];
-        for (auto [fd, text] : {std::pair{outFd_, &out_}, std::pair{errFd_, &err_}}) {
-            ssize_t n;
-            while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        for (auto [fd, text] : {std::pair{fds_[0].fd, &out_}, std::pair{fds_[1].fd, &err_}})
+            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
                 text->append(buffer, std::size_t(n));
-        }
     }
 
     pid_t pid_ = -1;
-    int outFd_ = -1;
-    int errFd_ = -1;
+    pollfd fds_[2] = {{-1, 0, 0}, {-1, 0, 0}};
     bool exited_ = false;
     int code_ = -1;
-    std::string out_;
-    std::string err_;
+    std::string out_, err_;
 };
 
 } // namespace kesto::test

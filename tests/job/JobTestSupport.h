@@ -42,9 +42,9 @@ inline void makeOld(const fs::path& file, std::chrono::seconds age = std::chrono
 
 class ProgramFolder {
 public:
-    explicit ProgramFolder(const std::string& tag = "job") {
-        path_ = fs::temp_directory_path() / ("kesto-" + tag + "-" + std::to_string(::getpid()) +
-                                             "-" + std::to_string(counter_++));
+    explicit ProgramFolder(const std::string& tag = "job")
+        : path_(fs::temp_directory_path() / ("kesto-" + tag + "-" + std::to_string(::getpid()) +
+                                             "-" + std::to_string(counter_++))) {
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
@@ -87,8 +87,7 @@ inline OfiComposer smallDrawing(const std::string& title) {
     OfiComposer d;
     d.titleUtf8(title, "R1");
     d.scale(10).page(1000, 700, 1000, 700);
-    d.lineStyle(0x02).line(0, 0, 1000, 700).line(0, 700, 1000, 0);
-    d.end();
+    d.lineStyle(0x02).line(0, 0, 1000, 700).line(0, 700, 1000, 0).end();
     return d;
 }
 
@@ -100,8 +99,7 @@ inline OfiComposer damagedDrawing(const std::string& title) {
     return d;
 }
 
-// A drawing with so many records that the converter lets events run while
-// converting it.
+// A drawing long enough that the converter lets events run while converting it.
 inline OfiComposer longDrawing(const std::string& title) {
     OfiComposer d;
     d.titleUtf8(title, "L1");
@@ -118,13 +116,10 @@ public:
     std::vector<std::string> lines;   // StatusList
     std::vector<std::string> reasons; // tooltips of status lines
     FieldTexts fields;
-    std::string folder;
-    std::string printer;
+    std::string folder, printer;
     unsigned interval = 0;
     std::optional<ManualChoice> choice;
     std::atomic<bool> cancel{false};
-    int eventRuns = 0;
-    int started = 0;
     int finished = 0;
     std::optional<bool> endCaption;
     std::function<void(RecordingHost&)> onEvents; // called in letEventsRun
@@ -140,7 +135,6 @@ public:
     }
     void explainLastStatus(const std::string& reason) override { reasons.push_back(reason); }
     void letEventsRun() override {
-        ++eventRuns;
         if (onEvents) onEvents(*this);
     }
     std::atomic<bool>& cancelFlag() override { return cancel; }
@@ -151,7 +145,7 @@ public:
     void setPrinterField(const std::string& p) override { printer = p; }
     FieldTexts fieldTexts() override { return fields; }
     unsigned pollingInterval() override { return interval; }
-    void runStarted() override { ++started; }
+    void runStarted() override {}
     void runFinished(bool showEndCaption) override {
         ++finished;
         endCaption = showEndCaption;
@@ -163,31 +157,23 @@ class FakeSpooler : public Spooler {
 public:
     struct Send {
         fs::path glf;
-        std::string printer;
-        std::string bytes;
-        bool ofiPresent = false; // the OFI file still existed while its GLF file was sent
-        bool lockHeld = false;   // Kesto.wok existed during the send
+        std::string printer, bytes;
+        bool ofiPresent; // the OFI file still existed while its GLF file was sent
+        bool lockHeld;   // Kesto.wok existed during the send
     };
     std::vector<Send> sends;
     bool accept = true;
-    std::string refusal = "the queue refused the job";
-    std::string defaultName = "FakeDefault";
     fs::path programFolder;
 
     DeliveryResult sendFile(const fs::path& glf, const std::string& printer) override {
-        Send s{glf, printer, readBytes(glf), false, false};
-        for (const char* ext : {".OFI", ".ofi"}) {
-            fs::path ofi = glf;
-            ofi.replace_extension(ext);
-            s.ofiPresent = s.ofiPresent || fs::exists(ofi);
-        }
-        if (!programFolder.empty()) s.lockHeld = fs::exists(programFolder / kWorkFileName);
-        sends.push_back(std::move(s));
+        fs::path ofi = glf;
+        sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
+                         fs::exists(programFolder / kWorkFileName)});
         if (accept) return {true, {}};
-        return {false, refusal};
+        return {false, "the queue refused the job"};
     }
-    std::string defaultPrinter() override { return defaultName; }
-    std::vector<std::string> printers() override { return {defaultName}; }
+    std::string defaultPrinter() override { return "FakeDefault"; }
+    std::vector<std::string> printers() override { return {"FakeDefault"}; }
 };
 
 } // namespace kesto::test

@@ -7,6 +7,9 @@
 #include "job/run/StartMode.h"
 #include "job/run/WorkLock.h"
 
+#include <set>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -16,83 +19,26 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using test::ProgramFolder;
 
-std::vector<std::string> scannedNames(const ProgramFolder& folder,
-                                      std::chrono::milliseconds settle = 0ms) {
-    std::vector<std::string> names;
-    for (const auto& f : scanOfiFolder(folder.path(), settle))
-        names.push_back(f.name);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-TEST(Scan, TakesOnlyNonEmptyFilesWhoseNameHoldsDotOfiInUpperOrLowerCase) {
-    ProgramFolder folder;
-    folder.write("A.OFI", "");
-    folder.write("B.ofi", std::string(100, 'b'));
-    folder.write("C.Ofi", std::string(100, 'c'));
-    folder.write("D.TXT", std::string(100, 'd'));
-    EXPECT_EQ(scannedNames(folder), std::vector<std::string>{"B.ofi"});
-}
-
-TEST(Scan, TakesANameThatHoldsDotOfiAnywhere) {
-    ProgramFolder folder;
-    folder.write("X.OFI.bak", "x");
-    folder.write("PLAN.V1.OFI", "p");
-    folder.write("OFI", "o"); // no dot before it
-    EXPECT_EQ(scannedNames(folder), (std::vector<std::string>{"PLAN.V1.OFI", "X.OFI.bak"}));
-}
-
-TEST(Scan, SkipsSubfoldersEvenWhenTheirNameLooksLikeAnOfiFile) {
-    ProgramFolder folder;
+TEST(Scan, TakesNonEmptyFilesNamedWithDotOfiAnywhereInTheFolderListingsOrder) {
+    test::ProgramFolder folder;
+    const std::set<std::string> taken{"Q.OFI", "B.ofi", "PLAN.V1.OFI", "X.OFI.bak", "M.OFI"};
+    for (const auto& name : taken)
+        folder.write(name, "x");
+    for (const char* name : {"C.Ofi", "OFI", "D.TXT"}) // "OFI": no dot before it
+        folder.write(name, "x");
+    folder.write("EMPTY.OFI", "");
     fs::create_directory(folder / "OLD.OFI");
     test::writeBytes(folder / "OLD.OFI" / "IN.OFI", "x");
-    folder.write("NEW.OFI", "n");
-    EXPECT_EQ(scannedNames(folder), std::vector<std::string>{"NEW.OFI"});
-}
 
-TEST(Scan, KeepsTheOrderOfTheFolderListing) {
-    ProgramFolder folder;
-    for (const char* name : {"Q.OFI", "A.OFI", "M.OFI", "Z.OFI", "B.OFI"})
-        folder.write(name, "x");
-    std::vector<std::string> listed;
+    std::vector<std::string> listed, scanned;
     for (const auto& e : fs::directory_iterator(folder.path()))
-        listed.push_back(e.path().filename().string());
-    std::vector<std::string> scanned;
+        if (taken.contains(e.path().filename().string()))
+            listed.push_back(e.path().filename().string());
     for (const auto& f : scanOfiFolder(folder.path(), 0ms))
         scanned.push_back(f.name);
     EXPECT_EQ(scanned, listed);
-}
-
-TEST(Scan, OfAFolderThatDoesNotExistFindsNothing) {
     EXPECT_TRUE(scanOfiFolder("/nonexistent/kesto/folder", 0ms).empty());
-}
-
-TEST(HalfWrittenDrawings, AFileWrittenWithinTheSettleTimeIsLeftForALaterRun) {
-    ProgramFolder folder;
-    folder.write("FRESH.OFI", "still being written", false);
-    folder.write("DONE.OFI", "finished long ago");
-    EXPECT_EQ(scannedNames(folder, kSettleTime), std::vector<std::string>{"DONE.OFI"});
-
-    test::makeOld(folder / "FRESH.OFI", std::chrono::seconds(3));
-    EXPECT_EQ(scannedNames(folder, kSettleTime),
-              (std::vector<std::string>{"DONE.OFI", "FRESH.OFI"}));
-}
-
-TEST(HalfWrittenDrawings, AFileThatGrewSinceTheScanCountsAsChanged) {
-    ProgramFolder folder;
-    folder.write("GROWING.OFI", "part one");
-    const auto files = scanOfiFolder(folder.path(), kSettleTime);
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_TRUE(unchangedSinceScan(folder.path(), files[0]));
-
-    std::ofstream(folder / "GROWING.OFI", std::ios::app) << " and part two";
-    EXPECT_FALSE(unchangedSinceScan(folder.path(), files[0]));
-}
-
-TEST(HalfWrittenDrawings, TheSettleTimeIsTwoSeconds) {
-    EXPECT_EQ(kSettleTime, 2000ms);
 }
 
 // A process id that is certainly not running: a child that has been reaped.
@@ -104,121 +50,87 @@ long deadProcessId() {
     return child;
 }
 
-TEST(WorkFileLock, IsCreatedWithThisProcessIdAndRemovedOnRelease) {
-    ProgramFolder folder;
+TEST(WorkFileLock, HoldsThisProcessIdUntilReleasedAndTakesOverALockOfACrashedProcess) {
+    test::ProgramFolder folder;
+    const fs::path wok = folder / kWorkFileName;
+    const std::string mine = std::to_string(::getpid()) + "\n";
     WorkLock lock;
-    ASSERT_EQ(lock.acquire(folder / kWorkFileName), LockState::Acquired);
-    EXPECT_EQ(test::readBytes(folder / kWorkFileName), std::to_string(::getpid()) + "\n");
+    ASSERT_EQ(lock.acquire(wok), LockState::Acquired);
+    EXPECT_EQ(test::readBytes(wok), mine);
     lock.release();
-    EXPECT_FALSE(folder.has(kWorkFileName));
-}
+    EXPECT_FALSE(fs::exists(wok));
 
-TEST(WorkFileLock, HeldByALiveProcessKeepsASecondRunOut) {
-    ProgramFolder folder;
-    const long live = ::getppid();
-    test::writeBytes(folder / kWorkFileName, std::to_string(live) + "\n");
-    WorkLock lock;
-    EXPECT_EQ(lock.acquire(folder / kWorkFileName), LockState::Held);
-    EXPECT_EQ(lock.holder(), live);
+    test::writeBytes(wok, std::to_string(deadProcessId()) + "\n");
+    EXPECT_EQ(lock.acquire(wok), LockState::Acquired);
+    EXPECT_EQ(test::readBytes(wok), mine);
     lock.release();
-    EXPECT_EQ(test::readBytes(folder / kWorkFileName), std::to_string(live) + "\n")
-        << "another run's work file is not touched";
+
+    test::writeBytes(wok, "");
+    EXPECT_EQ(lock.acquire(wok), LockState::Held) << "a run may be writing it";
+    test::makeOld(wok);
+    EXPECT_EQ(lock.acquire(wok), LockState::Acquired) << "no process id and old";
+
+    WorkLock elsewhere;
+    EXPECT_EQ(elsewhere.acquire("/nonexistent/kesto/Kesto.wok"), LockState::Error);
+    EXPECT_FALSE(elsewhere.error().empty());
 }
 
-TEST(WorkFileLock, LeftByACrashedProcessIsTakenOver) {
-    ProgramFolder folder;
-    test::writeBytes(folder / kWorkFileName, std::to_string(deadProcessId()) + "\n");
-    WorkLock lock;
-    EXPECT_EQ(lock.acquire(folder / kWorkFileName), LockState::Acquired);
-    EXPECT_EQ(test::readBytes(folder / kWorkFileName), std::to_string(::getpid()) + "\n");
-}
-
-TEST(WorkFileLock, WithoutAProcessIdIsTakenOverOnlyWhenItIsOld) {
-    ProgramFolder folder;
-    test::writeBytes(folder / kWorkFileName, "");
-    WorkLock lock;
-    EXPECT_EQ(lock.acquire(folder / kWorkFileName), LockState::Held) << "a run may be writing it";
-    test::makeOld(folder / kWorkFileName);
-    EXPECT_EQ(lock.acquire(folder / kWorkFileName), LockState::Acquired);
-}
-
-TEST(WorkFileLock, InAFolderThatDoesNotExistIsAnError) {
-    WorkLock lock;
-    EXPECT_EQ(lock.acquire("/nonexistent/kesto/Kesto.wok"), LockState::Error);
-    EXPECT_FALSE(lock.error().empty());
-}
-
-TEST(StartArguments, AutoInEitherCaseRunsOnce) {
-    EXPECT_EQ(startArgumentsFor("auto").mode, StartMode::OneShot);
-    EXPECT_EQ(startArgumentsFor("AUTO").mode, StartMode::OneShot);
-    EXPECT_EQ(startArgumentsFor("Auto").mode, StartMode::Interactive);
-    EXPECT_EQ(startArgumentsFor("auto5").mode, StartMode::Interactive);
-    EXPECT_EQ(startArgumentsFor("").mode, StartMode::Interactive);
-}
-
-TEST(StartArguments, AutoWithSecondsPollsAtThatIntervalUpTo65535Milliseconds) {
+TEST(StartArguments, AutoRunsOnceAndAutoWithSecondsPollsAtThatIntervalUpTo65535Milliseconds) {
     struct Case {
         const char* argument;
+        StartMode mode;
         unsigned interval;
     };
-    for (const Case& c : {Case{"AUTO30", 30000}, Case{"AUTO0.5", 500}, Case{"AUTO100", 65535},
-                          Case{"AUTO 2", 2000}, Case{"AUTO65.535", 65535}, Case{"AUTO1s", 1000}}) {
+    for (const Case& c :
+         {Case{"auto", StartMode::OneShot, 0}, Case{"AUTO", StartMode::OneShot, 0},
+          Case{"Auto", StartMode::Interactive, 0}, Case{"auto5", StartMode::Interactive, 0},
+          Case{"", StartMode::Interactive, 0}, Case{"AUTO30", StartMode::Polling, 30000},
+          Case{"AUTO0.5", StartMode::Polling, 500}, Case{"AUTO 2", StartMode::Polling, 2000},
+          Case{"AUTO1s", StartMode::Polling, 1000}, Case{"AUTO100", StartMode::Polling, 65535},
+          Case{"AUTO65.535", StartMode::Polling, 65535}, Case{"AUTOxyz", StartMode::Polling, 0},
+          Case{"AUTO0", StartMode::Polling, 0}, Case{"AUTO-5", StartMode::Polling, 0},
+          Case{"AUTO-0.5", StartMode::Polling, 0}}) {
         const StartArguments start = startArgumentsFor(c.argument);
-        EXPECT_EQ(start.mode, StartMode::Polling) << c.argument;
-        EXPECT_EQ(start.interval, c.interval) << c.argument;
+        EXPECT_EQ(start.mode, c.mode) << c.argument;
+        if (c.mode == StartMode::Polling) {
+            EXPECT_EQ(start.interval, c.interval) << c.argument;
+        }
     }
 }
 
-TEST(StartArguments, AutoWithLettersZeroOrANegativeNumberPollsWithInterval0) {
-    for (const char* argument : {"AUTOxyz", "AUTO0", "AUTO-5", "AUTO-0.5"}) {
-        const StartArguments start = startArgumentsFor(argument);
-        EXPECT_EQ(start.mode, StartMode::Polling) << argument;
-        EXPECT_EQ(start.interval, 0u) << argument;
-    }
-}
-
-TEST(Snapshot, KanjiFactorFieldsAreConvertedStrictly) {
+TEST(Snapshot, KanjiFactorFieldsAreConvertedStrictlyAndABadOneIsNamedByItsLabel) {
     JobSettings settings;
-    std::string problem;
-    ASSERT_TRUE(snapshotFromFields({{"MojiW", "0.5"}, {"MojiY", "-0.1"}}, settings, &problem));
+    ASSERT_TRUE(snapshotFromFields({{"MojiW", "0.5"}, {"MojiY", "-0.1"}}, settings, nullptr));
     EXPECT_FLOAT_EQ(settings.MojiW, 0.5f);
     EXPECT_FLOAT_EQ(settings.MojiY, -0.1f);
 
-    struct Case {
-        const char* key;
-        const char* text;
-        const char* problem;
-    };
-    for (const Case& c : {Case{"MojiW", "abc", "漢字幅変更倍率が数値ではありません"},
-                          Case{"MojiH", "0.1x", "漢字高さ変更倍率が数値ではありません"},
-                          Case{"MojiX", "", "漢字Ｘ座標変更倍率が数値ではありません"},
-                          Case{"MojiY", "1..2", "漢字Ｙ座標変更倍率が数値ではありません"}}) {
-        JobSettings s;
+    for (const auto& [key, text, problem] :
+         {std::tuple{"MojiW", "abc", "漢字幅変更倍率が数値ではありません"},
+          std::tuple{"MojiH", "0.1x", "漢字高さ変更倍率が数値ではありません"},
+          std::tuple{"MojiX", "", "漢字Ｘ座標変更倍率が数値ではありません"},
+          std::tuple{"MojiY", "1..2", "漢字Ｙ座標変更倍率が数値ではありません"}}) {
         std::string p;
-        EXPECT_FALSE(snapshotFromFields({{c.key, c.text}}, s, &p)) << c.key << " " << c.text;
-        EXPECT_EQ(p, c.problem);
+        EXPECT_FALSE(snapshotFromFields({{key, text}}, settings, &p)) << key << " " << text;
+        EXPECT_EQ(p, problem);
     }
 }
 
 TEST(Snapshot, ReductionAndFitTargetComeFromOfiSAndThePlotterSize) {
-    JobSettings settings;
-    ASSERT_TRUE(snapshotFromFields({{"OfiS", "50"}, {"Plot", "A1ﾌﾟﾛｯﾀ"}}, settings, nullptr));
-    ConversionSettings c = conversionSettingsFrom(settings);
-    EXPECT_DOUBLE_EQ(c.reduction, 0.5);
-    EXPECT_EQ(c.fitLong, 0);
-    EXPECT_EQ(c.fitShort, 0);
-
-    ASSERT_TRUE(snapshotFromFields({{"OfiS", "A3"}, {"Plot", "A1ﾌﾟﾛｯﾀ"}}, settings, nullptr));
-    c = conversionSettingsFrom(settings);
-    EXPECT_DOUBLE_EQ(c.reduction, 1);
-    EXPECT_EQ(c.fitLong, 393);
-    EXPECT_EQ(c.fitShort, 287);
-
-    ASSERT_TRUE(snapshotFromFields({{"OfiS", "A3"}, {"Plot", "A0ﾌﾟﾛｯﾀ"}}, settings, nullptr));
-    c = conversionSettingsFrom(settings);
-    EXPECT_EQ(c.fitLong, 410);
-    EXPECT_EQ(c.fitShort, 274);
-    EXPECT_EQ(c.penThick, "SP3;");
+    struct Case {
+        const char* ofiS;
+        const char* plot;
+        double reduction;
+        int fitLong, fitShort;
+    };
+    for (const Case& c : {Case{"50", "A1ﾌﾟﾛｯﾀ", 0.5, 0, 0}, Case{"A3", "A1ﾌﾟﾛｯﾀ", 1, 393, 287},
+                          Case{"A3", "A0ﾌﾟﾛｯﾀ", 1, 410, 274}}) {
+        JobSettings settings;
+        ASSERT_TRUE(snapshotFromFields({{"OfiS", c.ofiS}, {"Plot", c.plot}}, settings, nullptr));
+        const ConversionSettings s = conversionSettingsFrom(settings);
+        EXPECT_DOUBLE_EQ(s.reduction, c.reduction) << c.ofiS << " " << c.plot;
+        EXPECT_EQ(s.fitLong, c.fitLong) << c.ofiS << " " << c.plot;
+        EXPECT_EQ(s.fitShort, c.fitShort) << c.ofiS << " " << c.plot;
+    }
 }
 
 } // namespace
