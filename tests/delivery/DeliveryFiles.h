@@ -12,25 +12,23 @@ namespace kesto::test {
 
 class TempFolder {
 public:
-    TempFolder() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("kesto-delivery-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
+    TempFolder() { std::filesystem::create_directories(path_); }
     ~TempFolder() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
     std::filesystem::path write(const std::string& name, const std::string& bytes) const {
-        auto file = path_ / name;
-        std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-        return file;
+        std::ofstream(path_ / name, std::ios::binary)
+            .write(bytes.data(), std::streamsize(bytes.size()));
+        return path_ / name;
     }
     const std::filesystem::path& path() const { return path_; }
 
 private:
     static inline int counter_ = 0;
-    std::filesystem::path path_;
+    std::filesystem::path path_ =
+        std::filesystem::temp_directory_path() /
+        ("kesto-delivery-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
 };
 
 // What the converter writes for a small drawing: one line of HP-GL, all ASCII.

@@ -7,44 +7,29 @@ namespace {
 
 using Kind = PrinterTarget::Kind;
 
-TEST(PrinterName, APlainNameIsALocalQueueKeptAsWritten) {
-    // Trailing blanks belong to the name: the spooler decides whether it exists.
-    auto target = parsePrinterName("HP-GL plotter ");
-    ASSERT_TRUE(target);
-    EXPECT_EQ(target->kind, Kind::LocalQueue);
-    EXPECT_EQ(target->queue, "HP-GL plotter ");
-}
-
-TEST(PrinterName, QueueAtHostNamesARemoteServerWithTheIppPortByDefault) {
-    auto plain = parsePrinterName("plotter@print.example");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->kind, Kind::RemoteQueue);
-    EXPECT_EQ(plain->queue, "plotter");
-    EXPECT_EQ(plain->host, "print.example");
-    EXPECT_EQ(plain->port, 631);
-
-    auto withPort = parsePrinterName("plotter@127.0.0.1:8631");
-    ASSERT_TRUE(withPort);
-    EXPECT_EQ(withPort->host, "127.0.0.1");
-    EXPECT_EQ(withPort->port, 8631);
-
-    auto v6 = parsePrinterName("plotter@[::1]:8631");
-    ASSERT_TRUE(v6);
-    EXPECT_EQ(v6->host, "::1");
-    EXPECT_EQ(v6->port, 8631);
-}
-
-TEST(PrinterName, SocketNamesGoToPort9100UnlessTheyGiveAPort) {
-    auto plain = parsePrinterName("socket://10.0.0.7");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->kind, Kind::Socket);
-    EXPECT_EQ(plain->host, "10.0.0.7");
-    EXPECT_EQ(plain->port, 9100);
-
-    auto withPort = parsePrinterName("socket://plotter.example:9101/");
-    ASSERT_TRUE(withPort);
-    EXPECT_EQ(withPort->host, "plotter.example");
-    EXPECT_EQ(withPort->port, 9101);
+TEST(PrinterName, NamesAQueueHereAQueueOnAServerOrAPlotterOnTheNetworkWithDefaultPorts) {
+    struct Case {
+        const char* name;
+        Kind kind;
+        const char* queue;
+        const char* host;
+        int port;
+    };
+    // Trailing blanks belong to a queue's name: the spooler decides whether it exists.
+    for (const Case& c :
+         {Case{"HP-GL plotter ", Kind::LocalQueue, "HP-GL plotter ", "", 0},
+          Case{"plotter@print.example", Kind::RemoteQueue, "plotter", "print.example", 631},
+          Case{"plotter@127.0.0.1:8631", Kind::RemoteQueue, "plotter", "127.0.0.1", 8631},
+          Case{"plotter@[::1]:8631", Kind::RemoteQueue, "plotter", "::1", 8631},
+          Case{"socket://10.0.0.7", Kind::Socket, "", "10.0.0.7", 9100},
+          Case{"socket://plotter.example:9101/", Kind::Socket, "", "plotter.example", 9101}}) {
+        const auto target = parsePrinterName(c.name);
+        ASSERT_TRUE(target) << c.name;
+        EXPECT_EQ(target->kind, c.kind) << c.name;
+        EXPECT_EQ(target->queue, c.queue) << c.name;
+        EXPECT_EQ(target->host, c.host) << c.name;
+        EXPECT_EQ(target->port, c.port) << c.name;
+    }
 }
 
 TEST(PrinterName, NamesWithoutAHostOrWithABadPortAreRefused) {

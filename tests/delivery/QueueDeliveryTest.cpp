@@ -3,7 +3,6 @@
 #include "job/delivery/Spooler.h"
 
 #include <chrono>
-#include <set>
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>
@@ -17,66 +16,44 @@ namespace {
 using namespace std::chrono_literals;
 using test::CupsdEnvironment;
 
-struct JobInfo {
-    int id;
-    std::string title;
-    std::string format;
-};
-
 class QueueDelivery : public ::testing::Test {
 protected:
     void SetUp() override {
         env_ = CupsdEnvironment::current();
         if (!env_) GTEST_SKIP() << "no private print server";
-        env_->capture().clear();
         spooler_ = makeSystemSpooler();
     }
 
-    test::PrivateCupsd& cupsd() { return env_->cupsd(); }
-    test::CaptureListener& capture() { return env_->capture(); }
-
-    // The jobs the server holds for a queue, completed ones included.
-    std::vector<JobInfo> jobs(const std::string& queue) {
-        std::vector<JobInfo> result;
-        http_t* http = httpConnect2("127.0.0.1", cupsd().port(), nullptr, AF_INET,
+    // "title format" of each job the server holds for a queue, completed ones included.
+    std::vector<std::string> jobs(const std::string& queue = CupsdEnvironment::kQueue) {
+        std::vector<std::string> result;
+        http_t* http = httpConnect2("127.0.0.1", env_->cupsd().port(), nullptr, AF_INET,
                                     HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
-        if (!http) return result;
         cups_job_t* list = nullptr;
-        int count = cupsGetJobs2(http, &list, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+        const int count =
+            http ? cupsGetJobs2(http, &list, queue.c_str(), 0, CUPS_WHICHJOBS_ALL) : 0;
         for (int i = 0; i < count; ++i)
-            result.push_back({list[i].id, list[i].title ? list[i].title : "",
-                              list[i].format ? list[i].format : ""});
+            result.push_back(std::string(list[i].title ? list[i].title : "") + " " +
+                             (list[i].format ? list[i].format : ""));
         cupsFreeJobs(count, list);
         httpClose(http);
         return result;
     }
 
-    std::set<int> jobIds(const std::string& queue) {
-        std::set<int> ids;
-        for (const auto& job : jobs(queue))
-            ids.insert(job.id);
-        return ids;
-    }
-
-    // Sends the bytes to the test queue and returns what the plotter received.
+    // Sends the bytes to the test queue: the plotter gets them unchanged in
+    // one raw job named "Test".
     void expectArrivesUnchanged(const std::string& bytes, const std::string& printer) {
-        auto before = jobIds(CupsdEnvironment::kQueue);
-        auto file = folder_.write("DRAWING.GLF", bytes);
-        DeliveryResult result = spooler_->sendFile(file, printer);
+        env_->capture().clear();
+        const auto before = jobs().size();
+        const DeliveryResult result = spooler_->sendFile(folder_.write("D.GLF", bytes), printer);
         ASSERT_TRUE(result.delivered) << result.error;
-        EXPECT_TRUE(result.error.empty());
-
-        auto received = capture().waitForConnections(1, 30s);
-        ASSERT_EQ(received.size(), 1u) << cupsd().errorLog();
-        EXPECT_EQ(received[0].size, bytes.size());
+        const auto received = env_->capture().waitForConnections(1, 30s);
+        ASSERT_EQ(received.size(), 1u) << env_->cupsd().errorLog();
         EXPECT_TRUE(received[0].bytes == bytes) << "the plotter received other bytes";
-
-        std::vector<JobInfo> added;
-        for (const auto& job : jobs(CupsdEnvironment::kQueue))
-            if (!before.count(job.id)) added.push_back(job);
-        ASSERT_EQ(added.size(), 1u) << "one drawing is one job";
-        EXPECT_EQ(added[0].title, "Test");
-        EXPECT_EQ(added[0].format, "application/vnd.cups-raw");
+        const auto after = jobs();
+        ASSERT_EQ(after.size(), before + 1) << "one drawing is one job";
+        for (const auto& job : after) // only this program sends to the queue
+            EXPECT_EQ(job, "Test application/vnd.cups-raw");
     }
 
     CupsdEnvironment* env_ = nullptr;
@@ -84,71 +61,54 @@ protected:
     test::TempFolder folder_;
 };
 
-TEST_F(QueueDelivery, AnAllAsciiDrawingReachesThePlotterAsOneRawJobNamedTest) {
+TEST_F(QueueDelivery, DrawingsReachThePlotterAsOneRawJobNamedTestEachAlsoThroughQueueAtHost) {
     // Plain HP-GL text would be typed as a text file and printed as a listing
     // if the job were not sent raw.
     expectArrivesUnchanged(test::kSmallDrawing, CupsdEnvironment::kQueue);
-}
-
-TEST_F(QueueDelivery, AMultiMegabyteFileArrivesByteForByte) {
     expectArrivesUnchanged(test::binaryBytes(6 * 1024 * 1024 + 123), CupsdEnvironment::kQueue);
-}
-
-TEST_F(QueueDelivery, QueueAtHostReachesTheQueueOnThatServerNotTheDefaultOne) {
-    // The default server now points nowhere; only the name's host can work.
+    // With the default server pointing nowhere, only the name's host can work.
+    const std::string server = env_->cupsd().server();
     cupsSetServer("127.0.0.1:1");
     expectArrivesUnchanged(test::kSmallDrawing,
-                           std::string(CupsdEnvironment::kQueue) + "@" + cupsd().server());
-    cupsSetServer(cupsd().server().c_str());
+                           std::string(CupsdEnvironment::kQueue) + "@" + server);
+    cupsSetServer(server.c_str());
 }
 
 TEST_F(QueueDelivery, FailuresAreReportedWithAReasonAndLeaveNoJobBehind) {
-    auto drawing = folder_.write("DRAWING.GLF", test::kSmallDrawing);
-    auto before = jobIds(CupsdEnvironment::kQueue);
+    const auto drawing = folder_.write("DRAWING.GLF", test::kSmallDrawing);
+    const auto before = jobs();
+    const std::string queue = CupsdEnvironment::kQueue;
+    for (const auto& [file, printer, reason] :
+         {std::tuple{drawing, std::string("no-such-plotter"), "no-such-plotter"},
+          std::tuple{folder_.path() / "MISSING.GLF", queue, "MISSING.GLF"},
+          std::tuple{folder_.path(), queue, ""},           // a folder
+          std::tuple{drawing, queue + "@127.0.0.1:1", ""}, // nothing listens there
+          std::tuple{drawing, std::string(), ""}}) {
+        const DeliveryResult result = spooler_->sendFile(file, printer);
+        EXPECT_FALSE(result.delivered) << file << " to " << printer;
+        EXPECT_FALSE(result.error.empty()) << file << " to " << printer;
+        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+    }
+    EXPECT_EQ(jobs(), before) << "a failed send left a job";
 
-    DeliveryResult unknown = spooler_->sendFile(drawing, "no-such-plotter");
-    EXPECT_FALSE(unknown.delivered);
-    EXPECT_NE(unknown.error.find("no-such-plotter"), std::string::npos) << unknown.error;
-
-    DeliveryResult missing =
-        spooler_->sendFile(folder_.path() / "MISSING.GLF", CupsdEnvironment::kQueue);
-    EXPECT_FALSE(missing.delivered);
-    EXPECT_NE(missing.error.find("MISSING.GLF"), std::string::npos) << missing.error;
-
-    DeliveryResult folder = spooler_->sendFile(folder_.path(), CupsdEnvironment::kQueue);
-    EXPECT_FALSE(folder.delivered);
-
-    // A server that does not answer (nothing listens on port 1).
-    DeliveryResult noServer =
-        spooler_->sendFile(drawing, std::string(CupsdEnvironment::kQueue) + "@127.0.0.1:1");
-    EXPECT_FALSE(noServer.delivered);
-    EXPECT_FALSE(noServer.error.empty());
-
-    DeliveryResult empty = spooler_->sendFile(drawing, "");
-    EXPECT_FALSE(empty.delivered);
-
-    EXPECT_EQ(jobIds(CupsdEnvironment::kQueue), before) << "a failed send left a job";
-}
-
-TEST_F(QueueDelivery, AQueueThatRefusesJobsIsAFailureNotASuccess) {
-    const std::string queue = "kesto-refusing";
-    ASSERT_TRUE(cupsd().addRawQueue(queue, capture().uri())) << cupsd().error();
-    ASSERT_EQ(cupsd().tool({"cupsdisable", queue}).exitCode, 0);
-    ASSERT_EQ(cupsd().tool({"cupsreject", "-r", "out of paper", queue}).exitCode, 0);
-
-    DeliveryResult result =
-        spooler_->sendFile(folder_.write("DRAWING.GLF", test::kSmallDrawing), queue);
+    // A queue that refuses jobs.
+    const std::string refusing = "kesto-refusing";
+    auto& cupsd = env_->cupsd();
+    ASSERT_TRUE(cupsd.addRawQueue(refusing, env_->capture().uri())) << cupsd.error();
+    ASSERT_EQ(cupsd.tool({"cupsdisable", refusing}).exitCode, 0);
+    ASSERT_EQ(cupsd.tool({"cupsreject", "-r", "out of paper", refusing}).exitCode, 0);
+    env_->capture().clear();
+    const DeliveryResult result = spooler_->sendFile(drawing, refusing);
     EXPECT_FALSE(result.delivered);
-    EXPECT_NE(result.error.find(queue), std::string::npos) << result.error;
-    EXPECT_TRUE(jobs(queue).empty());
-    EXPECT_TRUE(capture().connections().empty());
+    EXPECT_NE(result.error.find(refusing), std::string::npos) << result.error;
+    EXPECT_TRUE(jobs(refusing).empty());
+    EXPECT_TRUE(env_->capture().connections().empty());
 }
 
 TEST_F(QueueDelivery, TheInstalledQueuesAndTheDefaultPrinterComeFromTheServer) {
-    auto names = spooler_->printers();
+    const auto names = spooler_->printers();
     EXPECT_NE(std::find(names.begin(), names.end(), CupsdEnvironment::kQueue), names.end());
-
-    ASSERT_EQ(cupsd().tool({"lpadmin", "-d", CupsdEnvironment::kQueue}).exitCode, 0);
+    ASSERT_EQ(env_->cupsd().tool({"lpadmin", "-d", CupsdEnvironment::kQueue}).exitCode, 0);
     EXPECT_EQ(spooler_->defaultPrinter(), CupsdEnvironment::kQueue);
 }
 
