@@ -2,51 +2,40 @@
 // and the annotation line.
 #include "TextTestSupport.h"
 
+#include <tuple>
+
 namespace kesto::texttest {
 namespace {
 
-const Words kSized = direction(0) + charSize(200, 300, 300);
+const std::string kHead = "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;";
 
-// Scale 10, origin (0, 0), not rotated: "AB" at (1000, 2000), pitch 300.
+// Scale 10, origin (0, 0): "AB" at (1000, 2000), pitch 300, at 0 and 90
+// degrees and on a turned sheet.
 TEST_F(TextConversion, WorkedExampleWritesDirectionSpacingSizeAndOneLabelPerCharacter) {
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "AB")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PA520,800;" + label("B"));
+    EXPECT_EQ(sizedString("AB"), kHead + "PA400,800;" + label("A") + "PA520,800;" + label("B"));
     EXPECT_EQ(result.outcome, DrawingOutcome::Finished);
-}
-
-TEST_F(TextConversion, NinetyDegreeTextAdvancesDownThePlotsYAxis) {
     EXPECT_EQ(convert(direction(9000) + charSize(200, 300, 300) + singleByteText(1000, 2000, "AB")),
               "DI0.0,1.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PA400,680;" + label("B"));
-}
-
-TEST_F(TextConversion, RotatedSheetExchangesAxesAndAdvancesAlongDrawingX) {
+    newRun();
     state.page.rotated = true;
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "AB")),
+    EXPECT_EQ(sizedString("AB"),
               "DI0.0,1.0;ES0.0;PUSS;SI0.2,0.3;PA800,400;" + label("A") + "PA800,520;" + label("B"));
 }
 
 TEST_F(TextConversion, UnchangedAttributesAreNotWrittenAgainForTheNextString) {
-    const std::string out = convert(kSized + singleByteText(1000, 2000, "A") + direction(0) +
-                                    singleByteText(1000, 2300, "B"));
-    EXPECT_EQ(out, "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PUPA400,920;" +
-                       label("B"));
+    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "A") + direction(0) +
+                      singleByteText(1000, 2300, "B")),
+              kHead + "PA400,800;" + label("A") + "PUPA400,920;" + label("B"));
 }
 
-TEST_F(TextConversion, OddLengthStringEndsWithoutLabelForThePaddingSpace) {
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "ABC")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PA520,800;" + label("B") +
-                  "PA640,800;" + label("C"));
-}
-
-TEST_F(TextConversion, LeadingSpaceOfAWordIsSkippedButStillTakesItsPlace) {
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, " B")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA520,800;" + label("B"));
-}
-
-TEST_F(TextConversion, SpaceInTheSecondByteInsideAStringIsWrittenAsALabel) {
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "A BC")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PA520,800;" + label(" ") +
-                  "PA640,800;" + label("B") + "PA760,800;" + label("C"));
+// A space as the first byte of a word takes its place without a label, as
+// the second byte it is a label; the padding space of an odd string writes
+// nothing.
+TEST_F(TextConversion, SpacesWriteALabelOnlyAsTheSecondByteOfAWord) {
+    EXPECT_EQ(sizedString("A BC DE"), kHead + "PA400,800;" + label("A") + "PA520,800;" +
+                                          label(" ") + "PA640,800;" + label("B") + "PA760,800;" +
+                                          label("C") + "PA1000,800;" + label("D") + "PA1120,800;" +
+                                          label("E"));
 }
 
 TEST_F(TextConversion, BeforeAnyDirectionRecordAllCharactersFallOnTheOrigin) {
@@ -54,13 +43,18 @@ TEST_F(TextConversion, BeforeAnyDirectionRecordAllCharactersFallOnTheOrigin) {
               "ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "PA400,800;" + label("B"));
 }
 
+// Either string record: 0x4141 after the short record is an ordinary word.
 TEST_F(TextConversion, StringWithFewerThanThreeOperandsReadsOnlyItsOrigin) {
-    // 0x4141 after the short records is an ordinary word, not a character.
-    for (std::uint16_t n : {0, 1, 2}) {
-        const Words shortString = record(static_cast<std::uint16_t>(0x4B | (n << 8)), {1000, 2000});
-        EXPECT_EQ(convert(kSized + shortString + Words{0x4141} + singleByteText(1000, 2000, "A")),
-                  "DI1.0,0.0;ES0.0;PUPUSS;SI0.2,0.3;PA400,800;" + label("A"))
-            << "operand count " << n;
+    for (std::uint16_t code : {0x4B, 0x4C}) {
+        for (std::uint16_t n : {0, 1, 2}) {
+            newRun();
+            const Words shortString =
+                record(static_cast<std::uint16_t>(code | (n << 8)), {1000, 2000});
+            EXPECT_EQ(
+                convert(kSized + shortString + Words{0x4141} + singleByteText(1000, 2000, "A")),
+                "DI1.0,0.0;ES0.0;PUPUSS;SI0.2,0.3;PA400,800;" + label("A"))
+                << "code " << code << ", operand count " << n;
+        }
     }
 }
 
@@ -71,38 +65,27 @@ TEST_F(TextConversion, StringRunningPastTheEndOfTheFileDamagesTheDrawing) {
     EXPECT_EQ(result.outcome, DrawingOutcome::Damaged);
 }
 
-TEST_F(TextConversion, KanaAfterAlphanumericsSwitchesCharacterSetsOnceEachWay) {
+TEST_F(TextConversion, KanaSwitchCharacterSetsOnceEachWayAndEachDrawingStartsAgain) {
     settings.kana = CharSetChoice::HalfWidth;
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000,
-                                              "A\xB1\xB2"
-                                              "B")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.2,0.3;PA400,800;" + label("A") + "CS8;PA520,800;" +
-                  label("1") + "PA640,800;" + label("2") + "CS6;PA760,800;" + label("B"));
-}
-
-TEST_F(TextConversion, EachDrawingStartsWithStandardSetSizeAndSetAgain) {
-    settings.kana = CharSetChoice::HalfWidth;
-    convert(kSized + singleByteText(1000, 2000, "\xB1"));
+    EXPECT_EQ(sizedString("A\xB1\xB2\x42"), kHead + "PA400,800;" + label("A") + "CS8;PA520,800;" +
+                                                label("1") + "PA640,800;" + label("2") +
+                                                "CS6;PA760,800;" + label("B"));
     // Size, direction and pitch carry over; "SS;SI" and the set do not.
-    EXPECT_EQ(convert(singleByteText(1000, 2000,
-                                     "\xB1"
-                                     "A")),
+    EXPECT_EQ(convert(singleByteText(1000, 2000, "\xB1\x41")),
               "PUSS;SI0.2,0.3;CS8;PA400,800;" + label("1") + "CS6;PA520,800;" + label("A"));
 }
 
 TEST_F(TextConversion, FullWidthAlphanumericSettingSendsLettersThroughTheKanjiSet) {
     settings.alnum = CharSetChoice::FullWidth;
-    EXPECT_EQ(convert(kSized + singleByteText(1000, 2000, "A")),
+    EXPECT_EQ(sizedString("A"),
               "DI1.0,0.0;ES0.0;PUPA384,824;SA;DV0;SI0.27338,0.40336;" + label("#A"));
 }
 
 TEST_F(TextConversion, SlantWordsBeyondTheLimitArePassedOver) {
     EXPECT_EQ(convert(slant({30000, 1500}) + kSized + singleByteText(1000, 2000, "A")),
               "DI1.0,0.0;ES0.0;SL0.268;PUSS;SI0.2,0.3;PA400,800;" + label("A"));
-    EXPECT_EQ(
-        convert(slant({static_cast<std::uint16_t>(-30000), static_cast<std::uint16_t>(-1500)}) +
-                singleByteText(1000, 2000, "A")),
-        "SL-0.268;PUSS;SI0.2,0.3;PA400,800;" + label("A"));
+    EXPECT_EQ(convert(slant({0x8AD0, 0xFA24}) + singleByteText(1000, 2000, "A")), // -30000, -1500
+              "SL-0.268;PUSS;SI0.2,0.3;PA400,800;" + label("A"));
 }
 
 TEST_F(TextConversion, NegativeDirectionWordCountsFromTheFullWordRange) {
@@ -110,43 +93,35 @@ TEST_F(TextConversion, NegativeDirectionWordCountsFromTheFullWordRange) {
     EXPECT_EQ(convert(direction(-100) + singleByteText(0, 0, "")), "DI0.41247,-0.91097;PU");
 }
 
-TEST_F(TextConversion, SpacingIsComputedOnlyWhenThePitchChanges) {
-    // The second record's width would give ES-1.0.
-    EXPECT_EQ(convert(direction(0) + charSize(200, 300, 300) + charSize(400, 300, 300) +
-                      singleByteText(1000, 2000, "A")),
-              "DI1.0,0.0;ES0.0;PUSS;SI0.4,0.3;PA400,800;" + label("A"));
-}
-
-TEST_F(TextConversion, PitchBelowOneAndAHalfWidthsGivesNegativeSpacing) {
-    EXPECT_EQ(convert(charSize(2000, 300, 1500) + singleByteText(0, 0, "")), "ES-1.0;PU");
-    EXPECT_EQ(convert(charSize(200, 300, 600) + singleByteText(0, 0, "")), "ES1.0;PU");
-}
-
-TEST_F(TextConversion, ZeroWidthOrZeroPitchKeepsThePendingSpacing) {
-    EXPECT_EQ(convert(charSize(200, 300, 600) + charSize(0, 300, 900) + singleByteText(0, 0, "")),
-              "ES1.0;PU");
-    EXPECT_EQ(convert(charSize(200, 300, 300) + charSize(200, 300, 0) + singleByteText(0, 0, "")),
-              "ES0.0;PU");
-    // The zero pitch was remembered: the same pitch again is a change.
-    EXPECT_EQ(convert(charSize(200, 300, 0) + charSize(200, 300, 600) + singleByteText(0, 0, "")),
-              "ES1.0;PU");
-}
-
-TEST_F(TextConversion, LongSizeRecordTakesSignedLongsAndWrapsANegativePitch) {
-    // Pitch -1 is 4294967295: r = 14316557.65, extra 14316556.65.
-    EXPECT_EQ(convert(charSizeLong(-200, 300, -1) + singleByteText(0, 0, "")), "ES14316556.65;PU");
-    EXPECT_EQ(state.text.charWidth, -200);
-    EXPECT_EQ(state.text.charHeight, 300);
-    EXPECT_EQ(state.text.charPitch, 4294967295.0);
+// Each row starts a new run.  A width or pitch of 0 gives no spacing: the
+// pitch is remembered and the pending "ES" stays.
+TEST_F(TextConversion, SpacingIsComputedWhenThePitchChangesAndNeverDividesByZero) {
+    const std::pair<Words, std::string> cases[] = {
+        {charSize(200, 300, 300) + charSize(400, 300, 300), "ES0.0;"}, // same pitch: kept
+        {charSize(2000, 300, 1500), "ES-1.0;"},
+        {charSize(200, 300, 600), "ES1.0;"},
+        {charSize(200, 300, 600) + charSize(0, 300, 900), "ES1.0;"},
+        {charSize(200, 300, 300) + charSize(200, 300, 0), "ES0.0;"},
+        {charSize(200, 300, 0) + charSize(200, 300, 600), "ES1.0;"},
+        // Pitch -1 is 4294967295: r = 14316557.65, extra 14316556.65.
+        {charSizeLong(-200, 300, -1), "ES14316556.65;"},
+        {charSizeLong(70000, 300, 210000), "ES1.0;"}};
+    for (const auto& [records, spacing] : cases) {
+        newRun();
+        EXPECT_EQ(convert(records + singleByteText(0, 0, "")), spacing + "PU") << spacing;
+    }
+    newRun();
     EXPECT_EQ(convert(charSizeLong(70000, 300, 210000) + singleByteText(1000, 2000, "A")),
               "ES1.0;PUSS;SI70.0,0.3;PA400,800;" + label("A"));
 }
 
-TEST_F(TextConversion, ShortSizeRecordReadsThePitchUnsigned) {
+TEST_F(TextConversion, LongSizeRecordTakesSignedLongsAndTheShortOneAnUnsignedPitch) {
+    convert(charSizeLong(-200, 300, -1));
+    EXPECT_EQ(std::tuple(state.text.charWidth, state.text.charHeight, state.text.charPitch),
+              std::tuple(-200, 300, 4294967295.0));
     convert(charSize(-200, -300, 0xFFFF));
-    EXPECT_EQ(state.text.charWidth, -200);
-    EXPECT_EQ(state.text.charHeight, -300);
-    EXPECT_EQ(state.text.charPitch, 65535.0);
+    EXPECT_EQ(std::tuple(state.text.charWidth, state.text.charHeight, state.text.charPitch),
+              std::tuple(-200, -300, 65535.0));
 }
 
 TEST_F(TextConversion, TextBlockStartSelectsTheAnnotationPenOnce) {
@@ -155,6 +130,11 @@ TEST_F(TextConversion, TextBlockStartSelectsTheAnnotationPenOnce) {
     EXPECT_TRUE(state.style.textActive);
     convert(textBlock(true) + textBlock(false));
     EXPECT_FALSE(state.style.textActive);
+    // An unknown marker only consumes its word.
+    state.style.textActive = true;
+    EXPECT_EQ(direct(Words{0x0153, 0x1234}, convertTextBlock), "");
+    EXPECT_TRUE(state.style.textActive);
+    EXPECT_EQ(consumed, 2u);
 }
 
 TEST_F(TextConversion, TextBlockAfterThePatternPenSwitchesOnlyToADifferentPen) {
@@ -164,18 +144,10 @@ TEST_F(TextConversion, TextBlockAfterThePatternPenSwitchesOnlyToADifferentPen) {
     EXPECT_EQ(direct(start, convertTextBlock), "");
     EXPECT_EQ(state.style.penMode, 'P');
     EXPECT_TRUE(state.style.patternFitted);
-
     settings.penPattern = "SP4;";
     EXPECT_EQ(direct(start, convertTextBlock), "SP1;LT;");
     EXPECT_EQ(state.style.penMode, 'T');
     EXPECT_FALSE(state.style.patternFitted);
-}
-
-TEST_F(TextConversion, UnknownBlockMarkerOnlyConsumesItsWord) {
-    state.style.textActive = true;
-    EXPECT_EQ(direct(Words{0x0153, 0x1234}, convertTextBlock), "");
-    EXPECT_TRUE(state.style.textActive);
-    EXPECT_EQ(consumed, 2u);
 }
 
 TEST_F(TextConversion, AnnotationLineDrawsWithTheAnnotationPen) {

@@ -19,22 +19,20 @@ namespace kesto::texttest {
 
 using Words = std::vector<std::uint16_t>;
 
-constexpr std::uint16_t kEscDrawing = 0x241B; // ESC $
-
 inline Words operator+(Words a, const Words& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
 inline std::uint16_t lowWord(std::int32_t v) {
-    return static_cast<std::uint16_t>(v & 0xFFFF);
+    return static_cast<std::uint16_t>(v);
 }
 inline std::uint16_t highWord(std::int32_t v) {
-    return static_cast<std::uint16_t>((static_cast<std::uint32_t>(v) >> 16) & 0xFFFF);
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(v) >> 16);
 }
 
 inline Words record(std::uint16_t code, Words operands = {}) {
-    return Words{kEscDrawing, code} + operands;
+    return Words{0x241B, code} + operands; // ESC $
 }
 inline Words direction(std::int16_t hundredths) {
     return record(0x014A, {static_cast<std::uint16_t>(hundredths)});
@@ -79,45 +77,53 @@ inline std::string label(const std::string& bytes) {
     return "LB" + bytes + "\x03;";
 }
 
+inline std::vector<std::uint8_t> toBytes(const Words& words) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint16_t w : words) {
+        bytes.push_back(static_cast<std::uint8_t>(w & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(w >> 8));
+    }
+    return bytes;
+}
+
+inline const Words kSized = direction(0) + charSize(200, 300, 300);
+
 // One drawing's worth of records; the state carries over between calls like a run.
 class TextConversion : public ::testing::Test {
 protected:
-    void SetUp() override { state.page.drawingScale = 10; }
+    void SetUp() override { newRun(); }
+    void newRun() {
+        state = ConversionState{};
+        state.page.drawingScale = 10;
+    }
 
-    // The GLF text between "IN;" and the closing "PU;SP0;AF;" CR LF.
+    // The GLF text between "IN;" and the closing "PU;SP0;AF;" CR LF, or all
+    // of it for a damaged drawing.
     std::string convert(const Words& words) {
-        std::vector<std::uint8_t> bytes;
-        for (std::uint16_t w : words) {
-            bytes.push_back(static_cast<std::uint8_t>(w & 0xFF));
-            bytes.push_back(static_cast<std::uint8_t>(w >> 8));
-        }
-        OfiReader reader(bytes.data(), bytes.size());
+        const auto bytes = toBytes(words);
         StringSink sink;
         {
             GlfWriter out(sink);
-            result = convertDrawing(reader, out, state, settings);
+            result = convertDrawing(OfiReader(bytes.data(), bytes.size()), out, state, settings);
         }
-        std::string text = sink.text;
+        const std::string& text = sink.text;
         if (result.outcome == DrawingOutcome::Damaged) return text;
-        const std::string head = "IN;";
-        const std::string tail = "PU;SP0;AF;\r\n";
-        EXPECT_EQ(text.substr(0, head.size()), head);
-        if (text.size() >= head.size() + tail.size() &&
-            text.compare(text.size() - tail.size(), tail.size(), tail) == 0) {
-            return text.substr(head.size(), text.size() - head.size() - tail.size());
-        }
-        ADD_FAILURE() << "drawing not closed: " << text;
-        return text;
+        EXPECT_TRUE(text.starts_with("IN;") && text.ends_with("PU;SP0;AF;\r\n")) << text;
+        return text.substr(3, text.size() - 3 - 12);
+    }
+
+    // Direction 0, width 200, height 300 and pitch 300, then a string at (1000, 2000).
+    std::string sizedString(const std::string& bytes) {
+        return convert(kSized + singleByteText(1000, 2000, bytes));
+    }
+    std::string sizedKanji(std::initializer_list<std::pair<int, int>> chars) {
+        return convert(kSized + twoByteText(1000, 2000, chars));
     }
 
     // Calls one converter on a record whose code word is words[0], with the
     // state as the test left it (no per-drawing reset).
     template <typename Fn> std::string direct(const Words& words, Fn fn) {
-        std::vector<std::uint8_t> bytes;
-        for (std::uint16_t w : words) {
-            bytes.push_back(static_cast<std::uint8_t>(w & 0xFF));
-            bytes.push_back(static_cast<std::uint8_t>(w >> 8));
-        }
+        const auto bytes = toBytes(words);
         OfiReader reader(bytes.data(), bytes.size());
         OfiCursor cursor(reader, 1);
         StringSink sink;
