@@ -1,15 +1,15 @@
 #pragma once
-// Runs kesto-cli in a folder of its own (never through a shell), reads what
+// Runs kesto-cli in a folder of its own (never through a shell), keeps what
 // it prints, and can stop it with a signal like a service manager would.
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,7 +17,8 @@ namespace kesto::test {
 
 class CliProcess {
 public:
-    // Starts `program args...` with `folder` as its current directory.
+    // Starts `program args...` with `folder` as its current directory; its
+    // stdout and stderr go to files in memory.
     CliProcess(const std::string& program, const std::vector<std::string>& args,
                const std::filesystem::path& folder) {
         // Everything the child needs is made before the fork: the test program
@@ -27,79 +28,67 @@ public:
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         const std::string dir = folder.string();
-        int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
         pid_ = ::fork();
         if (pid_ == 0) {
-            ::dup2(out[1], 1); // dup2 clears close-on-exec on 1 and 2
-            ::dup2(err[1], 2);
+            ::dup2(out_, 1); // the copies stay open across exec
+            ::dup2(err_, 2);
             if (::chdir(dir.c_str()) == 0) ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
-        ::close(out[1]);
-        ::close(err[1]);
-        fds_[0] = {out[0], POLLIN, 0};
-        fds_[1] = {err[0], POLLIN, 0};
-        for (const auto& p : fds_)
-            ::fcntl(p.fd, F_SETFL, O_NONBLOCK);
     }
     ~CliProcess() {
         if (pid_ > 0 && !exited_) {
             ::kill(pid_, SIGKILL);
             wait(std::chrono::seconds(5));
         }
-        for (const auto& p : fds_)
-            if (p.fd >= 0) ::close(p.fd);
+        ::close(out_);
+        ::close(err_);
     }
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
     void signal(int sig) const { ::kill(pid_, sig); }
 
-    // Reads output until stdout holds `text` or the time is up.
-    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    // Waits until stdout holds `text`; false when the time is up.
+    bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout) const {
+        return waitUntil([&] { return out().find(text) != std::string::npos; }, timeout);
+    }
+    // Waits for the exit; the exit status, or -1 on a timeout or a signal.
+    int wait(std::chrono::milliseconds timeout) {
+        int status = 0;
+        if (!exited_ &&
+            waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeout)) {
+            exited_ = true;
+            code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return exited_ ? code_ : -1;
+    }
+
+    std::string out() const { return contents(out_); }
+    std::string err() const { return contents(err_); }
+
+private:
+    template <class Done> static bool waitUntil(Done done, std::chrono::milliseconds timeout) {
         const auto until = std::chrono::steady_clock::now() + timeout;
-        while (out_.find(text) == std::string::npos) {
+        while (!done()) {
             if (std::chrono::steady_clock::now() >= until) return false;
-            drain(50);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return true;
     }
-
-    // Waits for the exit; the exit status, or -1 on a timeout or a signal.
-    int wait(std::chrono::milliseconds timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        for (int status = 0; !exited_;) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            } else if (std::chrono::steady_clock::now() >= until) {
-                return -1;
-            } else {
-                drain(20);
-            }
-        }
-        drain(0);
-        return code_;
-    }
-
-    const std::string& out() const { return out_; }
-    const std::string& err() const { return err_; }
-
-private:
-    void drain(int timeoutMs) {
-        ::poll(fds_, 2, timeoutMs);
+    static std::string contents(int fd) {
+        std::string text;
         char buffer[4096];
-        for (auto [fd, text] : {std::pair{fds_[0].fd, &out_}, std::pair{fds_[1].fd, &err_}})
-            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
-                text->append(buffer, std::size_t(n));
+        for (ssize_t n; (n = ::pread(fd, buffer, sizeof buffer, off_t(text.size()))) > 0;)
+            text.append(buffer, std::size_t(n));
+        return text;
     }
 
+    int out_ = ::memfd_create("kesto-cli-out", MFD_CLOEXEC);
+    int err_ = ::memfd_create("kesto-cli-err", MFD_CLOEXEC);
     pid_t pid_ = -1;
-    pollfd fds_[2] = {{-1, 0, 0}, {-1, 0, 0}};
     bool exited_ = false;
     int code_ = -1;
-    std::string out_, err_;
 };
 
 } // namespace kesto::test

@@ -76,25 +76,18 @@ TEST(WorkFileLock, HoldsThisProcessIdUntilReleasedAndTakesOverALockOfACrashedPro
 }
 
 TEST(StartArguments, AutoRunsOnceAndAutoWithSecondsPollsAtThatIntervalUpTo65535Milliseconds) {
-    struct Case {
-        const char* argument;
-        StartMode mode;
-        unsigned interval;
-    };
-    for (const Case& c :
-         {Case{"auto", StartMode::OneShot, 0}, Case{"AUTO", StartMode::OneShot, 0},
-          Case{"Auto", StartMode::Interactive, 0}, Case{"auto5", StartMode::Interactive, 0},
-          Case{"", StartMode::Interactive, 0}, Case{"AUTO30", StartMode::Polling, 30000},
-          Case{"AUTO0.5", StartMode::Polling, 500}, Case{"AUTO 2", StartMode::Polling, 2000},
-          Case{"AUTO1s", StartMode::Polling, 1000}, Case{"AUTO100", StartMode::Polling, 65535},
-          Case{"AUTO65.535", StartMode::Polling, 65535}, Case{"AUTOxyz", StartMode::Polling, 0},
-          Case{"AUTO0", StartMode::Polling, 0}, Case{"AUTO-5", StartMode::Polling, 0},
-          Case{"AUTO-0.5", StartMode::Polling, 0}}) {
-        const StartArguments start = startArgumentsFor(c.argument);
-        EXPECT_EQ(start.mode, c.mode) << c.argument;
-        if (c.mode == StartMode::Polling) {
-            EXPECT_EQ(start.interval, c.interval) << c.argument;
-        }
+    for (const auto& [argument, mode, interval] :
+         {std::tuple{"auto", StartMode::OneShot, 0u}, std::tuple{"AUTO", StartMode::OneShot, 0u},
+          std::tuple{"Auto", StartMode::Interactive, 0u},
+          std::tuple{"auto5", StartMode::Interactive, 0u},
+          std::tuple{"AUTO0.5", StartMode::Polling, 500u},
+          std::tuple{"AUTO 2", StartMode::Polling, 2000u},
+          std::tuple{"AUTO100", StartMode::Polling, 65535u},
+          std::tuple{"AUTOxyz", StartMode::Polling, 0u},
+          std::tuple{"AUTO-0.5", StartMode::Polling, 0u}}) {
+        const StartArguments start = startArgumentsFor(argument);
+        EXPECT_EQ(start.mode, mode) << argument;
+        EXPECT_EQ(start.interval, interval) << argument;
     }
 }
 
