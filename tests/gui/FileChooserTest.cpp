@@ -7,12 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <algorithm>
-#include <memory>
 
 using namespace kesto;
 using namespace kesto::test;
@@ -25,28 +20,28 @@ private:
     std::unique_ptr<QTemporaryDir> dir_;
     fs::path folder() const { return dir_->path().toStdString(); }
     static QListWidget* files(const FileChooser& c) { return control<QListWidget>(&c, "List1"); }
-    static void select(const FileChooser& c, const QString& tail) {
-        QListWidget* list = files(c);
-        for (int i = 0; i < list->count(); ++i) {
-            if (!list->item(i)->text().endsWith(tail)) continue;
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(i)).center());
-            return;
-        }
-        QFAIL(qPrintable("no entry ends with " + tail));
-    }
-    static QStringList sorted(QStringList l) {
-        l.sort();
-        return l;
+    // Opens the folder entry `name` with a click and a double click.
+    static void openFolder(const FileChooser& c, const QString& name) {
+        auto* dirs = control<QListWidget>(&c, "Dir1");
+        const auto found = dirs->findItems(name, Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        const QPoint at = dirs->visualItemRect(found.front()).center();
+        QTest::qWait(QApplication::doubleClickInterval() + 50);
+        QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, at);
     }
 
 private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void cleanup() { dir_.reset(); }
 
-    void listsOnlyNonEmptyFilesWithOfiInCapitalsOrSmallLetters() {
+    void listsNonEmptyFilesWithOfiInCapitalsOrSmallLettersByTitleAndQueuesTheirRealNames() {
         writeTitledFile(folder() / "A.OFI", "平面図", "01");
         writeTitledFile(folder() / "B.ofi", "立面図", "02");
+        for (const char* name : {"PLAN.V2.OFI", "OFILIST.TXT", "MYOFI", "x.OFI.bak"})
+            writeTitledFile(folder() / name, "図面", "R1");
+        writeTitledFile(folder() / "SHORT.OFI", "", "", 10); // no title block
+        // Not offered: wrong spelling, no OFI, empty, hidden, a folder.
         writeTitledFile(folder() / "C.Ofi", "断面図", "03");
         writeTitledFile(folder() / "NOTES.TXT", "memo", "");
         writeTitledFile(folder() / "EMPTY.OFI", "", "", 0);
@@ -59,102 +54,64 @@ private slots:
         QCOMPARE(chooser.windowTitle(), QString("ﾌｧｲﾙを開く"));
         // Each piece of four title bytes makes four characters: 95 BD 96 CA
         // is "平面" and two blanks, 90 7D 20 20 is "図" and three blanks.
-        const QString blanks(8, ' ');
-        QCOMPARE(sorted(itemTexts(files(chooser))),
-                 QStringList(
-                     {"平面  図   " + blanks + ",01  (A)", "立面  図   " + blanks + ",02  (B)"}));
-    }
-
-    void queuesTheRealNamesOfTheSelectedEntriesInListOrder() {
-        for (const char* name : {"PLAN.V2.OFI", "OFILIST.TXT", "ONE.OFI", "TWO.OFI", "MYOFI"})
-            writeTitledFile(folder() / name, "図面", "R1");
-        FileChooser chooser(folder(), folder(), {1150, 1250});
-        chooser.show();
         const QStringList entries = itemTexts(files(chooser));
-        QCOMPARE(entries.size(), 5);
-        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (PLAN)"));
-        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (OFILIST)"));
-        QVERIFY(entries.contains("図面  " + QString(12, ' ') + ",R1  (MYOFI)"));
+        QStringList sorted = entries;
+        sorted.sort();
+        const QString drawing = "図面  " + QString(12, ' ') + ",R1  ";
+        QCOMPARE(sorted,
+                 QStringList({QString(16, ' ') + "," + QString(4, ' ') + "(SHORT)",
+                              drawing + "(MYOFI)", drawing + "(OFILIST)", drawing + "(PLAN)",
+                              drawing + "(x)", "平面  図   " + QString(8, ' ') + ",01  (A)",
+                              "立面  図   " + QString(8, ' ') + ",02  (B)"}));
 
-        select(chooser, "(TWO)");
-        select(chooser, "(PLAN)");
-        select(chooser, "(OFILIST)");
-        QTest::mouseClick(control<QPushButton>(&chooser, "Command1"), Qt::LeftButton);
+        for (const char* tail : {"(x)", "(PLAN)", "(OFILIST)"})
+            clickEntries(files(chooser), tail);
+        press(&chooser, "Command1");
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
-
         // List order, and each file's own name: the drawing PLAN.V2.OFI is
         // queued, not a PLAN.OFI that may be another drawing or none at all.
         std::vector<std::string> expected;
         for (const QString& e : entries) {
-            if (e.endsWith("(TWO)")) expected.push_back("TWO.OFI");
+            if (e.endsWith("(x)")) expected.push_back("x.OFI.bak");
             if (e.endsWith("(PLAN)")) expected.push_back("PLAN.V2.OFI");
             if (e.endsWith("(OFILIST)")) expected.push_back("OFILIST.TXT");
         }
         QCOMPARE(chooser.chosenNames(), expected);
     }
 
-    void cancelQueuesNothingButKeepsTheFolderShownLast() {
+    void foldersOpenByDoubleClickAndCancelQueuesNothingButKeepsTheFolderShownLast() {
         fs::create_directory(folder() / "sub");
         writeTitledFile(folder() / "sub" / "S.OFI", "部分", "");
         writeTitledFile(folder() / "TOP.OFI", "全体", "");
         FileChooser chooser(folder(), folder(), {1150, 1250});
         chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        openFolder(chooser, "sub");
+        QTRY_COMPARE(chooser.shownFolder(), folder() / "sub");
         QCOMPARE(files(chooser)->count(), 1);
+        openFolder(chooser, "..");
+        QTRY_COMPARE(chooser.shownFolder(), folder());
+        QVERIFY(itemTexts(files(chooser)).front().endsWith("(TOP)"));
+
         chooser.showFolder(folder() / "sub");
-        QCOMPARE(files(chooser)->count(), 1);
-        QVERIFY(files(chooser)->item(0)->text().endsWith("(S)"));
-        select(chooser, "(S)");
-        QTest::mouseClick(control<QPushButton>(&chooser, "Command2"), Qt::LeftButton);
+        clickEntries(files(chooser), "(S)");
+        press(&chooser, "Command2");
         QVERIFY(chooser.chosenNames().empty());
         QCOMPARE(chooser.shownFolder(), folder() / "sub");
     }
 
-    void doubleClickingAFolderOpensIt() {
-        fs::create_directory(folder() / "sub");
-        FileChooser chooser(folder(), folder(), {1150, 1250});
-        chooser.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
-        auto* dirs = control<QListWidget>(&chooser, "Dir1");
-        const auto found = dirs->findItems("sub", Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        const QPoint at = dirs->visualItemRect(found.front()).center();
-        QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, at);
-        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, at);
-        QTRY_COMPARE(chooser.shownFolder(), folder() / "sub");
-        // ".." leads back up.
-        const auto up = dirs->findItems("..", Qt::MatchExactly);
-        QCOMPARE(up.size(), 1);
-        const QPoint upAt = dirs->visualItemRect(up.front()).center();
-        QTest::qWait(QApplication::doubleClickInterval() + 50);
-        QTest::mouseClick(dirs->viewport(), Qt::LeftButton, {}, upAt);
-        QTest::mouseDClick(dirs->viewport(), Qt::LeftButton, {}, upAt);
-        QTRY_COMPARE(chooser.shownFolder(), folder());
-    }
-
-    void aFolderThatDoesNotExistOpensItsNearestParent() {
-        FileChooser chooser(folder() / "gone" / "deeper", "/", {1150, 1250});
-        QCOMPARE(chooser.shownFolder(), folder());
-    }
-
-    void driveListStartsWithTheRootAndHoldsTheFolder() {
+    void drivesStartAtTheRootAndAFolderThatDoesNotExistOpensItsNearestParent() {
         const auto drives = FileChooser::drives();
         QVERIFY(!drives.empty());
         QCOMPARE(drives.front(), fs::path("/"));
-        FileChooser chooser(folder(), folder(), {1150, 1250});
+        FileChooser chooser(folder() / "gone" / "deeper", "/", {1150, 1250});
+        QCOMPARE(chooser.shownFolder(), folder());
         auto* drive = control<QComboBox>(&chooser, "Drive1");
-        QVERIFY(drive);
         QCOMPARE(drive->itemText(0), QString("/"));
         QVERIFY(folder().string().starts_with(drive->currentText().toStdString()));
         // The root folder lists its entries with a single "/".
         chooser.showFolder("/");
         QCOMPARE(chooser.shownFolder(), fs::path("/"));
-    }
-
-    void unreadableTitlesShowAsBlanksOfTheSameWidth() {
-        writeTitledFile(folder() / "SHORT.OFI", "", "", 10); // no title block
-        FileChooser chooser(folder(), folder(), {1150, 1250});
-        QCOMPARE(itemTexts(files(chooser)),
-                 QStringList({QString(16, ' ') + "," + QString(4, ' ') + "(SHORT)"}));
     }
 };
 

@@ -1,10 +1,14 @@
 #include "GuiTestSupport.h"
 
 #include "settings/Cp932.h"
+#include "ui/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+#include <QtTest>
 
 #include <fstream>
 #include <memory>
@@ -57,6 +61,36 @@ QStringList itemTexts(const QListWidget* list) {
     for (int i = 0; i < list->count(); ++i)
         out << list->item(i)->text();
     return out;
+}
+
+QString fieldText(const QWidget* window, int n) {
+    return control<QLineEdit>(window, ("Text" + std::to_string(n)).c_str())->text();
+}
+
+void press(const QWidget* parent, const char* name) {
+    QTest::mouseClick(control<QPushButton>(parent, name), Qt::LeftButton);
+}
+
+void clickEntries(QListWidget* list, const QString& tail) {
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->item(i)->text().endsWith(tail))
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualItemRect(list->item(i)).center());
+    }
+}
+
+void WindowFixture::reset() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    spooler_ = std::make_shared<RecordingSpooler::Shared>();
+}
+
+std::unique_ptr<MainWindow> WindowFixture::open(const char* argument) {
+    auto w = std::make_unique<MainWindow>(folder(), argument,
+                                          std::make_unique<RecordingSpooler>(spooler_));
+    w->runOptions().settleTime = std::chrono::milliseconds(0);
+    w->show();
+    if (!QTest::qWaitForWindowExposed(w.get())) qWarning("window not exposed");
+    return w;
 }
 
 void onNextModalDialog(std::function<void(QWidget*)> action) {

@@ -8,13 +8,19 @@
 
 #include <QListWidget>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QWidget>
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
+
+namespace kesto {
+class MainWindow;
+}
 
 namespace kesto::test {
 
@@ -56,6 +62,27 @@ QStringList itemTexts(const QListWidget* list);
 template <class T> T* control(const QWidget* parent, const char* name) {
     return parent->findChild<T*>(QString::fromLatin1(name));
 }
+
+// The text of the field `Text<n>`.
+QString fieldText(const QWidget* window, int n);
+// Clicks the named button.
+void press(const QWidget* parent, const char* name);
+// Clicks every entry of `list` whose text ends with `tail`.
+void clickEntries(QListWidget* list, const QString& tail);
+
+// A fresh program folder and recording spooler for each test function (call
+// `reset` from init()), and main windows opened on them.
+class WindowFixture {
+public:
+    void reset();
+    std::filesystem::path folder() const { return dir_->path().toStdString(); }
+    // Shown and exposed; drawings copied a moment ago count as finished.
+    std::unique_ptr<MainWindow> open(const char* argument = "");
+
+protected:
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::shared_ptr<RecordingSpooler::Shared> spooler_;
+};
 
 // Runs `action` on the next modal dialog as soon as it shows (from inside a
 // modal exec()).  The dialog is passed to `action`.

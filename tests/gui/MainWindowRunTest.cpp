@@ -9,13 +9,12 @@
 #include "ui/FileChooser.h"
 #include "ui/MainWindow.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace kesto;
@@ -27,81 +26,70 @@ namespace {
 // A drawing big enough to be caught in the middle of its conversion.
 constexpr std::size_t kLongDrawingBytes = 20u * 1024 * 1024;
 
-bool endsWith(const QStringList& lines, const QString& tail) {
-    for (const QString& l : lines)
-        if (!l.endsWith(tail)) return false;
-    return !lines.isEmpty();
+// True when there are `count` lines and each ends with `tail`.
+bool allEndWith(const QStringList& lines, const QString& tail, qsizetype count) {
+    return lines.size() == count && std::all_of(lines.begin(), lines.end(),
+                                                [&](const QString& l) { return l.endsWith(tail); });
 }
 
 } // namespace
 
-class MainWindowRunTest : public QObject {
+class MainWindowRunTest : public QObject, public WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::shared_ptr<RecordingSpooler::Shared> spooler_;
-    fs::path folder() const { return dir_->path().toStdString(); }
-    std::unique_ptr<MainWindow> open(const char* argument = "") {
-        auto w = std::make_unique<MainWindow>(folder(), argument,
-                                              std::make_unique<RecordingSpooler>(spooler_));
-        // Drawings copied a moment ago count as finished.
-        w->runOptions().settleTime = std::chrono::milliseconds(0);
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) qWarning("window not exposed");
-        return w;
-    }
     static QStringList status(const MainWindow& w) {
         return itemTexts(control<QListWidget>(&w, "List2"));
     }
-    void writeLongDrawing(const char* name) {
-        QVERIFY(composeLargeDrawing(kLongDrawingBytes, LargeDrawingKind::Mixed)
-                    .save((folder() / name).string()));
+    static QString button(const MainWindow& w) {
+        return control<QPushButton>(&w, "Command1")->text();
     }
-    // Calls `action` once, as soon as the status list shows a line with `text`.
+    // A drawing big enough to be caught in the middle of its conversion, with
+    // automatic selection and file output.
+    void prepareLongRun(const std::function<void(JobSettings&)>& change) {
+        writeSettings(folder(), [&](JobSettings& s) {
+            s.OfiOut = "ﾌｧｲﾙ";
+            change(s);
+        });
+        QVERIFY(composeLargeDrawing(kLongDrawingBytes, LargeDrawingKind::Mixed)
+                    .save((folder() / "BIG.OFI").string()));
+    }
+    // Calls `action` once, as soon as the status list shows `text`.
     static void whenStatusShows(MainWindow& w, const QString& text, std::function<void()> action) {
         auto* timer = new QTimer(&w);
         QObject::connect(timer, &QTimer::timeout, [timer, &w, text, action] {
-            for (const QString& line : status(w)) {
-                if (line.contains(text)) {
-                    timer->stop();
-                    timer->deleteLater();
-                    action();
-                    return;
-                }
-            }
+            if (!status(w).join('|').contains(text)) return;
+            timer->stop();
+            timer->deleteLater();
+            action();
         });
         timer->start(5);
     }
     // Puts a drawing into the folder in one step, as a finished CAD file.
     void dropSample(const std::string& sample, const std::string& name) {
-        const fs::path tmp = folder() / "incoming.tmp";
-        fs::copy_file(fs::path(KESTO_SAMPLES_DIR) / sample, tmp);
-        fs::rename(tmp, folder() / name);
+        fs::copy_file(fs::path(KESTO_SAMPLES_DIR) / sample, folder() / "incoming.tmp");
+        fs::rename(folder() / "incoming.tmp", folder() / name);
+    }
+    QString titleOf(const char* name) const {
+        return QString::fromStdString(*readTitleLine((folder() / name).string()));
     }
 
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        spooler_ = std::make_shared<RecordingSpooler::Shared>();
-    }
+    void init() { reset(); }
     void cleanup() { dir_.reset(); }
 
     void oneShotStartConvertsTheSamplesThenClosesAndSavesAutomaticSelection() {
         const auto samples = copySamples(folder());
         QCOMPARE(samples.size(), std::size_t(4));
         auto w = open("AUTO");
-        QCOMPARE(control<QPushButton>(w.get(), "Command1")->text(), QString("自動"));
-        QCOMPARE(control<QLineEdit>(w.get(), "Text11")->text(), QString("自動"));
+        QCOMPARE(button(*w), QString("自動"));
+        QCOMPARE(fieldText(w.get(), 11), QString("自動"));
         QSignalSpy saved(w.get(), &MainWindow::settingsSaved);
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 60000);
 
         const QStringList lines = status(*w);
-        QCOMPARE(lines.size(), 4);
-        QVERIFY2(endsWith(lines, "　出図終了"), qPrintable(lines.join('|')));
-        const QString partTitle =
-            QString::fromStdString(*readTitleLine((folder() / "PART-A3.OFI").string()));
-        QVERIFY(lines.contains(partTitle + "　出図終了"));
+        QVERIFY2(allEndWith(lines, "　出図終了", 4), qPrintable(lines.join('|')));
+        QVERIFY(lines.contains(titleOf("PART-A3.OFI") + "　出図終了"));
         QCOMPARE(spooler_->sentFiles.size(), std::size_t(4));
         // The empty printer field took the default printer for the run.
         QCOMPARE(spooler_->printers.front(), std::string("plotter-a"));
@@ -117,59 +105,57 @@ private slots:
         QCOMPARE(s.Hprn, std::string("plotter-a"));
     }
 
+    void aRefusedDeliveryIsShownAsFailedAndTheRunGoesOn() {
+        spooler_->refuse = true;
+        writeSettings(folder(), [](JobSettings& s) { s.OfiFEnd = "消去"; });
+        const auto samples = copySamples(folder());
+        auto w = open("AUTO");
+        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 60000);
+        QVERIFY2(allEndWith(status(*w), "　出図失敗", 4), qPrintable(status(*w).join('|')));
+        QVERIFY(!control<QListWidget>(w.get(), "List2")->item(3)->toolTip().isEmpty());
+        for (const std::string& name : samples)
+            QVERIFY(fs::exists(folder() / name)); // kept although 消去
+    }
+
     void pollingEveryHalfSecondPicksUpNewDrawingsAndDeletesThem() {
         auto w = open("AUTO0.5");
         QCOMPARE(w->startMode().pollingMs, std::uint16_t(500));
-        QCOMPARE(control<QPushButton>(w.get(), "Command1")->text(), QString("自動\n 0秒"));
         QTRY_VERIFY_WITH_TIMEOUT(status(*w).contains("図面が無いか、サイズが0です"), 5000);
-
         dropSample("PART-A3.OFI", "ONE.OFI");
         QTRY_VERIFY_WITH_TIMEOUT(status(*w).join('|').contains("　出図終了"), 10000);
         QTRY_VERIFY(!fs::exists(folder() / "ONE.OFI")); // 消去 after delivery
-
         dropSample("TEXT-A4.OFI", "TWO.OFI");
         QTRY_COMPARE_WITH_TIMEOUT(status(*w).join('|').count("　出図終了"), 2, 10000);
         QCOMPARE(spooler_->sentFiles, (std::vector<std::string>{"ONE.GLF", "TWO.GLF"}));
         // The button keeps its polling caption after runs.
-        QCOMPARE(control<QPushButton>(w.get(), "Command1")->text(), QString("自動\n 0秒"));
+        QCOMPARE(button(*w), QString("自動\n 0秒"));
 
         w->close();
-        const JobSettings s = LoadSettings(folder());
-        QCOMPARE(s.OfiFMen, std::string("自動"));
-        QCOMPARE(s.OfiFEnd, std::string("消去"));
+        QCOMPARE(LoadSettings(folder()).OfiFMen, std::string("自動"));
+        QCOMPARE(LoadSettings(folder()).OfiFEnd, std::string("消去"));
     }
 
     void stopDuringALongDrawingKeepsTheDrawingDropsTheGlfAndSaves() {
-        writeSettings(folder(), [](JobSettings& s) {
+        prepareLongRun([](JobSettings& s) {
             s.OfiFMen = "自動";
             s.OfiFEnd = "消去";
-            s.OfiOut = "ﾌｧｲﾙ";
         });
-        writeLongDrawing("BIG.OFI");
         auto w = open();
         QSignalSpy saved(w.get(), &MainWindow::settingsSaved);
-        auto* stop = control<QPushButton>(w.get(), "Command2");
-        whenStatusShows(*w, "　出図中", [stop] { QTest::mouseClick(stop, Qt::LeftButton); });
-
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command1"), Qt::LeftButton);
-        const QStringList lines = status(*w);
-        QCOMPARE(lines.size(), 1);
-        QVERIFY2(lines.front().endsWith("　出図中止"), qPrintable(lines.front()));
+        MainWindow* window = w.get();
+        whenStatusShows(*w, "　出図中", [window] { press(window, "Command2"); });
+        press(w.get(), "Command1");
+        QCOMPARE(status(*w), QStringList({titleOf("BIG.OFI") + "　出図中止"}));
         QVERIFY(fs::exists(folder() / "BIG.OFI"));
         QVERIFY(!fs::exists(folder() / "BIG.GLF"));
         QVERIFY(!fs::exists(folder() / "Kesto.wok"));
-
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 3000);
         QCOMPARE(saved.count(), 1);
         QVERIFY(fs::exists(folder() / "Kesto.sys"));
     }
 
     void closingDuringARunWaitsForTheRunBeforeSaving() {
-        writeSettings(folder(), [](JobSettings& s) {
-            s.OfiFMen = "自動";
-            s.OfiOut = "ﾌｧｲﾙ";
-        });
-        writeLongDrawing("BIG.OFI");
+        prepareLongRun([](JobSettings& s) { s.OfiFMen = "自動"; });
         auto w = open();
         QStringList order;
         connect(w.get(), &MainWindow::runEnded, [&] { order << "run ended"; });
@@ -179,8 +165,7 @@ private slots:
             window->close();
             order << (window->isVisible() ? "still open" : "closed");
         });
-
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command1"), Qt::LeftButton);
+        press(w.get(), "Command1");
         QCOMPARE(order, QStringList({"still open", "run ended", "saved"}));
         QVERIFY(!w->isVisible());
         QVERIFY(status(*w).front().endsWith("　出図中止"));
@@ -189,20 +174,17 @@ private slots:
     }
 
     void pollingTicksThatFallDueDuringAButtonRunAreSkipped() {
-        writeSettings(folder(), [](JobSettings& s) { s.OfiOut = "ﾌｧｲﾙ"; });
-        writeLongDrawing("BIG.OFI");
+        prepareLongRun([](JobSettings&) {});
         auto w = open("AUTO0.3");
-        // Click at once, before the first tick.
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command1"), Qt::LeftButton);
-        // Ticks fell due during the run; none of them started a second run
-        // (which would have found the work file taken).
-        QCOMPARE(status(*w).size(), 1);
-        QVERIFY2(status(*w).front().endsWith("　出図終了"), qPrintable(status(*w).front()));
+        // Click at once, before the first tick.  Ticks fell due during the
+        // run; none of them started a second run (which would have found the
+        // work file taken).
+        press(w.get(), "Command1");
+        QVERIFY2(allEndWith(status(*w), "　出図終了", 1), qPrintable(status(*w).join('|')));
         QVERIFY(fs::exists(folder() / "BIG.GLF"));
         QVERIFY(!fs::exists(folder() / "BIG.OFI"));
         // Polling goes on afterwards.
         QTRY_VERIFY_WITH_TIMEOUT(status(*w).contains("図面が無いか、サイズが0です"), 5000);
-        w->close();
     }
 
     void manualSelectionConvertsExactlyTheDrawingsTakenInTheChooser() {
@@ -213,23 +195,16 @@ private slots:
             QCOMPARE(dialog->objectName(), QString("Form3"));
             auto* list = control<QListWidget>(dialog, "List1");
             QCOMPARE(list->count(), 4);
-            for (int i = 0; i < list->count(); ++i) {
-                if (!list->item(i)->text().endsWith("(TEXT-A4)")) continue;
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualItemRect(list->item(i)).center());
-            }
-            QTest::mouseClick(control<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+            clickEntries(list, "(TEXT-A4)");
+            press(dialog, "Command1");
         });
-        auto* create = control<QPushButton>(w.get(), "Command1");
-        QTest::mouseClick(create, Qt::LeftButton);
+        press(w.get(), "Command1");
 
         QCOMPARE(w->fileList(), std::vector<std::string>{"TEXT-A4.OFI"});
-        QCOMPARE(status(*w).size(), 1);
-        QCOMPARE(status(*w).front(),
-                 QString::fromStdString(*readTitleLine((folder() / "TEXT-A4.OFI").string())) +
-                     "　出図終了");
+        QCOMPARE(status(*w), QStringList({titleOf("TEXT-A4.OFI") + "　出図終了"}));
         QVERIFY(fs::exists(folder() / "TEXT-A4.GLF"));
         QVERIFY(!fs::exists(folder() / "PART-A3.GLF"));
+        auto* create = control<QPushButton>(w.get(), "Command1");
         QCOMPARE(create->text(), QString("終了"));
         QVERIFY(create->isEnabled());
         QTest::mouseMove(create, create->rect().center() + QPoint(1, 1));
@@ -248,32 +223,15 @@ private slots:
             dirs->setFocus();
             dirs->setCurrentItem(found.front());
             QTest::keyClick(dirs, Qt::Key_Return);
-            auto* chooser = qobject_cast<FileChooser*>(dialog);
-            QVERIFY(chooser);
-            QTRY_COMPARE(chooser->shownFolder().filename(), fs::path("sub"));
-            QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+            QTRY_COMPARE(qobject_cast<FileChooser*>(dialog)->shownFolder().filename(),
+                         fs::path("sub"));
+            press(dialog, "Command2");
         });
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command1"), Qt::LeftButton);
-        QCOMPARE(control<QLineEdit>(w.get(), "Text1")->text(),
-                 QString::fromStdString((folder() / "sub").string()));
+        press(w.get(), "Command1");
+        QCOMPARE(fieldText(w.get(), 1), QString::fromStdString((folder() / "sub").string()));
         QVERIFY(status(*w).contains("図面が無いか、サイズが0です"));
         w->close();
         QCOMPARE(LoadSettings(folder()).OfiFile, (folder() / "sub").string());
-    }
-
-    void aRefusedDeliveryIsShownAsFailedAndTheRunGoesOn() {
-        spooler_->refuse = true;
-        writeSettings(folder(), [](JobSettings& s) { s.OfiFEnd = "消去"; });
-        const auto samples = copySamples(folder());
-        auto w = open("AUTO");
-        QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 60000);
-        const QStringList lines = status(*w);
-        QCOMPARE(lines.size(), 4);
-        QVERIFY2(endsWith(lines, "　出図失敗"), qPrintable(lines.join('|')));
-        auto* list = control<QListWidget>(w.get(), "List2");
-        QVERIFY(!list->item(3)->toolTip().isEmpty());
-        for (const std::string& name : samples)
-            QVERIFY(fs::exists(folder() / name)); // kept although 消去
     }
 };
 

@@ -1,61 +1,54 @@
 // The main window without runs: what it shows, what its labels and keys do,
-// the printer chooser and the window positions.
+// and the window positions.
 
 #include "GuiTestSupport.h"
 
 #include "ui/ClickLabel.h"
 #include "ui/MainWindow.h"
-#include "ui/PrinterChooser.h"
 #include "ui/TwipsPlacement.h"
 #include "ui/logic/Twips.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 using namespace kesto;
 using namespace kesto::test;
 namespace fs = std::filesystem;
 
-class MainWindowTest : public QObject {
+namespace {
+
+void click(const MainWindow& w, int label, int times = 1) {
+    auto* l = control<ClickLabel>(&w, ("Label" + std::to_string(label)).c_str());
+    QVERIFY(l);
+    for (int i = 0; i < times; ++i)
+        QTest::mouseClick(l, Qt::LeftButton);
+}
+
+QStringList fields(const MainWindow& w, std::initializer_list<int> numbers) {
+    QStringList out;
+    for (int n : numbers)
+        out << fieldText(&w, n);
+    return out;
+}
+
+// The plotter size and the seven rotations, A4縦 to A0横.
+constexpr std::initializer_list<int> kPlotterFields = {26, 2, 3, 4, 5, 20, 21, 22};
+
+} // namespace
+
+class MainWindowTest : public QObject, public WindowFixture {
     Q_OBJECT
 
-private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::shared_ptr<RecordingSpooler::Shared> spooler_;
-    fs::path folder() const { return dir_->path().toStdString(); }
-    std::unique_ptr<MainWindow> open(const char* argument = "") {
-        auto w = std::make_unique<MainWindow>(folder(), argument,
-                                              std::make_unique<RecordingSpooler>(spooler_));
-        w->show();
-        if (!QTest::qWaitForWindowExposed(w.get())) qWarning("window not exposed");
-        return w;
-    }
-    static QString field(const MainWindow& w, int n) {
-        return control<QLineEdit>(&w, ("Text" + std::to_string(n)).c_str())->text();
-    }
-    static void click(const MainWindow& w, int label, int times = 1) {
-        auto* l = control<ClickLabel>(&w, ("Label" + std::to_string(label)).c_str());
-        QVERIFY(l);
-        for (int i = 0; i < times; ++i)
-            QTest::mouseClick(l, Qt::LeftButton);
-    }
-
 private slots:
-    void init() {
-        dir_ = std::make_unique<QTemporaryDir>();
-        spooler_ = std::make_shared<RecordingSpooler::Shared>();
-    }
+    void init() { reset(); }
     void cleanup() { dir_.reset(); }
 
-    void showsTheDefaultsInAFolderWithoutSettingsFile() {
+    void showsTheDefaultsInAFolderWithoutSettingsFileAndSavesThemOnClose() {
         auto w = open();
         QCOMPARE(w->windowTitle(), QString("ZUNA-HPGL 出図 Ve1.25"));
-        QCOMPARE(field(*w, 1), QString::fromStdString(folder().string()));
+        QCOMPARE(fieldText(w.get(), 1), QString::fromStdString(folder().string()));
         const std::pair<int, const char*> expected[] = {
             {2, "90"},    {3, "0"},     {4, "0"},        {5, "90"},     {20, "0"},
             {21, "0"},    {22, "0"},    {26, "A0ﾌﾟﾛｯﾀ"}, {6, "3"},      {7, "2"},
@@ -64,17 +57,15 @@ private slots:
             {19, "-0.2"}, {11, "手動"}, {12, "保存"},    {13, "ﾌﾟﾛｯﾀ"}, {24, ""},
         };
         for (const auto& [n, text] : expected)
-            QCOMPARE(field(*w, n), QString(text));
-
+            QCOMPARE(fieldText(w.get(), n), QString(text));
         const QPoint at(twipsToPixels(1150, twipsDpiX(*w)), twipsToPixels(1250, twipsDpiY(*w)));
         QCOMPARE(w->pos(), at);
         QCOMPARE(control<QPushButton>(w.get(), "Command1")->text(), QString("作成"));
         QCOMPARE(control<QPushButton>(w.get(), "Command2")->text(), QString("中止"));
         QCOMPARE(control<QPushButton>(w.get(), "Command3")->text(), QString("プロッタ    変更"));
 
-        // Closing writes the file; an unmoved window keeps its twips exactly.
+        // An unmoved window keeps its twips exactly.
         w->close();
-        QVERIFY(fs::exists(folder() / "Kesto.sys"));
         const JobSettings saved = LoadSettings(folder());
         QCOMPARE(saved.OfiLeft, std::int16_t(1150));
         QCOMPARE(saved.OfiTop, std::int16_t(1250));
@@ -127,45 +118,59 @@ private slots:
                 control<QLineEdit>(w.get(), ("Text" + std::to_string(n)).c_str())->isReadOnly(),
                 !free);
         }
-        QVERIFY(control<QListWidget>(w.get(), "List2"));
         QVERIFY(control<QListWidget>(w.get(), "List2")->font().families().contains("IPAGothic"));
     }
 
-    void rotationLabelsToggleTheirOwnField() {
+    void everyLabelCyclesItsOwnField() {
         auto w = open();
-        const std::pair<int, int> pairs[] = {{2, 2},   {3, 3},   {4, 4},  {5, 5},
-                                             {23, 20}, {24, 21}, {25, 22}};
-        for (const auto& [label, text] : pairs) {
-            const QString before = field(*w, text);
+        // Rotations and the two-way choices go there and back.
+        const std::tuple<int, int, const char*> toggles[] = {
+            {2, 2, "0"},      {3, 3, "90"},     {4, 4, "90"},     {5, 5, "0"},
+            {23, 20, "90"},   {24, 21, "90"},   {25, 22, "90"},   {16, 14, "半角"},
+            {17, 15, "全角"}, {13, 11, "自動"}, {14, 12, "消去"}, {15, 13, "ﾌｧｲﾙ"}};
+        for (const auto& [label, text, next] : toggles) {
+            const QString before = fieldText(w.get(), text);
             click(*w, label);
-            QCOMPARE(field(*w, text), QString(before == "90" ? "0" : "90"));
+            QCOMPARE(fieldText(w.get(), text), QString(next));
             click(*w, label);
-            QCOMPARE(field(*w, text), before);
+            QCOMPARE(fieldText(w.get(), text), before);
         }
+
+        QStringList seen;
+        for (int i = 0; i < 5; ++i) {
+            click(*w, 26);
+            seen << fieldText(w.get(), 23);
+        }
+        QCOMPARE(seen, QStringList({"A4", "A3", "A2", "A1", "100"}));
+        auto* reduction = control<QLineEdit>(w.get(), "Text23");
+        reduction->setFocus();
+        reduction->selectAll();
+        QTest::keyClicks(reduction, "75");
+        click(*w, 26);
+        QCOMPARE(fieldText(w.get(), 23), QString("A4"));
+
+        click(*w, 6);
+        QCOMPARE(fields(*w, kPlotterFields),
+                 QStringList({"A1ﾌﾟﾛｯﾀ", "90", "0", "90", "90", "0", "90", "90"}));
+        click(*w, 6);
+        QCOMPARE(fields(*w, kPlotterFields),
+                 QStringList({"A0ﾌﾟﾛｯﾀ", "0", "90", "0", "0", "90", "0", "90"}));
     }
 
-    void penLabelsCountUpWrapAtFifteenAndTheResetLeavesTheBreakLinePen() {
+    void pensCountUpWrapAtFifteenAndTheResetLeavesTheBreakLinePen() {
         auto w = open();
         click(*w, 28, 13); // 破断 from "2"
-        QCOMPARE(field(*w, 25), QString("15"));
-        click(*w, 28);
-        QCOMPARE(field(*w, 25), QString("0"));
-        click(*w, 28);
-        QCOMPARE(field(*w, 25), QString("1"));
+        QCOMPARE(fieldText(w.get(), 25), QString("15"));
+        click(*w, 28, 2);
+        QCOMPARE(fieldText(w.get(), 25), QString("1"));
         click(*w, 7);
         click(*w, 8, 3);
         click(*w, 9);
         click(*w, 10);
         click(*w, 11, 2);
-        QCOMPARE(field(*w, 6), QString("4"));
-        QCOMPARE(field(*w, 7), QString("5"));
+        QCOMPARE(fields(*w, {6, 7}), QStringList({"4", "5"}));
         click(*w, 12);
-        QCOMPARE(field(*w, 6), QString("3"));
-        QCOMPARE(field(*w, 7), QString("2"));
-        QCOMPARE(field(*w, 8), QString("1"));
-        QCOMPARE(field(*w, 9), QString("1"));
-        QCOMPARE(field(*w, 10), QString("1"));
-        QCOMPARE(field(*w, 25), QString("1"));
+        QCOMPARE(fields(*w, {6, 7, 8, 9, 10, 25}), QStringList({"3", "2", "1", "1", "1", "1"}));
     }
 
     void aPenReadAsTwentyGoesOnCountingAndAnUnknownPlotterIsLeftAlone() {
@@ -174,66 +179,11 @@ private slots:
             s.Plot = "A2ﾌﾟﾛｯﾀ";
         });
         auto w = open();
-        click(*w, 7);
-        QCOMPARE(field(*w, 6), QString("21"));
-        click(*w, 7);
-        QCOMPARE(field(*w, 6), QString("22"));
-
-        QStringList before;
-        for (int n : {26, 2, 3, 4, 5, 20, 21, 22})
-            before << field(*w, n);
+        click(*w, 7, 2);
+        QCOMPARE(fieldText(w.get(), 6), QString("22"));
+        const QStringList before = fields(*w, kPlotterFields);
         click(*w, 6);
-        QStringList after;
-        for (int n : {26, 2, 3, 4, 5, 20, 21, 22})
-            after << field(*w, n);
-        QCOMPARE(after, before);
-    }
-
-    void plotterLabelSwitchesSizeAndRotations() {
-        auto w = open();
-        click(*w, 6);
-        QCOMPARE(field(*w, 26), QString("A1ﾌﾟﾛｯﾀ"));
-        QStringList rotations;
-        for (int n : {2, 3, 4, 5, 20, 21, 22})
-            rotations << field(*w, n);
-        QCOMPARE(rotations, QStringList({"90", "0", "90", "90", "0", "90", "90"}));
-        click(*w, 6);
-        QCOMPARE(field(*w, 26), QString("A0ﾌﾟﾛｯﾀ"));
-        rotations.clear();
-        for (int n : {2, 3, 4, 5, 20, 21, 22})
-            rotations << field(*w, n);
-        QCOMPARE(rotations, QStringList({"0", "90", "0", "0", "90", "0", "90"}));
-    }
-
-    void reductionAndTwoWayLabelsCycle() {
-        auto w = open();
-        QStringList seen;
-        for (int i = 0; i < 5; ++i) {
-            click(*w, 26);
-            seen << field(*w, 23);
-        }
-        QCOMPARE(seen, QStringList({"A4", "A3", "A2", "A1", "100"}));
-
-        auto* reduction = control<QLineEdit>(w.get(), "Text23");
-        reduction->setFocus();
-        reduction->selectAll();
-        QTest::keyClicks(reduction, "75");
-        QCOMPARE(field(*w, 23), QString("75"));
-        click(*w, 26);
-        QCOMPARE(field(*w, 23), QString("A4"));
-
-        const std::tuple<int, int, const char*> toggles[] = {{16, 14, "半角"},
-                                                             {17, 15, "全角"},
-                                                             {13, 11, "自動"},
-                                                             {14, 12, "消去"},
-                                                             {15, 13, "ﾌｧｲﾙ"}};
-        for (const auto& [label, text, next] : toggles) {
-            const QString before = field(*w, text);
-            click(*w, label);
-            QCOMPARE(field(*w, text), QString(next));
-            click(*w, label);
-            QCOMPARE(field(*w, text), before);
-        }
+        QCOMPARE(fields(*w, kPlotterFields), before);
     }
 
     void reductionFieldTakesThreeDigitsAndBeepsAtAnythingElse() {
@@ -243,18 +193,12 @@ private slots:
         reduction->setFocus();
         reduction->selectAll();
         QTest::keyClicks(reduction, "5");
-        QCOMPARE(reduction->text(), QString("5"));
-        QTest::keyClick(reduction, Qt::Key_A);
-        QTest::keyClick(reduction, Qt::Key_Period);
-        QTest::keyClick(reduction, Qt::Key_Minus);
-        QCOMPARE(beeps.count(), 3);
-        QCOMPARE(reduction->text(), QString("5"));
-        QTest::keyClick(reduction, Qt::Key_Backspace);
+        for (auto key : {Qt::Key_A, Qt::Key_Period, Qt::Key_Minus, Qt::Key_Backspace})
+            QTest::keyClick(reduction, key);
         QCOMPARE(beeps.count(), 4);
         QCOMPARE(reduction->text(), QString("5"));
         QTest::keyClicks(reduction, "0123");
         QCOMPARE(reduction->text(), QString("501"));
-        QCOMPARE(beeps.count(), 4);
         // Delete types no character and still works.
         QTest::keyClick(reduction, Qt::Key_Home);
         QTest::keyClick(reduction, Qt::Key_Delete);
@@ -262,11 +206,9 @@ private slots:
         QCOMPARE(beeps.count(), 4);
     }
 
-    void pollingWithoutIntervalSwitchesFieldsAndTheButtonWakesUpOnMouseMove() {
+    void pollingSwitchesFieldsAndOnlyAZeroIntervalButtonWakesUpOnMouseMove() {
         auto w = open("AUTO0");
-        QCOMPARE(w->startMode().pollingMs, std::uint16_t(0));
-        QCOMPARE(field(*w, 11), QString("自動"));
-        QCOMPARE(field(*w, 12), QString("消去"));
+        QCOMPARE(fields(*w, {11, 12}), QStringList({"自動", "消去"}));
         auto* create = control<QPushButton>(w.get(), "Command1");
         QCOMPARE(create->text(), QString("自動\n 0秒"));
         QTest::mouseMove(create, create->rect().center());
@@ -274,64 +216,12 @@ private slots:
         QTest::qWait(300);
         QVERIFY(!w->runInProgress()); // interval 0: never ticks
         QCOMPARE(control<QListWidget>(w.get(), "List2")->count(), 0);
-    }
 
-    void pollingButtonKeepsItsCaptionUnderTheMouse() {
-        auto w = open("AUTO30");
-        auto* create = control<QPushButton>(w.get(), "Command1");
-        QCOMPARE(create->text(), QString("自動\n 30秒"));
+        auto polling = open("AUTO30");
+        create = control<QPushButton>(polling.get(), "Command1");
         QTest::mouseMove(create, create->rect().center());
         QTest::qWait(50);
         QCOMPARE(create->text(), QString("自動\n 30秒"));
-    }
-
-    void printerChooserSetsThePrinterAndCancelRestoresTheLastChosen() {
-        auto w = open();
-        auto* button = control<QPushButton>(w.get(), "Command3");
-
-        onNextModalDialog([](QWidget* dialog) {
-            QCOMPARE(dialog->objectName(), QString("Form4"));
-            QCOMPARE(dialog->windowTitle(), QString("プリンター選択"));
-            auto* list = control<QListWidget>(dialog, "List1");
-            QCOMPARE(itemTexts(list), QStringList({"plotter-a", "plotter-b"}));
-            QVERIFY(list->selectedItems().isEmpty());
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualItemRect(list->item(1)).center());
-            QTest::mouseClick(control<QPushButton>(dialog, "Command1"), Qt::LeftButton);
-        });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(field(*w, 24), QString("plotter-b"));
-
-        // A run fills an empty field with the default printer; a cancelled
-        // choice shows the printer last chosen again.
-        w->setPrinterField("plotter-a");
-        onNextModalDialog([](QWidget* dialog) {
-            QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
-        });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(field(*w, 24), QString("plotter-b"));
-
-        // "選択" with nothing selected changes nothing.
-        onNextModalDialog([](QWidget* dialog) {
-            QTest::mouseClick(control<QPushButton>(dialog, "Command1"), Qt::LeftButton);
-        });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(field(*w, 24), QString("plotter-b"));
-
-        w->close();
-        QCOMPARE(LoadSettings(folder()).Hprn, std::string("plotter-b"));
-    }
-
-    void printerChooserWithNoPrintersLeavesTheNameAsItWas() {
-        spooler_->installed.clear();
-        writeSettings(folder(), [](JobSettings& s) { s.Hprn = "big plotter"; });
-        auto w = open();
-        onNextModalDialog([](QWidget* dialog) {
-            QCOMPARE(control<QListWidget>(dialog, "List1")->count(), 0);
-            QTest::mouseClick(control<QPushButton>(dialog, "Command1"), Qt::LeftButton);
-        });
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command3"), Qt::LeftButton);
-        QCOMPARE(field(*w, 24), QString("big plotter"));
     }
 
     void windowAndChooserPositionsComeBackOnTheNextStart() {
@@ -346,16 +236,15 @@ private slots:
             dialogAt = dialog->pos();
             dialog->move(dialog->pos() + QPoint(30, 15));
             QTest::qWait(20);
-            QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+            press(dialog, "Command2");
         });
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command3"), Qt::LeftButton);
+        press(w.get(), "Command3");
         QCOMPARE(dialogAt, QPoint(twipsToPixels(2880, dpi), twipsToPixels(1440, twipsDpiY(*w))));
 
         w->move(w->pos() + QPoint(96, 48));
         QTest::qWait(20);
         const QPoint windowAt = w->pos();
         w->close();
-
         const JobSettings saved = LoadSettings(folder());
         QCOMPARE(saved.OfiLeft, pixelsToTwips(windowAt.x(), dpi));
         QCOMPARE(saved.PrnLeft, pixelsToTwips(dialogAt.x() + 30, dpi));
@@ -364,16 +253,16 @@ private slots:
         QCOMPARE(again->pos(), windowAt);
         onNextModalDialog([&](QWidget* dialog) {
             QCOMPARE(dialog->pos(), dialogAt + QPoint(30, 15));
-            QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+            press(dialog, "Command2");
         });
-        QTest::mouseClick(control<QPushButton>(again.get(), "Command3"), Qt::LeftButton);
+        press(again.get(), "Command3");
     }
 
     void stopWithoutARunClosesAfterADelayAndSaves() {
         auto w = open();
         QSignalSpy saved(w.get(), &MainWindow::settingsSaved);
         click(*w, 13); // 自動, to see it in the file
-        QTest::mouseClick(control<QPushButton>(w.get(), "Command2"), Qt::LeftButton);
+        press(w.get(), "Command2");
         QVERIFY(w->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!w->isVisible(), 2000);
         QCOMPARE(saved.count(), 1);

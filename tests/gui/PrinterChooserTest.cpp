@@ -5,10 +5,7 @@
 
 #include "PrivateCupsd.h"
 #include "ui/MainWindow.h"
-#include "ui/PrinterChooser.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -38,41 +35,40 @@ private slots:
         if (cupsd_) cupsd_->stop();
     }
 
-    void listsTheServersQueuesWithNothingSelected() {
-        PrinterChooser chooser(makeSystemSpooler()->printers(), {1150, 1250});
-        chooser.show();
-        QStringList names = itemTexts(control<QListWidget>(&chooser, "List1"));
-        names.sort();
-        QCOMPARE(names, QStringList({"kesto-second", "kesto-test"}));
-        QVERIFY(control<QListWidget>(&chooser, "List1")->selectedItems().isEmpty());
-    }
-
-    void theWindowTakesAChosenQueueAndKeepsItOnCancel() {
+    void theWindowListsTheServersQueuesTakesTheChosenOneAndKeepsItOnCancel() {
         QTemporaryDir dir;
         const fs::path folder = dir.path().toStdString();
         MainWindow w(folder, "", makeSystemSpooler());
         w.show();
-        auto* button = control<QPushButton>(&w, "Command3");
 
         onNextModalDialog([](QWidget* dialog) {
+            QCOMPARE(dialog->objectName(), QString("Form4"));
+            QCOMPARE(dialog->windowTitle(), QString("プリンター選択"));
             auto* list = control<QListWidget>(dialog, "List1");
-            for (int i = 0; i < list->count(); ++i) {
-                if (list->item(i)->text() != "kesto-test") continue;
-                QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                                  list->visualItemRect(list->item(i)).center());
-            }
-            QTest::mouseClick(control<QPushButton>(dialog, "Command1"), Qt::LeftButton);
+            QStringList names = itemTexts(list);
+            names.sort();
+            QCOMPARE(names, QStringList({"kesto-second", "kesto-test"}));
+            QVERIFY(list->selectedItems().isEmpty());
+            clickEntries(list, "kesto-test");
+            press(dialog, "Command1");
         });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(control<QLineEdit>(&w, "Text24")->text(), QString("kesto-test"));
+        press(&w, "Command3");
+        QCOMPARE(fieldText(&w, 24), QString("kesto-test"));
 
+        // A run fills an empty field with the default printer; a cancelled
+        // choice shows the printer last chosen again.
+        w.setPrinterField("kesto-second");
         onNextModalDialog([](QWidget* dialog) {
-            auto* list = control<QListWidget>(dialog, "List1");
-            list->setCurrentRow(0);
-            QTest::mouseClick(control<QPushButton>(dialog, "Command2"), Qt::LeftButton);
+            control<QListWidget>(dialog, "List1")->setCurrentRow(0);
+            press(dialog, "Command2");
         });
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(control<QLineEdit>(&w, "Text24")->text(), QString("kesto-test"));
+        press(&w, "Command3");
+        QCOMPARE(fieldText(&w, 24), QString("kesto-test"));
+
+        // "選択" with nothing selected changes nothing.
+        onNextModalDialog([](QWidget* dialog) { press(dialog, "Command1"); });
+        press(&w, "Command3");
+        QCOMPARE(fieldText(&w, 24), QString("kesto-test"));
         w.close();
         QCOMPARE(LoadSettings(folder).Hprn, std::string("kesto-test"));
     }
