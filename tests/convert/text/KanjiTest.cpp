@@ -21,6 +21,9 @@ class Kanji : public TextConversion {};
 TEST_F(Kanji, KatakanaGoToTheStandardSetWithHalfWidthKanaUnlessVoiced) {
     // ア (5, 2): 0x25 0x22 in the kanji set, 0xB1 written as 0x31 in set 8.
     EXPECT_EQ(sizedKanji({{5, 2}}), kHead + kKanjiSize + kShiftedOrigin + label("\x25\x22"));
+    // ｶ ﾞ in a single-byte string stay two characters: カ and ゛.
+    EXPECT_EQ(sizedString("\xB6\xDE"), kHead + kShiftedOrigin + kKanjiSize + label("\x25\x2B") +
+                                           "PA504,824;" + label("\x21\x2B"));
     settings.kana = CharSetChoice::HalfWidth;
     EXPECT_EQ(sizedKanji({{5, 2}}), kHead + kStandardSize + "CS8;PA400,800;" + label("\x31"));
     // ガ (5, 12): size first, then the shifted "PA", then 0x25 0x2C.
@@ -34,18 +37,14 @@ TEST_F(Kanji, ExtensionRowWritesItsSpecialGlyphsAndOtherCellsTheirOwnBytes) {
                   label("\x93\x35"));
 }
 
-// 155 is ∞, JIS 0x2167; code 2 has no glyph.
-TEST_F(Kanji, SymbolCodePlacesBeforeSizingAndWithoutAGlyphLeavesOnlyItsMove) {
+// 155 is ∞, JIS 0x2167: placed first, then sized.  Code 2 has no glyph.
+TEST_F(Kanji, SymbolCodesSwitchTheSizeBackAndForthAndWithoutAGlyphLeaveOnlyTheMove) {
+    EXPECT_EQ(sizedString("A\x9B\x42\x43"), kHead + kStandardSize + "PA400,800;" + label("A") +
+                                                "PA504,824;" + kKanjiSize + label("\x21\x67") +
+                                                kStandardSize + "PA640,800;" + label("B") +
+                                                "PA760,800;" + label("C"));
     EXPECT_EQ(sizedString("\x9B\x02"),
               kHead + kShiftedOrigin + kKanjiSize + label("\x21\x67") + "PA504,824;");
-}
-
-TEST_F(Kanji, SetSizeAlternatesBetweenStandardAndKanjiCharacters) {
-    EXPECT_EQ(sizedString("A\x9B"
-                          "BC"),
-              kHead + kStandardSize + "PA400,800;" + label("A") + "PA504,824;" + kKanjiSize +
-                  label("\x21\x67") + kStandardSize + "PA640,800;" + label("B") + "PA760,800;" +
-                  label("C"));
 }
 
 TEST_F(Kanji, KanjiSizeIsWrittenAgainWhenTheSizeChanges) {
@@ -64,6 +63,7 @@ TEST_F(Kanji, FullWidthLettersFollowTheAlphanumericSetting) {
                   label("\x23\x21"));
     settings.alnum = CharSetChoice::FullWidth;
     EXPECT_EQ(sizedKanji({{3, 33}}), kHead + kKanjiSize + kShiftedOrigin + label("\x23\x41"));
+    EXPECT_EQ(sizedString("A"), kHead + kShiftedOrigin + kKanjiSize + label("#A"));
 }
 
 TEST_F(Kanji, RowOneSymbolsGoToTheStandardSetOnlyWhenTheyHaveATwinThere) {
@@ -96,12 +96,6 @@ TEST_F(Kanji, SingleByteCharactersOfATwoByteStringFollowTheSettings) {
     settings.alnum = CharSetChoice::FullWidth;
     // Through the symbol table, which has no entry for it: the move alone.
     EXPECT_EQ(sizedKanji({{0, 0xB1}}), kHead + kShiftedOrigin + kKanjiSize);
-}
-
-TEST_F(Kanji, HalfWidthKanaInASingleByteStringGoFullWidthByDefault) {
-    // ｶ ﾞ stay two characters: カ and ゛.
-    EXPECT_EQ(sizedString("\xB6\xDE"), kHead + kShiftedOrigin + kKanjiSize + label("\x25\x2B") +
-                                           "PA504,824;" + label("\x21\x2B"));
 }
 
 TEST_F(Kanji, RowOrCellPastTheLabelRangeWritesNoLabel) {

@@ -75,22 +75,13 @@ TEST_F(TextConversion, KanaSwitchCharacterSetsOnceEachWayAndEachDrawingStartsAga
               "PUSS;SI0.2,0.3;CS8;PA400,800;" + label("1") + "CS6;PA520,800;" + label("A"));
 }
 
-TEST_F(TextConversion, FullWidthAlphanumericSettingSendsLettersThroughTheKanjiSet) {
-    settings.alnum = CharSetChoice::FullWidth;
-    EXPECT_EQ(sizedString("A"),
-              "DI1.0,0.0;ES0.0;PUPA384,824;SA;DV0;SI0.27338,0.40336;" + label("#A"));
-}
-
-TEST_F(TextConversion, SlantWordsBeyondTheLimitArePassedOver) {
+TEST_F(TextConversion, SlantWordsBeyondTheLimitArePassedOverAndDirectionWordsAreUnsigned) {
+    // FF9C is -100: 65436 hundredths, 654.36 degrees (65434 would give 0.41215).
+    EXPECT_EQ(convert(direction(-100) + singleByteText(0, 0, "")), "DI0.41247,-0.91097;PU");
     EXPECT_EQ(convert(slant({30000, 1500}) + kSized + singleByteText(1000, 2000, "A")),
               "DI1.0,0.0;ES0.0;SL0.268;PUSS;SI0.2,0.3;PA400,800;" + label("A"));
     EXPECT_EQ(convert(slant({0x8AD0, 0xFA24}) + singleByteText(1000, 2000, "A")), // -30000, -1500
               "SL-0.268;PUSS;SI0.2,0.3;PA400,800;" + label("A"));
-}
-
-TEST_F(TextConversion, NegativeDirectionWordCountsFromTheFullWordRange) {
-    // FF9C is -100: 65436 hundredths, 654.36 degrees (65434 would give 0.41215).
-    EXPECT_EQ(convert(direction(-100) + singleByteText(0, 0, "")), "DI0.41247,-0.91097;PU");
 }
 
 // Each row starts a new run.  A width or pitch of 0 gives no spacing: the
