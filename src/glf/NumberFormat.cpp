@@ -113,10 +113,22 @@ constexpr char kDigitPairs[] =
     "37383940414243444546474849505152535455565758596061626364656667686970717273"
     "7475767778798081828384858687888990919293949596979899";
 
-// Writes n in decimal; returns the number of digits.
+inline int digitCount(std::uint64_t n) {
+    int digits = 1;
+    while (n >= 10000) {
+        n /= 10000;
+        digits += 4;
+    }
+    if (n >= 1000) return digits + 3;
+    if (n >= 100) return digits + 2;
+    if (n >= 10) return digits + 1;
+    return digits;
+}
+
+// Writes n in decimal straight into out; returns the number of digits.
 inline int writeUnsigned(std::uint64_t n, char* out) {
-    char tmp[24];
-    char* p = tmp + sizeof tmp;
+    const int len = digitCount(n);
+    char* p = out + len;
     while (n >= 100) {
         const unsigned pair = static_cast<unsigned>(n % 100) * 2;
         n /= 100;
@@ -130,8 +142,6 @@ inline int writeUnsigned(std::uint64_t n, char* out) {
     } else {
         *--p = static_cast<char>('0' + n);
     }
-    const int len = static_cast<int>(tmp + sizeof tmp - p);
-    std::memcpy(out, p, static_cast<std::size_t>(len));
     return len;
 }
 
