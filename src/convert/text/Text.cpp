@@ -210,11 +210,7 @@ void convertAnnotationLine(Converter& c) {
     const double y1 = c.in.next();
     const double x2 = c.in.next();
     const double y2 = c.in.next();
-    c.out.put("PUPA");
-    c.point(x1, y1);
-    c.out.put(";PDPR");
-    c.step(x2 - x1, y2 - y1);
-    c.out.put(';');
+    writeSegment(c, x1, y1, x2, y2);
 }
 
 } // namespace kesto
