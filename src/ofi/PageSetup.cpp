@@ -40,19 +40,19 @@ bool classify(double sizeX, double sizeY, const ConversionSettings& s, Sheet& sh
 void writePrologue(Converter& c) {
     PageState& p = c.page();
     GlfWriter& out = c.out;
-    const double k = p.drawingScale / 25;
+    auto units = [&](double d) { return d * p.drawingScale / 25; };
     if (!p.rotated) {
         out.put("IP").num(-40 * p.halfWidth).put(',').num(40 * p.halfHeight).put(',');
         out.num(40 * p.halfWidth).put(',').num(-40 * p.halfHeight).put(';');
         out.put("SC0,").num(40 * p.sheetWidth).put(",0,").num(40 * p.sheetHeight).put(';');
-        out.put("IW").num(p.windowLeft * k).put(',').num(p.windowBottom * k).put(',');
-        out.num(p.windowRight * k).put(',').num(p.windowTop * k).put(';');
+        out.put("IW").num(units(p.windowLeft)).put(',').num(units(p.windowBottom)).put(',');
+        out.num(units(p.windowRight)).put(',').num(units(p.windowTop)).put(';');
     } else {
         out.put("IP").num(-40 * p.halfHeight).put(',').num(-40 * p.halfWidth).put(',');
         out.num(40 * p.halfHeight).put(',').num(40 * p.halfWidth).put(';');
         out.put("SC0,").num(40 * p.sheetHeight).put(",0,").num(40 * p.sheetWidth).put(';');
-        out.put("IW").num(p.windowBottom * k).put(',').num(p.windowLeft * k).put(',');
-        out.num(p.windowTop * k).put(',').num(p.windowRight * k).put(';');
+        out.put("IW").num(units(p.windowBottom)).put(',').num(units(p.windowLeft)).put(',');
+        out.num(units(p.windowTop)).put(',').num(units(p.windowRight)).put(';');
     }
     out.put("CS6;SS;CA101;SP2;");
 }
