@@ -9,7 +9,7 @@
 
 #include "composer/SampleDrawings.h"
 #include "convert/ConversionState.h"
-#include "ofi/ConvertFile.h"
+#include "convert/ConvertFile.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
     long childPeak = 0;
     if (const pid_t pid = ::fork(); pid == 0) {
         kesto::ConversionState run;
-        const kesto::FileResult r =
-            kesto::convertOfiFile(ofi, glf, run, kesto::ConversionSettings{});
+        const kesto::FileResult r = kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
+                                                          kesto::ConversionSettings{});
         std::FILE* f = std::fopen((dir / "peak").c_str(), "w");
         std::fprintf(f, "%ld %d\n", peakRssKib(), static_cast<int>(r.outcome));
         std::fclose(f);
@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
         kesto::ConversionState run;
         auto start = std::chrono::steady_clock::now();
         const double cpuStart = cpuSeconds();
-        kesto::convertOfiFile(ofi, glf, run, kesto::ConversionSettings{});
+        kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
+                              kesto::ConversionSettings{});
         best = std::min(best, seconds(start));
         bestCpu = std::min(bestCpu, cpuSeconds() - cpuStart);
         outputBytes = fs::file_size(glf);

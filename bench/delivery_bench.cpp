@@ -4,7 +4,7 @@
 //
 //   kesto_delivery_bench [megabytes] [rounds]      (defaults: 100, 3)
 
-#include "job/delivery/Spooler.h"
+#include "delivery/Spooler.h"
 
 #include <algorithm>
 #include <chrono>
@@ -101,9 +101,9 @@ int main(int argc, char** argv) {
         return seconds(end - start);
     };
     auto ours = [&] {
-        kesto::DeliveryResult r = spooler->sendFile(file, queue);
-        if (!r.delivered) std::fprintf(stderr, "ours: %s\n", r.error.c_str());
-        return r.delivered;
+        kesto::Status r = spooler->sendFile(file, queue);
+        if (!r.ok()) std::fprintf(stderr, "ours: %s\n", r.reason().c_str());
+        return r.ok();
     };
     auto lp = [&] {
         auto r = cupsd.tool({"lp", "-d", queue, "-o", "raw", "-t", "Test", file.string()});

@@ -1,7 +1,7 @@
 // The automatic file selection of a job run over a busy plot folder: 10,000
 // files, of which 1,000 are OFI files.  The target is under 100 ms a scan.
 
-#include "job/run/OfiScan.h"
+#include "job/OfiScan.h"
 
 #include <chrono>
 #include <cstdio>

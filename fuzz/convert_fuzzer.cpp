@@ -2,7 +2,7 @@
 // libFuzzer when KESTO_FUZZ is on; otherwise linked with replay_main.cpp as
 // a plain program that replays files (a regression test under GCC).
 
-#include "ofi/Conversion.h"
+#include "convert/Conversion.h"
 
 #include <cstddef>
 #include <cstdint>

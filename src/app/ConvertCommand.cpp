@@ -2,10 +2,11 @@
 // deleting or sending anything.
 
 #include "app/Commands.h"
-#include "convert/Snapshot.h"
-#include "ofi/ConvertFile.h"
+#include "convert/ConvertFile.h"
+#include "job/Snapshot.h"
 #include "ofi/OfiTitle.h"
 #include "settings/JobSettings.h"
+#include "settings/Vocabulary.h"
 
 #include <atomic>
 #include <csignal>
@@ -23,10 +24,6 @@ namespace fs = std::filesystem;
 constexpr int kExitDone = 0;
 constexpr int kExitDamaged = 1;
 constexpr int kExitUsage = 2;
-
-const char* const kStatusFinished = "　出図終了";
-const char* const kStatusDamaged = "　データ異常";
-const char* const kStatusStopped = "　出図中止";
 
 std::atomic<bool> gCancel{false};
 
@@ -152,17 +149,20 @@ int runConvertCommand(int argc, char** argv) {
         }
         const fs::path folder = outDir.empty() ? ofi.parent_path() : fs::path(outDir);
         const fs::path glf = glfPathFor(folder, ofi.filename().string());
-        const FileResult result = convertOfiFile(ofi, glf, run, conversion, &control);
+        const FileResult result =
+            convertOfiFile(ofi, glf, Durability::Replace, run, conversion, &control);
         switch (result.outcome) {
-        case FileOutcome::Finished: std::printf("%s%s\n", title->c_str(), kStatusFinished); break;
+        case FileOutcome::Finished:
+            std::printf("%s%s\n", title->c_str(), std::string(status::kFinished).c_str());
+            break;
         case FileOutcome::Damaged:
-            std::printf("%s%s\n", title->c_str(), kStatusDamaged);
+            std::printf("%s%s\n", title->c_str(), std::string(status::kDamaged).c_str());
             std::fprintf(stderr, "kesto-cli convert: %s: %s\n", file.c_str(),
                          result.message.c_str());
             if (status == kExitDone) status = kExitDamaged;
             break;
         case FileOutcome::Cancelled:
-            std::printf("%s%s\n", title->c_str(), kStatusStopped);
+            std::printf("%s%s\n", title->c_str(), std::string(status::kStopped).c_str());
             if (status == kExitDone) status = kExitDamaged;
             break;
         case FileOutcome::Failed:

@@ -3,10 +3,11 @@
 // start and written back at exit, and Kesto.wok locks it while a run works.
 
 #include "app/Commands.h"
-#include "job/delivery/Spooler.h"
-#include "job/run/JobRun.h"
-#include "job/run/StartMode.h"
+#include "delivery/Spooler.h"
+#include "job/JobRun.h"
+#include "job/StartMode.h"
 #include "settings/JobSettings.h"
+#include "settings/Vocabulary.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,9 +29,6 @@ constexpr int kExitUsage = 2;
 
 // How often a pause between polling runs looks at the stop request.
 constexpr std::chrono::milliseconds kPauseSlice{50};
-
-const char* const kAutomatic = "自動";
-const char* const kDelete = "消去";
 
 std::atomic<bool> gStopRequested{false};
 std::atomic<bool> gCancel{false};
@@ -167,8 +165,8 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
         return kExitTrouble;
     }
     JobSettings settings = LoadSettings(programFolder);
-    settings.OfiFMen = kAutomatic;
-    if (polling) settings.OfiFEnd = kDelete;
+    settings.OfiFMen = words::kAutomatic;
+    if (polling) settings.OfiFEnd = words::kDelete;
 
     installStopHandlers();
     std::unique_ptr<Spooler> spooler = makeSystemSpooler();
@@ -185,9 +183,8 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
         pause(std::chrono::milliseconds(interval));
     }
 
-    std::string error;
-    if (!SaveSettings(programFolder, settings, &error)) {
-        std::fprintf(stderr, "kesto-cli: Kesto.sys not written: %s\n", error.c_str());
+    if (Status saved = SaveSettings(programFolder, settings); !saved) {
+        std::fprintf(stderr, "kesto-cli: Kesto.sys not written: %s\n", saved.reason().c_str());
         return kExitTrouble;
     }
     return allGood ? kExitDone : kExitTrouble;

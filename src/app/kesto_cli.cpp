@@ -12,15 +12,10 @@ namespace {
 void printUsage(std::FILE* to) {
     std::fputs("usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
                "FILE...\n"
-#ifdef KESTO_HAVE_SPOOLER_COMMAND
                "       kesto-cli auto|AUTO|AUTO<seconds>\n"
-#endif
                "       kesto-cli --help\n"
                "Run 'kesto-cli convert --help' for the converter's options"
-#ifdef KESTO_HAVE_SPOOLER_COMMAND
-               " and 'kesto-cli AUTO --help'\nfor the headless spooler's"
-#endif
-               ".\n",
+               " and 'kesto-cli AUTO --help'\nfor the headless spooler's.\n",
                to);
 }
 
@@ -37,11 +32,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "convert") return kesto::runConvertCommand(argc - 2, argv + 2);
-#ifdef KESTO_HAVE_SPOOLER_COMMAND
     if (command == "auto" || command.substr(0, 4) == "AUTO") {
         return kesto::runSpoolerCommand(argv[1], argc - 2, argv + 2);
     }
-#endif
     std::fprintf(stderr, "kesto-cli: unknown command '%s'\n", argv[1]);
     printUsage(stderr);
     return 2;

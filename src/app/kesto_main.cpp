@@ -8,7 +8,7 @@
 // SIGTERM and SIGINT act as the stop button: the run in progress stops at its
 // next check, and the window closes and saves the settings.
 
-#include "job/delivery/Spooler.h"
+#include "delivery/Spooler.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>

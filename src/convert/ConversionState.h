@@ -57,14 +57,23 @@ struct PageState {
     double standardPatternLength = 0; // fixed when the page record is handled
 };
 
+// The line types a line-style record picks; each stands for one HP-GL line
+// type command ("LT;", "LT2;", "LT5;", "LT6;", and "LT4;" for the break line,
+// which is drawn solid with the break-line pen).
+enum class LineType { Solid, Dashed, DashDot, DashDotDot, Break };
+
+// Which pen is in the plotter: the geometry pen of the line style, the
+// annotation pen of a text block, or the pattern pen of a pattern block.
+enum class PenMode { Geometry, Annotation, Pattern };
+
 // Pen and line type of the drawing.  PendingStyle and LastStyle live in
 // the GlfWriter's style slot.
 struct DrawingStyle {
-    std::string penCommand;              // pen of the current line style
-    std::string lineTypeCommand = "LT;"; // "LT;", "LT2;", "LT4;", "LT5;" or "LT6;"
+    std::string penCommand; // pen of the current line style
+    LineType lineType = LineType::Solid;
     bool patternFitted = false;
     double fittedLength = 0;
-    char penMode = 'S'; // 'S' geometry pen, 'T' annotation pen, 'P' pattern pen
+    PenMode penMode = PenMode::Geometry;
     bool textActive = false;
 };
 

@@ -7,7 +7,28 @@
 #include "glf/GlfWriter.h"
 #include "ofi/OfiReader.h"
 
+#include <exception>
+#include <string>
+#include <utility>
+
 namespace kesto {
+
+// A record whose operands cannot be drawn (counts out of range and the
+// like); the conversion boundary turns it into a damaged drawing.
+class DrawingDamaged : public std::exception {
+public:
+    explicit DrawingDamaged(std::string reason) : reason_(std::move(reason)) {}
+    const char* what() const noexcept override { return reason_.c_str(); }
+
+private:
+    std::string reason_;
+};
+
+// Every angle of the plotter is converted between degrees and radians with this value.
+constexpr double kPi = 3.14159265358979;
+
+// ETX ends a label, ";" the command.
+constexpr char kLabelEnd[] = "\x03;";
 
 struct Converter {
     OfiCursor& in;
@@ -32,6 +53,11 @@ struct Converter {
             out.num(plotX(x)).put(',').num(plotY(y));
         }
     }
+    // A character size in the standard set's centimetres: plotter units
+    // (0.025 mm) divided by 400.
+    double charSizeCm(std::int64_t size) const {
+        return static_cast<double>(size) * state.page.drawingScale / 25 / 1000 * 2.5;
+    }
     // Writes the plotter pair of a relative step (dx, dy).
     void step(double dx, double dy) {
         if (state.page.rotated) {
@@ -51,6 +77,8 @@ void convertPatternLength(Converter& c); // 0x014A
 // Pens and line types.
 void convertLineStyle(Converter& c); // 0x0154
 void restorePattern(Converter& c);
+// The HP-GL command of a line type: "LT;", "LT2;", "LT5;", "LT6;" or "LT4;".
+const char* lineTypeCommand(LineType type);
 void reselectGeometryPen(Converter& c);
 void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y1);
 // Writes "PUPA" start ";PDPR" step ";" for a straight segment.
@@ -60,6 +88,9 @@ void writeSegment(Converter& c, double x0, double y0, double x1, double y1);
 void convertLineSegment(Converter& c);        // 0x0444
 void convertPolyline(Converter& c);           // 0xFF44
 void convertWideDashedPolyline(Converter& c); // 0xFF42
+// Reads the `n` dash pattern elements of a wide dashed record, starting at
+// element `start`, each divided by `divisor`, into state.elements.
+void readPatternElements(Converter& c, unsigned start, unsigned n, double divisor);
 
 // Arcs.
 struct ArcPoints {
@@ -70,6 +101,9 @@ struct ArcPoints {
 bool arcCentre(ArcPoints& p, double& cx, double& cy);
 // "PD;AA" centre, sweep ",3;" for the arc from P1 through P2 to P3.
 void arcThroughThreePoints(Converter& c, double cx, double cy, const ArcPoints& p);
+// "PD;AA" centre ",360,3;": the full circle through (x, y) whose centre lies
+// half-way from (throughX, throughY) to (x, y).
+void writeFullCircle(Converter& c, double x, double y, double throughX, double throughY);
 void convertThreePointArc(Converter& c); // 0x0641
 void convertWideDashedArc(Converter& c); // low byte 0x45
 

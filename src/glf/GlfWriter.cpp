@@ -1,44 +1,8 @@
 #include "glf/GlfWriter.h"
 
-#include <cerrno>
 #include <cstring>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace kesto {
-
-FileSink::~FileSink() {
-    if (file_) std::fclose(file_);
-}
-
-bool FileSink::open(const std::string& path) {
-    if (file_) close();
-    failed_ = false;
-    file_ = std::fopen(path.c_str(), "wb");
-    if (file_) std::setvbuf(file_, nullptr, _IONBF, 0); // GlfWriter buffers already
-    return file_ != nullptr;
-}
-
-bool FileSink::put(const char* data, std::size_t size) {
-    if (!file_ || failed_) return false;
-    if (std::fwrite(data, 1, size, file_) != size) failed_ = true;
-    return !failed_;
-}
-
-bool FileSink::close() {
-    if (!file_) return !failed_;
-    bool ok = !failed_ && std::fflush(file_) == 0;
-#ifndef _WIN32
-    // The OFI file may be deleted next: the GLF bytes must be on the disk first.
-    if (ok && ::fsync(::fileno(file_)) != 0 && errno != EINVAL && errno != EROFS) ok = false;
-#endif
-    if (std::fclose(file_) != 0) ok = false;
-    file_ = nullptr;
-    return ok;
-}
 
 void GlfWriter::resetSlots() {
     for (auto& s : slots_) {

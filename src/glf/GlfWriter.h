@@ -34,26 +34,6 @@ public:
     std::string text;
 };
 
-// Writes to a file through a POSIX descriptor (or stdio on other systems).
-class FileSink final : public GlfSink {
-public:
-    FileSink() = default;
-    ~FileSink() override;
-    FileSink(const FileSink&) = delete;
-    FileSink& operator=(const FileSink&) = delete;
-
-    // Creates (or empties) the file.  Returns false with errno set on failure.
-    bool open(const std::string& path);
-    bool put(const char* data, std::size_t size) override;
-    // Flushes to the disk and closes; false when any write or the close failed.
-    bool close();
-    bool isOpen() const { return file_ != nullptr; }
-
-private:
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
-};
-
 // The four deferred command slots.
 enum class Slot { Style = 0, Direction = 1, Spacing = 2, Slant = 3 };
 

@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
-#include <string>
 
 namespace kesto {
 
@@ -15,16 +14,6 @@ namespace kesto {
 class OfiReadPastEnd : public std::exception {
 public:
     const char* what() const noexcept override { return "record runs past the end of the file"; }
-};
-
-// A record whose operands cannot be drawn (counts out of range and the like).
-class DrawingDamaged : public std::exception {
-public:
-    explicit DrawingDamaged(std::string reason) : reason_(std::move(reason)) {}
-    const char* what() const noexcept override { return reason_.c_str(); }
-
-private:
-    std::string reason_;
 };
 
 class OfiReader {

@@ -11,17 +11,7 @@
 #include <system_error>
 #include <variant>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include "io/AtomicFile.h"
 
 namespace kesto {
 
@@ -35,8 +25,6 @@ constexpr std::size_t kMaxSettingsFileBytes = 1 << 20;
 constexpr int kFactorDigits = 7;
 // Spaces that always separate a value from its comment, so that it reads back.
 constexpr int kMinSeparatorSpaces = 2;
-// Attempts at finding an unused name for the temporary file.
-constexpr int kTempNameAttempts = 100;
 
 constexpr std::string_view kCrLf = "\r\n";
 
@@ -235,104 +223,26 @@ std::string fieldName(const KeyInfo& info) {
     return std::string(label(info)) + " (" + std::string(info.key) + ")";
 }
 
-#ifdef _WIN32
-
-std::string lastErrorText(std::string_view what) {
-    return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")";
-}
-
-bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                         std::string* error) {
-    std::filesystem::path temp;
-    HANDLE h = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < kTempNameAttempts && h == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = target;
-        temp += L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(attempt) +
-                L".tmp";
-        h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-    }
-    if (h == INVALID_HANDLE_VALUE) {
-        setError(error, lastErrorText("cannot create a temporary file next to the settings file"));
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok =
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size() && FlushFileBuffers(h);
-    if (!ok) setError(error, lastErrorText("cannot write the temporary settings file"));
-    CloseHandle(h);
-    if (ok && MoveFileExW(temp.c_str(), target.c_str(),
-                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    if (ok) setError(error, lastErrorText("cannot replace the settings file"));
-    DeleteFileW(temp.c_str());
-    return false;
-}
-
-#else
-
-std::string errnoText(std::string_view what, int err) {
-    return std::string(what) + ": " + std::strerror(err);
-}
-
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-bool writeFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                         std::string* error) {
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < kTempNameAttempts && fd < 0; ++attempt) {
-        temp = target;
-        temp += "." + std::to_string(::getpid()) + "." + std::to_string(attempt) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        setError(error,
-                 errnoText("cannot create a temporary file next to the settings file", errno));
-        return false;
-    }
-    bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) {
-        // Make the new directory entry durable too; a failure here loses nothing.
-        const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-        const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd >= 0) {
-            ::fsync(dirFd);
-            ::close(dirFd);
-        }
-        return true;
-    }
-    if (ok) {
-        err = errno;
-        setError(error, errnoText("cannot replace the settings file", err));
-    } else {
-        setError(error, errnoText("cannot write the temporary settings file", err));
-    }
-    ::unlink(temp.c_str());
-    return false;
-}
-
-#endif
-
 } // namespace
+
+SettingKind settingKind(std::string_view key) {
+    const KeyInfo* info = findKey(key);
+    if (!info) return SettingKind::Unknown;
+    if (std::holds_alternative<TextField>(info->field)) return SettingKind::Text;
+    if (std::holds_alternative<FactorField>(info->field)) return SettingKind::Factor;
+    return SettingKind::Position;
+}
+
+std::string* textSetting(JobSettings& settings, std::string_view key) {
+    const KeyInfo* info = findKey(key);
+    if (!info || !std::holds_alternative<TextField>(info->field)) return nullptr;
+    return &(settings.*std::get<TextField>(info->field));
+}
+
+std::string_view settingLabel(std::string_view key) {
+    const KeyInfo* info = findKey(key);
+    return info ? label(*info) : std::string_view();
+}
 
 const std::vector<std::string_view>& settingKeys() {
     static const std::vector<std::string_view> keys = [] {
@@ -427,15 +337,11 @@ std::string settingsFileBytes(const JobSettings& settings, std::string* error) {
     return out;
 }
 
-bool SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
-                  std::string* error) {
+Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings) {
     std::string problem;
     const std::string bytes = settingsFileBytes(settings, &problem);
-    if (!problem.empty()) {
-        setError(error, problem);
-        return false;
-    }
-    return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes, error);
+    if (!problem.empty()) return Status::failure(problem);
+    return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes);
 }
 
 bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value,

@@ -4,6 +4,8 @@
 // Text values are held in UTF-8 in memory; the file is Shift-JIS (code page
 // 932).  Field names are the keys of the file.
 
+#include "io/Status.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -56,6 +58,15 @@ struct JobSettings {
 // The keys of the file, in the order of its lines.
 const std::vector<std::string_view>& settingKeys();
 
+// What a key holds.
+enum class SettingKind { Text, Factor, Position, Unknown };
+SettingKind settingKind(std::string_view key);
+// The text field of a Text key, nullptr for any other key.
+std::string* textSetting(JobSettings& settings, std::string_view key);
+// The name the file and the window give a key's field ("漢字幅変更倍率"),
+// empty for an unknown key.
+std::string_view settingLabel(std::string_view key);
+
 // The defaults, with OfiFile = the program folder.
 JobSettings defaultSettings(const std::filesystem::path& programFolder);
 
@@ -64,10 +75,9 @@ JobSettings LoadSettings(const std::filesystem::path& programFolder);
 JobSettings LoadSettingsFile(const std::filesystem::path& file,
                              const std::filesystem::path& programFolder);
 
-// Writes programFolder/Kesto.sys atomically.  Returns false (with a reason
-// in *error) when it could not; the old file is then left as it was.
-bool SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
-                  std::string* error = nullptr);
+// Writes programFolder/Kesto.sys atomically.  Fails (with the reason) when
+// it could not; the old file is then left as it was.
+Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings);
 // The file's bytes as SaveSettings writes them.  A value that cannot be
 // written as it is (a character without Shift-JIS counterpart, a line break,
 // a factor that is not a finite number) is written in a readable substitute

@@ -23,28 +23,87 @@ namespace kesto {
 
 namespace {
 
+// The fields by what they show; the numbers are those of their object names
+// (Text1 ... Text26).
+namespace field {
+constexpr int kFolder = 1;
+constexpr int kA4V = 2;
+constexpr int kA4H = 3;
+constexpr int kA3 = 4;
+constexpr int kA2V = 5;
+constexpr int kPenThick = 6;
+constexpr int kPenMedium = 7;
+constexpr int kPenThin = 8;
+constexpr int kPenText = 9;
+constexpr int kPenPattern = 10;
+constexpr int kFileSelection = 11;
+constexpr int kFinishedFiles = 12;
+constexpr int kOutput = 13;
+constexpr int kKanaSet = 14;
+constexpr int kAlnumSet = 15;
+constexpr int kKanjiWidth = 16;
+constexpr int kKanjiHeight = 17;
+constexpr int kKanjiX = 18;
+constexpr int kKanjiY = 19;
+constexpr int kA2H = 20;
+constexpr int kA1 = 21;
+constexpr int kA0 = 22;
+constexpr int kReduction = 23;
+constexpr int kPrinter = 24;
+constexpr int kPenBreak = 25;
+constexpr int kPlotter = 26;
+} // namespace field
+
 // Which field shows which setting.
 struct FieldKey {
     std::string_view key;
     int text;
 };
 constexpr FieldKey kFields[] = {
-    {"OfiFile", 1}, {"OfiA4V", 2}, {"OfiA4H", 3}, {"OfiA3", 4},  {"OfiA2V", 5},   {"OfiA2H", 20},
-    {"OfiA1", 21},  {"OfiA0", 22}, {"Plot", 26},  {"LineL", 6},  {"LineM", 7},    {"LineS", 8},
-    {"LineT", 9},   {"LineP", 10}, {"LineD", 25}, {"OfiS", 23},  {"MojiK", 14},   {"MojiE", 15},
-    {"MojiW", 16},  {"MojiH", 17}, {"MojiX", 18}, {"MojiY", 19}, {"OfiFMen", 11}, {"OfiFEnd", 12},
-    {"OfiOut", 13}, {"Hprn", 24},
+    {"OfiFile", field::kFolder},
+    {"OfiA4V", field::kA4V},
+    {"OfiA4H", field::kA4H},
+    {"OfiA3", field::kA3},
+    {"OfiA2V", field::kA2V},
+    {"OfiA2H", field::kA2H},
+    {"OfiA1", field::kA1},
+    {"OfiA0", field::kA0},
+    {"Plot", field::kPlotter},
+    {"LineL", field::kPenThick},
+    {"LineM", field::kPenMedium},
+    {"LineS", field::kPenThin},
+    {"LineT", field::kPenText},
+    {"LineP", field::kPenPattern},
+    {"LineD", field::kPenBreak},
+    {"OfiS", field::kReduction},
+    {"MojiK", field::kKanaSet},
+    {"MojiE", field::kAlnumSet},
+    {"MojiW", field::kKanjiWidth},
+    {"MojiH", field::kKanjiHeight},
+    {"MojiX", field::kKanjiX},
+    {"MojiY", field::kKanjiY},
+    {"OfiFMen", field::kFileSelection},
+    {"OfiFEnd", field::kFinishedFiles},
+    {"OfiOut", field::kOutput},
+    {"Hprn", field::kPrinter},
 };
 
 // Fields that only the labels (or the printer chooser) change.
-constexpr int kLockedFields[] = {2, 3, 4,  5,  20, 21, 22, 26, 6,  7,
-                                 8, 9, 10, 25, 14, 15, 11, 12, 13, 24};
+constexpr int kLockedFields[] = {field::kA4V,        field::kA4H,           field::kA3,
+                                 field::kA2V,        field::kA2H,           field::kA1,
+                                 field::kA0,         field::kPlotter,       field::kPenThick,
+                                 field::kPenMedium,  field::kPenThin,       field::kPenText,
+                                 field::kPenPattern, field::kPenBreak,      field::kKanaSet,
+                                 field::kAlnumSet,   field::kFileSelection, field::kFinishedFiles,
+                                 field::kOutput,     field::kPrinter};
 
 // The rotation fields in the order the plotter preset lists them, with their labels.
-constexpr int kRotationFields[] = {2, 3, 4, 5, 20, 21, 22};
+constexpr int kRotationFields[] = {field::kA4V, field::kA4H, field::kA3, field::kA2V,
+                                   field::kA2H, field::kA1,  field::kA0};
 constexpr int kRotationLabels[] = {2, 3, 4, 5, 23, 24, 25};
 // The pen fields and their labels; the pen reset covers the first five.
-constexpr int kPenFields[] = {6, 7, 8, 9, 10, 25};
+constexpr int kPenFields[] = {field::kPenThick, field::kPenMedium,  field::kPenThin,
+                              field::kPenText,  field::kPenPattern, field::kPenBreak};
 constexpr int kPenLabels[] = {7, 8, 9, 10, 11, 28};
 
 struct LabelText {
@@ -155,14 +214,14 @@ void MainWindow::buildControls() {
         text(n)->setMaximumWidth(shortWidth);
         text(n)->setAlignment(Qt::AlignCenter);
     }
-    text(26)->setAlignment(Qt::AlignCenter);
-    text(26)->setMaximumWidth(shortWidth * 3 / 2);
+    text(field::kPlotter)->setAlignment(Qt::AlignCenter);
+    text(field::kPlotter)->setMaximumWidth(shortWidth * 3 / 2);
 
     // The reduction field takes digits only, typed one by one.
-    text(23)->setMaxLength(kReductionMaxLength);
-    text(23)->setContextMenuPolicy(Qt::NoContextMenu);
-    text(23)->setAcceptDrops(false);
-    text(23)->installEventFilter(this);
+    text(field::kReduction)->setMaxLength(kReductionMaxLength);
+    text(field::kReduction)->setContextMenuPolicy(Qt::NoContextMenu);
+    text(field::kReduction)->setAcceptDrops(false);
+    text(field::kReduction)->installEventFilter(this);
 
     for (const LabelText& l : kLabels) {
         auto* lbl = new ClickLabel(QString::fromUtf8(l.caption), this);
@@ -208,12 +267,12 @@ void MainWindow::layOut() {
     auto* folder = new QGroupBox("フォルダ", this);
     auto* folderGrid = new QHBoxLayout(folder);
     folderGrid->addWidget(label(1));
-    folderGrid->addWidget(text(1), 1);
+    folderGrid->addWidget(text(field::kFolder), 1);
 
     auto* sheets = new QGroupBox("用紙の回転とプロッタ", this);
     auto* sheetGrid = new QGridLayout(sheets);
     sheetGrid->addWidget(label(6), 0, 0);
-    sheetGrid->addWidget(text(26), 0, 1, 1, 2);
+    sheetGrid->addWidget(text(field::kPlotter), 0, 1, 1, 2);
     for (int i = 0; i < 7; ++i) {
         sheetGrid->addWidget(label(kRotationLabels[i]), 1, i);
         sheetGrid->addWidget(text(kRotationFields[i]), 2, i);
@@ -230,34 +289,34 @@ void MainWindow::layOut() {
     auto* reduction = new QGroupBox("縮小", this);
     auto* reductionRow = new QHBoxLayout(reduction);
     reductionRow->addWidget(label(26));
-    reductionRow->addWidget(text(23));
+    reductionRow->addWidget(text(field::kReduction));
     reductionRow->addStretch();
 
     auto* characters = new QGroupBox("文字セットと漢字", this);
     auto* charGrid = new QGridLayout(characters);
     charGrid->addWidget(label(16), 0, 0, 1, 2);
-    charGrid->addWidget(text(14), 0, 2);
+    charGrid->addWidget(text(field::kKanaSet), 0, 2);
     charGrid->addWidget(label(17), 1, 0, 1, 2);
-    charGrid->addWidget(text(15), 1, 2);
+    charGrid->addWidget(text(field::kAlnumSet), 1, 2);
     charGrid->addWidget(label(18), 2, 0, 1, 4);
     for (int i = 0; i < 4; ++i) {
         label(19 + i)->setAlignment(Qt::AlignCenter);
         charGrid->addWidget(label(19 + i), 3, i);
-        charGrid->addWidget(text(16 + i), 4, i);
+        charGrid->addWidget(text(field::kKanjiWidth + i), 4, i);
     }
 
     auto* files = new QGroupBox("ファイルの扱いと出力", this);
     auto* fileGrid = new QGridLayout(files);
     for (int i = 0; i < 3; ++i) {
         fileGrid->addWidget(label(13 + i), i, 0);
-        fileGrid->addWidget(text(11 + i), i, 1);
+        fileGrid->addWidget(text(field::kFileSelection + i), i, 1);
     }
     fileGrid->setColumnStretch(2, 1);
 
     auto* printer = new QGroupBox("プリンター", this);
     auto* printerRow = new QHBoxLayout(printer);
     printerRow->addWidget(label(27));
-    printerRow->addWidget(text(24), 1);
+    printerRow->addWidget(text(field::kPrinter), 1);
     printerRow->addWidget(printer_);
 
     auto* progress = new QGroupBox("進行状況", this);
@@ -312,7 +371,7 @@ void MainWindow::connectLabels() {
         for (std::size_t i = 0; i < 7; ++i)
             fields.rotations[i] = fieldText(kRotationFields[i]);
         const PlotterFields next = nextPlotter(fields);
-        setFieldText(26, next.plot);
+        setFieldText(field::kPlotter, next.plot);
         for (std::size_t i = 0; i < 7; ++i)
             setFieldText(kRotationFields[i], next.rotations[i]);
     });
@@ -336,13 +395,13 @@ void MainWindow::applyStartMode() {
     switch (mode_.mode) {
     case StartMode::Interactive: return;
     case StartMode::OneShot:
-        setFieldText(11, "自動");
+        setFieldText(field::kFileSelection, std::string(words::kAutomatic));
         create_->setText(QString::fromStdString(mode_.buttonCaption));
         oneShot_.start(kOneShotDelayMs);
         return;
     case StartMode::Polling:
-        setFieldText(11, "自動");
-        setFieldText(12, "消去");
+        setFieldText(field::kFileSelection, std::string(words::kAutomatic));
+        setFieldText(field::kFinishedFiles, std::string(words::kDelete));
         create_->setText(QString::fromStdString(mode_.buttonCaption));
         // An interval of 0 never ticks.
         if (mode_.pollingMs > 0) polling_.start(mode_.pollingMs);
@@ -409,7 +468,7 @@ void MainWindow::choosePrinter() {
     loaded_.PrnLeft = at.left;
     loaded_.PrnTop = at.top;
     if (chooser.chosenPrinter()) printerName_ = *chooser.chosenPrinter();
-    setFieldText(24, printerName_);
+    setFieldText(field::kPrinter, printerName_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -426,10 +485,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     delayedClose_.stop();
     if (!saved_) {
         saved_ = true;
-        std::string error;
-        const bool ok = SaveSettings(programFolder_, settingsFromWindow(), &error);
-        if (!ok) std::cerr << "kesto: Kesto.sys: " << error << '\n';
-        emit settingsSaved(ok);
+        const Status saved = SaveSettings(programFolder_, settingsFromWindow());
+        if (!saved) std::cerr << "kesto: Kesto.sys: " << saved.reason() << '\n';
+        emit settingsSaved(saved.ok());
     }
     event->accept();
 }
@@ -440,7 +498,7 @@ void MainWindow::refuseKey() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == text(23) && event->type() == QEvent::KeyPress) {
+    if (watched == text(field::kReduction) && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         // Delete and the cursor keys type no character and pass.
         if (key->key() == Qt::Key_Delete) return false;
@@ -507,7 +565,7 @@ std::string MainWindow::folderField() {
 }
 
 void MainWindow::setFolderField(const std::string& folder) {
-    setFieldText(1, folder);
+    setFieldText(field::kFolder, folder);
 }
 
 std::string MainWindow::printerField() {
@@ -515,7 +573,7 @@ std::string MainWindow::printerField() {
 }
 
 void MainWindow::setPrinterField(const std::string& printer) {
-    setFieldText(24, printer);
+    setFieldText(field::kPrinter, printer);
 }
 
 FieldTexts MainWindow::fieldTexts() {

@@ -3,9 +3,9 @@
 // once at start-up or by polling, shows their progress and saves the
 // settings when it closes.  It is the job run's host.
 
-#include "job/delivery/Spooler.h"
-#include "job/run/JobHost.h"
-#include "job/run/JobRun.h"
+#include "delivery/Spooler.h"
+#include "job/JobHost.h"
+#include "job/JobRun.h"
 #include "settings/JobSettings.h"
 #include "ui/TwipsPlacement.h"
 #include "ui/logic/WindowStart.h"

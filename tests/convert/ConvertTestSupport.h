@@ -2,7 +2,7 @@
 // Converts drawings made with the composer and hands back the GLF text.
 
 #include "composer/OfiComposer.h"
-#include "ofi/Conversion.h"
+#include "convert/Conversion.h"
 
 #include <string>
 

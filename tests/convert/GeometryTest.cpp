@@ -307,7 +307,7 @@ TEST(Patterns, TheAnnotationPenStaysWhenBothPensAreTheSame) {
     OfiComposer d;
     d.textBlock(true).textBlock(false).patternBlock(true).end();
     EXPECT_EQ(body(run.unitMapping().convert(d)), "SP1;LT;");
-    EXPECT_EQ(run.state.style.penMode, 'T');
+    EXPECT_EQ(run.state.style.penMode, PenMode::Annotation);
 }
 
 // --- the record loop -----------------------------------------------------

@@ -1,6 +1,6 @@
 // Sending GLF files through a print server to a raw queue whose "plotter" is
 // the capture listener.
-#include "job/delivery/Spooler.h"
+#include "delivery/Spooler.h"
 
 #include <chrono>
 
@@ -45,8 +45,8 @@ protected:
     void expectArrivesUnchanged(const std::string& bytes, const std::string& printer) {
         env_->capture().clear();
         const auto before = jobs().size();
-        const DeliveryResult result = spooler_->sendFile(folder_.write("D.GLF", bytes), printer);
-        ASSERT_TRUE(result.delivered) << result.error;
+        const Status result = spooler_->sendFile(folder_.write("D.GLF", bytes), printer);
+        ASSERT_TRUE(result.ok()) << result.reason();
         const auto received = env_->capture().waitForConnections(1, 30s);
         ASSERT_EQ(received.size(), 1u) << env_->cupsd().errorLog();
         EXPECT_TRUE(received[0].bytes == bytes) << "the plotter received other bytes";
@@ -84,10 +84,10 @@ TEST_F(QueueDelivery, FailuresAreReportedWithAReasonAndLeaveNoJobBehind) {
           std::tuple{folder_.path(), queue, ""},           // a folder
           std::tuple{drawing, queue + "@127.0.0.1:1", ""}, // nothing listens there
           std::tuple{drawing, std::string(), ""}}) {
-        const DeliveryResult result = spooler_->sendFile(file, printer);
-        EXPECT_FALSE(result.delivered) << file << " to " << printer;
-        EXPECT_FALSE(result.error.empty()) << file << " to " << printer;
-        EXPECT_NE(result.error.find(reason), std::string::npos) << result.error;
+        const Status result = spooler_->sendFile(file, printer);
+        EXPECT_FALSE(result.ok()) << file << " to " << printer;
+        EXPECT_FALSE(result.reason().empty()) << file << " to " << printer;
+        EXPECT_NE(result.reason().find(reason), std::string::npos) << result.reason();
     }
     EXPECT_EQ(jobs(), before) << "a failed send left a job";
 
@@ -98,9 +98,9 @@ TEST_F(QueueDelivery, FailuresAreReportedWithAReasonAndLeaveNoJobBehind) {
     ASSERT_EQ(cupsd.tool({"cupsdisable", refusing}).exitCode, 0);
     ASSERT_EQ(cupsd.tool({"cupsreject", "-r", "out of paper", refusing}).exitCode, 0);
     env_->capture().clear();
-    const DeliveryResult result = spooler_->sendFile(drawing, refusing);
-    EXPECT_FALSE(result.delivered);
-    EXPECT_NE(result.error.find(refusing), std::string::npos) << result.error;
+    const Status result = spooler_->sendFile(drawing, refusing);
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE(result.reason().find(refusing), std::string::npos) << result.reason();
     EXPECT_TRUE(jobs(refusing).empty());
     EXPECT_TRUE(env_->capture().connections().empty());
 }

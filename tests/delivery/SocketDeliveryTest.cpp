@@ -1,6 +1,6 @@
 // Sending GLF files straight to a plotter's AppSocket port.
-#include "job/delivery/SocketSender.h"
-#include "job/delivery/Spooler.h"
+#include "delivery/SocketSender.h"
+#include "delivery/Spooler.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -23,13 +23,12 @@ TEST(SocketDelivery, SocketNamesSendTheFileStraightToThePlotter) {
     test::TempFolder folder;
     auto spooler = makeSystemSpooler();
 
-    DeliveryResult small =
-        spooler->sendFile(folder.write("A.GLF", test::kSmallDrawing), plotter.uri());
-    ASSERT_TRUE(small.delivered) << small.error;
+    Status small = spooler->sendFile(folder.write("A.GLF", test::kSmallDrawing), plotter.uri());
+    ASSERT_TRUE(small.ok()) << small.reason();
     // Large enough that the kernel takes it in many partial writes.
     const std::string large = test::binaryBytes(8 * 1024 * 1024, 7);
-    DeliveryResult big = spooler->sendFile(folder.write("B.GLF", large), plotter.uri());
-    ASSERT_TRUE(big.delivered) << big.error;
+    Status big = spooler->sendFile(folder.write("B.GLF", large), plotter.uri());
+    ASSERT_TRUE(big.ok()) << big.reason();
 
     auto received = plotter.waitForConnections(2, 10s);
     ASSERT_EQ(received.size(), 2u);
@@ -42,17 +41,17 @@ TEST(SocketDelivery, AMissingFileOrAPortWithoutAPlotterIsAFailure) {
     test::CaptureListener plotter;
     test::TempFolder folder;
     auto spooler = makeSystemSpooler();
-    DeliveryResult missing = spooler->sendFile(folder.path() / "DRAWING.GLF", plotter.uri());
-    EXPECT_FALSE(missing.delivered);
-    EXPECT_NE(missing.error.find("DRAWING.GLF"), std::string::npos) << missing.error;
+    Status missing = spooler->sendFile(folder.path() / "DRAWING.GLF", plotter.uri());
+    EXPECT_FALSE(missing.ok());
+    EXPECT_NE(missing.reason().find("DRAWING.GLF"), std::string::npos) << missing.reason();
     std::this_thread::sleep_for(100ms);
     EXPECT_TRUE(plotter.connections().empty()) << "it fails before any connection";
 
     // Nothing listens on port 1.
-    DeliveryResult refused =
+    Status refused =
         spooler->sendFile(folder.write("A.GLF", test::kSmallDrawing), "socket://127.0.0.1:1");
-    EXPECT_FALSE(refused.delivered);
-    EXPECT_NE(refused.error.find("cannot connect"), std::string::npos) << refused.error;
+    EXPECT_FALSE(refused.ok());
+    EXPECT_NE(refused.reason().find("cannot connect"), std::string::npos) << refused.reason();
 }
 
 TEST(SocketDelivery, APlotterThatDropsTheConnectionMidwayIsAFailureAndNotACrash) {
@@ -76,12 +75,12 @@ TEST(SocketDelivery, APlotterThatDropsTheConnectionMidwayIsAFailureAndNotACrash)
         ::close(conn);
     });
     test::TempFolder folder;
-    DeliveryResult result = sendOverSocket(folder.write("A.GLF", test::binaryBytes(32 << 20)),
-                                           "127.0.0.1", ntohs(addr.sin_port));
+    Status result = sendOverSocket(folder.write("A.GLF", test::binaryBytes(32 << 20)), "127.0.0.1",
+                                   ntohs(addr.sin_port));
     plotter.join();
     ::close(listener);
-    EXPECT_FALSE(result.delivered);
-    EXPECT_FALSE(result.error.empty());
+    EXPECT_FALSE(result.ok());
+    EXPECT_FALSE(result.reason().empty());
 }
 
 } // namespace

@@ -17,12 +17,12 @@ namespace kesto::test {
 
 namespace fs = std::filesystem;
 
-DeliveryResult RecordingSpooler::sendFile(const fs::path& glfFile, const std::string& printerName) {
+Status RecordingSpooler::sendFile(const fs::path& glfFile, const std::string& printerName) {
     std::lock_guard guard(shared_->lock);
-    if (shared_->refuse) return {false, "the test's spooler refuses every job"};
+    if (shared_->refuse) return Status::failure("the test's spooler refuses every job");
     shared_->sentFiles.push_back(glfFile.filename().string());
     shared_->printers.push_back(printerName);
-    return {true, {}};
+    return {};
 }
 
 std::vector<std::string> copySamples(const fs::path& folder) {
@@ -39,7 +39,8 @@ std::vector<std::string> copySamples(const fs::path& folder) {
 void writeSettings(const fs::path& folder, const std::function<void(JobSettings&)>& change) {
     JobSettings s = defaultSettings(folder);
     if (change) change(s);
-    SaveSettings(folder, s);
+    if (Status saved = SaveSettings(folder, s); !saved)
+        qFatal("Kesto.sys not written: %s", saved.reason().c_str());
 }
 
 void writeTitledFile(const fs::path& file, const std::string& title, const std::string& field,

@@ -3,7 +3,7 @@
 // drawings, a settings file, a spooler that only records, and access to the
 // window's controls by name.
 
-#include "job/delivery/Spooler.h"
+#include "delivery/Spooler.h"
 #include "settings/JobSettings.h"
 
 #include <QListWidget>
@@ -37,8 +37,7 @@ public:
     };
     explicit RecordingSpooler(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
-    DeliveryResult sendFile(const std::filesystem::path& glfFile,
-                            const std::string& printerName) override;
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override;
     std::string defaultPrinter() override { return shared_->defaultName; }
     std::vector<std::string> printers() override { return shared_->installed; }
 

@@ -5,6 +5,7 @@
 
 #include "CupsdEnvironment.h"
 #include "composer/SampleDrawings.h"
+#include "io/AtomicFile.h"
 #include "settings/JobSettings.h"
 
 #include <thread>
@@ -36,9 +37,22 @@ protected:
         fs::copy_file(kSamples / name, folder / name);
         test::makeOld(folder / name);
     }
+    // The temporary file of the GLF file being written, once it holds bytes.
+    fs::path waitForTemporary() {
+        const auto until = std::chrono::steady_clock::now() + 30s;
+        while (std::chrono::steady_clock::now() < until) {
+            std::error_code ec;
+            for (const auto& entry : fs::directory_iterator(folder.path(), ec))
+                if (isTemporaryName(entry.path().filename().string()) && entry.file_size(ec) > 0)
+                    return entry.path();
+            std::this_thread::sleep_for(5ms);
+        }
+        ADD_FAILURE() << "no temporary GLF file appeared";
+        return {};
+    }
     void saveSettings() {
-        std::string error;
-        ASSERT_TRUE(SaveSettings(folder.path(), settings, &error)) << error;
+        const Status saved = SaveSettings(folder.path(), settings);
+        ASSERT_TRUE(saved) << saved.reason();
     }
     // Runs `kesto-cli convert --out-dir out args...`, the converter alone.
     static void convert(const ProgramFolder& out, Names args) {
@@ -145,17 +159,34 @@ TEST_F(Cli, SigtermDuringADrawingClosesItAsStoppedAndKeepsItsOfi) {
     saveSettings();
     CliProcess cli(kCli, {"AUTO30"}, folder.path());
     ASSERT_TRUE(cli.waitForOutput("　出図中\n", 30s)) << cli.out() << cli.err();
-    // Stop it once the converter is writing the drawing.
-    const auto until = std::chrono::steady_clock::now() + 30s;
-    std::error_code ec;
-    while (!(fs::exists(folder / "BIG.GLF") && fs::file_size(folder / "BIG.GLF", ec) > 0) &&
-           std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(5ms);
+    waitForTemporary();
     cli.signal(SIGTERM);
     EXPECT_EQ(cli.wait(30s), 0) << cli.err();
     EXPECT_NE(cli.out().find("　出図中止"), std::string::npos) << cli.out();
     EXPECT_EQ(folder.names(), (Names{"BIG.OFI", "Kesto.sys"}));
     EXPECT_EQ(LoadSettings(folder.path()).OfiFEnd, "消去");
+}
+
+// A kill in the middle of a drawing leaves no GLF file under its name (an
+// operator could take a partial one for a drawing); the next run clears the
+// dead run's temporary file and plots the drawing whole.
+TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
+    OfiComposer big = composeLargeDrawing(std::size_t(40) << 20);
+    folder.write("BIG.OFI", big);
+    test::makeOld(folder / "BIG.OFI");
+    saveSettings();
+    {
+        CliProcess cli(kCli, {"AUTO"}, folder.path());
+        const fs::path temporary = waitForTemporary();
+        cli.signal(SIGKILL);
+        cli.wait(30s);
+        EXPECT_FALSE(fs::exists(folder / "BIG.GLF"));
+        ASSERT_TRUE(fs::exists(temporary));
+        test::makeOld(temporary);
+    }
+    CliProcess again(kCli, {"AUTO"}, folder.path());
+    EXPECT_EQ(again.wait(60s), 0) << again.err();
+    EXPECT_EQ(folder.names(), (Names{"BIG.GLF", "BIG.OFI", "Kesto.sys"}));
 }
 
 TEST_F(Cli, ASecondSpoolerOnTheSameFolderDoesNotStart) {

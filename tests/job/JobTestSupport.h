@@ -4,10 +4,10 @@
 // small drawings.
 
 #include "composer/OfiComposer.h"
-#include "job/delivery/Spooler.h"
-#include "job/run/JobHost.h"
-#include "job/run/JobRun.h"
-#include "ofi/Conversion.h"
+#include "convert/Conversion.h"
+#include "delivery/Spooler.h"
+#include "job/JobHost.h"
+#include "job/JobRun.h"
 
 #include <algorithm>
 #include <atomic>
@@ -165,12 +165,12 @@ public:
     bool accept = true;
     fs::path programFolder;
 
-    DeliveryResult sendFile(const fs::path& glf, const std::string& printer) override {
+    Status sendFile(const fs::path& glf, const std::string& printer) override {
         fs::path ofi = glf;
         sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
                          fs::exists(programFolder / kWorkFileName)});
-        if (accept) return {true, {}};
-        return {false, "the queue refused the job"};
+        if (accept) return {};
+        return Status::failure("the queue refused the job");
     }
     std::string defaultPrinter() override { return "FakeDefault"; }
     std::vector<std::string> printers() override { return {"FakeDefault"}; }

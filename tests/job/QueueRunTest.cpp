@@ -3,7 +3,7 @@
 #include "JobTestSupport.h"
 
 #include "CupsdEnvironment.h"
-#include "ofi/ConvertFile.h"
+#include "convert/ConvertFile.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +18,8 @@ using Names = std::vector<std::string>;
 std::string expectedGlf(const OfiComposer& drawing) {
     test::ProgramFolder scratch("expected");
     ConversionState state;
-    const FileResult r = convertOfiFile(scratch.write("X.OFI", drawing), scratch / "X.GLF", state,
-                                        ConversionSettings{});
+    const FileResult r = convertOfiFile(scratch.write("X.OFI", drawing), scratch / "X.GLF",
+                                        Durability::Replace, state, ConversionSettings{});
     EXPECT_EQ(r.outcome, FileOutcome::Finished) << r.message;
     return test::readBytes(scratch / "X.GLF");
 }

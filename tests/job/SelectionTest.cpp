@@ -2,10 +2,10 @@
 // and the window's fields become the run's settings.
 #include "JobTestSupport.h"
 
-#include "convert/Snapshot.h"
-#include "job/run/OfiScan.h"
-#include "job/run/StartMode.h"
-#include "job/run/WorkLock.h"
+#include "job/OfiScan.h"
+#include "job/Snapshot.h"
+#include "job/StartMode.h"
+#include "job/WorkLock.h"
 
 #include <set>
 #include <tuple>

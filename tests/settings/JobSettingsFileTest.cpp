@@ -125,10 +125,10 @@ TEST_F(SettingsFile, SavedValuesReadBackUnchangedEvenWhenLongerThanTheirColumn) 
     EXPECT_NE(bytes.find("OfiS=123456789012345678901234  * "), std::string::npos);
     EXPECT_NE(bytes.find(*utf8ToCp932("OfiFMen=全角全角全角全角全角全角全角  * ")),
               std::string::npos);
-    ASSERT_TRUE(SaveSettings(folder_, s));
+    ASSERT_TRUE(SaveSettings(folder_, s).ok());
     expectSameValues(LoadSettings(folder_), s);
     s.OfiS = "";
-    ASSERT_TRUE(SaveSettings(folder_, s));
+    ASSERT_TRUE(SaveSettings(folder_, s).ok());
     expectSameValues(LoadSettings(folder_), s);
 }
 
@@ -196,20 +196,22 @@ TEST_F(SettingsFile, BytesWithoutAFaithfulWayBackAreWrittenBackAsReadWhileUnchan
 TEST_F(SettingsFile, SaveReplacesTheWholeFileOrFailsWithAReasonAndKeepsTheOldOne) {
     writeFile("LineL=9  *\r\n" + std::string(5000, 'x'));
     JobSettings s = defaultSettings("F:\\PLOT");
-    std::string error;
-    EXPECT_FALSE(SaveSettings(folder_ / "missing", s, &error));
-    EXPECT_FALSE(error.empty());
+    Status saved = SaveSettings(folder_ / "missing", s);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(saved.reason().empty());
     s.Hprn = "Imprimante café"; // no "é" in Shift-JIS
-    EXPECT_FALSE(SaveSettings(folder_, s, &error));
-    EXPECT_NE(error.find("Hprn"), std::string::npos);
+    saved = SaveSettings(folder_, s);
+    EXPECT_FALSE(saved);
+    EXPECT_NE(saved.reason().find("Hprn"), std::string::npos);
     s.Hprn = "a\r\nLineL=1";
-    EXPECT_FALSE(SaveSettings(folder_, s, &error));
+    EXPECT_FALSE(SaveSettings(folder_, s));
     s.Hprn.clear();
     s.MojiW = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_FALSE(SaveSettings(folder_, s, &error));
+    EXPECT_FALSE(SaveSettings(folder_, s));
     EXPECT_EQ(readFile(), "LineL=9  *\r\n" + std::string(5000, 'x'));
 
-    ASSERT_TRUE(SaveSettings(folder_, defaultSettings("F:\\PLOT"), &error)) << error;
+    saved = SaveSettings(folder_, defaultSettings("F:\\PLOT"));
+    ASSERT_TRUE(saved) << saved.reason();
     EXPECT_EQ(readFile(), kDefaultFileForFPlot);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }

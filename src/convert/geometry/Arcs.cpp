@@ -7,11 +7,8 @@
 
 namespace kesto {
 
-void readPatternElements(Converter& c, unsigned start, unsigned n, double divisor);
-
 namespace {
 
-constexpr double kPi = 3.14159265358979; // the plotter's angles are converted with this value
 constexpr double kHalfPi = kPi / 2;
 constexpr double kThreeHalfPi = 3 * kPi / 2;
 constexpr double kTwoPi = 6.28318530717958;
@@ -156,6 +153,12 @@ void arcThroughThreePoints(Converter& c, double cx, double cy, const ArcPoints& 
     c.out.put(',').num(degrees(sweep), Mask::NoLeadFixed1To5).put(",3;");
 }
 
+void writeFullCircle(Converter& c, double x, double y, double throughX, double throughY) {
+    c.out.put("PD;AA");
+    c.point(throughX + (x - throughX) / 2, throughY + (y - throughY) / 2);
+    c.out.put(",360,3;");
+}
+
 void convertThreePointArc(Converter& c) {
     c.out.flushPendingStyle();
     restorePattern(c);
@@ -171,9 +174,8 @@ void convertThreePointArc(Converter& c) {
         // Full circle whose diameter runs from P1 to P2.
         c.out.put("PUPA");
         c.point(p.x1, p.y1);
-        c.out.put(";PD;AA");
-        c.point(p.x2 + (p.x1 - p.x2) / 2, p.y2 + (p.y1 - p.y2) / 2);
-        c.out.put(",360,3;");
+        c.out.put(';');
+        writeFullCircle(c, p.x1, p.y1, p.x2, p.y2);
         return;
     }
     const ArcPoints original = p;

@@ -14,8 +14,33 @@ constexpr double kFitMaxPatternsLT2 = 1.5;  // line type 2 is fitted only below 
 constexpr double kKeepFitShort = 3000;      // micrometres: shorter segments keep the fit
 constexpr double kKeepFitDifference = 2000; // micrometres: closer lengths keep the fit
 
-std::string lengthCommand(const char* head, double value) {
-    std::string s(head);
+// How each patterned line type writes its length: the command's head, the
+// standard length as a multiple of the page's, and a fitted length as
+// segment * segmentMultiple / segmentDivisor (computed in that order).
+struct PatternLength {
+    const char* head;
+    double standardMultiple;
+    double segmentMultiple;
+    double segmentDivisor;
+};
+constexpr PatternLength kDashed{"LT2,", 1, 2, 3};
+constexpr PatternLength kDashDot{"LT5,", 5, 1, 1.7};
+constexpr PatternLength kDashDotDot{"LT6,", 5, 1, 1.7};
+
+// The length rule of a patterned line type; nullptr for solid lines.
+const PatternLength* patternLengthOf(LineType type) {
+    switch (type) {
+    case LineType::Dashed: return &kDashed;
+    case LineType::DashDot: return &kDashDot;
+    case LineType::DashDotDot: return &kDashDotDot;
+    case LineType::Solid:
+    case LineType::Break: return nullptr;
+    }
+    return nullptr;
+}
+
+std::string lengthCommand(const PatternLength& rule, double value) {
+    std::string s(rule.head);
     s += formatNumber(value, Mask::Fixed1To5);
     s += ';';
     return s;
@@ -36,28 +61,17 @@ void convertLineStyle(Converter& c) {
         const double p = c.page().standardPatternLength;
         st.penCommand = pen;
         std::string pending = pen;
-        switch (pattern) {
-        case 0:
-            st.lineTypeCommand = "LT;";
-            pending += "LT;";
-            break;
-        case 1:
-            st.lineTypeCommand = "LT2;";
-            pending += lengthCommand("LT2,", p);
-            break;
-        case 2:
-            st.lineTypeCommand = "LT5;";
-            pending += lengthCommand("LT5,", 5 * p);
-            break;
-        case 3:
-            st.lineTypeCommand = "LT6;";
-            pending += lengthCommand("LT6,", 5 * p);
-            break;
-        default: // break line: drawn solid with the break-line pen
-            st.lineTypeCommand = "LT4;";
+        constexpr LineType kByPattern[] = {LineType::Solid, LineType::Dashed, LineType::DashDot,
+                                           LineType::DashDotDot, LineType::Break};
+        st.lineType = kByPattern[pattern];
+        if (const PatternLength* rule = patternLengthOf(st.lineType)) {
+            pending += lengthCommand(*rule, rule->standardMultiple * p);
+        } else if (st.lineType == LineType::Break) {
+            // The break line is drawn solid with the break-line pen.
             st.penCommand = s.penBreak;
             pending = s.penBreak + "LT;";
-            break;
+        } else {
+            pending += "LT;";
         }
         c.out.setPending(Slot::Style, std::move(pending));
     }
@@ -66,9 +80,9 @@ void convertLineStyle(Converter& c) {
 
 void reselectGeometryPen(Converter& c) {
     DrawingStyle& st = c.style();
-    if (!st.textActive && st.penMode != 'S') {
-        st.penMode = 'S';
-        c.out.put(st.penCommand).put(st.lineTypeCommand);
+    if (!st.textActive && st.penMode != PenMode::Geometry) {
+        st.penMode = PenMode::Geometry;
+        c.out.put(st.penCommand).put(std::string_view(lineTypeCommand(st.lineType)));
     }
 }
 
@@ -77,13 +91,12 @@ void restorePattern(Converter& c) {
     if (!st.patternFitted) return;
     if (c.out.pending(Slot::Style) == c.out.lastWritten(Slot::Style)) return;
     st.patternFitted = false;
-    const double p = c.page().standardPatternLength;
-    if (st.lineTypeCommand == "LT2;")
-        c.out.put("LT2,").num(p, Mask::Fixed1To5).put(';');
-    else if (st.lineTypeCommand == "LT5;")
-        c.out.put("LT5,").num(5 * p, Mask::Fixed1To5).put(';');
-    else if (st.lineTypeCommand == "LT6;")
-        c.out.put("LT6,").num(5 * p, Mask::Fixed1To5).put(';');
+    if (const PatternLength* rule = patternLengthOf(st.lineType)) {
+        const double p = c.page().standardPatternLength;
+        c.out.put(std::string_view(rule->head))
+            .num(rule->standardMultiple * p, Mask::Fixed1To5)
+            .put(';');
+    }
 }
 
 void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y1) {
@@ -91,12 +104,12 @@ void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y
     const PageState& page = c.page();
     const double len = std::sqrt((x0 - x1) * (x0 - x1) + (y0 - y1) * (y0 - y1));
     // Without a sheet there is no diagonal to measure a pattern against.
-    if (st.lineTypeCommand == "LT;" || len > kFitMaxPatterns * page.patternBase ||
+    if (st.lineType == LineType::Solid || len > kFitMaxPatterns * page.patternBase ||
         page.sheetDiagonal == 0) {
         restorePattern(c);
         return;
     }
-    if (st.lineTypeCommand == "LT2;" && len > kFitMaxPatternsLT2 * page.patternBase) {
+    if (st.lineType == LineType::Dashed && len > kFitMaxPatternsLT2 * page.patternBase) {
         restorePattern(c);
         return;
     }
@@ -108,19 +121,27 @@ void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y
     st.patternFitted = true;
     st.fittedLength = len;
     auto pct = [&](double d) { return d * page.drawingScale / page.sheetDiagonal * 100 / 1000; };
-    if (st.lineTypeCommand == "LT2;") {
-        c.out.setPending(Slot::Style, lengthCommand("LT2,", pct(2 * len / 3)));
-    } else if (st.lineTypeCommand == "LT5;") {
-        c.out.setPending(Slot::Style, lengthCommand("LT5,", pct(len / 1.7)));
-    } else if (st.lineTypeCommand == "LT6;") {
-        c.out.setPending(Slot::Style, lengthCommand("LT6,", pct(len / 1.7)));
-    } else {
+    const PatternLength* rule = patternLengthOf(st.lineType);
+    if (!rule) {
         restorePattern(c);
         return;
     }
+    c.out.setPending(Slot::Style,
+                     lengthCommand(*rule, pct(rule->segmentMultiple * len / rule->segmentDivisor)));
     if (c.out.pending(Slot::Style) == c.out.lastWritten(Slot::Style)) return;
     c.out.put(c.out.pending(Slot::Style));
     c.out.setLastWritten(Slot::Style, c.out.pending(Slot::Style));
+}
+
+const char* lineTypeCommand(LineType type) {
+    switch (type) {
+    case LineType::Solid: return "LT;";
+    case LineType::Dashed: return "LT2;";
+    case LineType::DashDot: return "LT5;";
+    case LineType::DashDotDot: return "LT6;";
+    case LineType::Break: return "LT4;";
+    }
+    return "LT;";
 }
 
 void writeSegment(Converter& c, double x0, double y0, double x1, double y1) {

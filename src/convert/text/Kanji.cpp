@@ -23,7 +23,6 @@ constexpr double kKanjiHeightFactor = 1.2113;     // kanji-set height over stand
 constexpr int kJisOffset = 32;                    // drawing row/cell number -> JIS byte
 constexpr int kMaxLabelNumber = 255 - kJisOffset; // larger rows or cells give no label byte
 constexpr std::uint8_t kSpace = 32;
-constexpr char kLabelEnd[] = "\x03;"; // ETX ends a label, ";" the command
 
 void writeLabel(Converter& c, std::uint16_t jis) {
     c.out.put("LB")
@@ -112,11 +111,10 @@ void writeKanjiSize(Converter& c) {
     t.writtenHeight = t.charHeight;
     t.writtenWidth = t.charWidth;
     t.sizedSet = SizedSet::Kanji;
-    const double scale = c.state.page.drawingScale;
-    const double w = static_cast<double>(t.charWidth) * scale / 25 / 1000 * 2.5 *
-                     kKanjiWidthFactor * static_cast<double>(c.settings.kanjiWidthFactor);
-    const double h = static_cast<double>(t.charHeight) * scale / 25 / 1000 * 2.5 *
-                     kKanjiHeightFactor * static_cast<double>(c.settings.kanjiHeightFactor);
+    const double w = c.charSizeCm(t.charWidth) * kKanjiWidthFactor *
+                     static_cast<double>(c.settings.kanjiWidthFactor);
+    const double h = c.charSizeCm(t.charHeight) * kKanjiHeightFactor *
+                     static_cast<double>(c.settings.kanjiHeightFactor);
     c.out.put("SA;DV0;SI").num(w, Mask::Fixed1To5).put(',').num(h, Mask::Fixed1To5).put(';');
 }
 

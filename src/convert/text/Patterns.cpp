@@ -3,30 +3,23 @@
 // one HP-GL polygon that is filled and edged.
 
 #include "convert/Converter.h"
+#include "ofi/RecordCodes.h"
 
 namespace kesto {
-namespace {
-
-constexpr std::uint16_t kBlockStart = 0x5453; // "ST"
-constexpr std::uint16_t kBlockEnd = 0x4445;   // "ED"
-constexpr std::uint16_t kContourStart = 193;
-constexpr std::uint16_t kArcElement = 134;
-
-} // namespace
 
 void convertPatternBlock(Converter& c) {
     c.out.flushPendingStyle();
     const std::uint16_t m = c.in.next();
     DrawingStyle& st = c.style();
-    if (m == kBlockStart) {
+    if (m == ofi::kBlockStart) {
         st.textActive = true;
-        if (st.penMode == 'S' ||
-            (st.penMode != 'P' && c.settings.penText != c.settings.penPattern)) {
+        if (st.penMode == PenMode::Geometry ||
+            (st.penMode != PenMode::Pattern && c.settings.penText != c.settings.penPattern)) {
             st.patternFitted = false;
-            st.penMode = 'P';
+            st.penMode = PenMode::Pattern;
             c.out.put(c.settings.penPattern).put("LT;");
         }
-    } else if (m == kBlockEnd) {
+    } else if (m == ofi::kBlockEnd) {
         st.textActive = false;
     }
 }
@@ -47,7 +40,7 @@ void convertPatternFill(Converter& c) {
     for (;;) {
         std::uint16_t code = c.in.next();
         k += 1;
-        if (code == kContourStart) {
+        if (code == ofi::kContourStart) {
             cx = c.in.next();
             cy = c.in.next();
             k += 2;
@@ -58,7 +51,7 @@ void convertPatternFill(Converter& c) {
             k += 1;
         }
         double xe, ye;
-        if (code == kArcElement) {
+        if (code == ofi::kArcElement) {
             const double xm = c.in.next();
             const double ym = c.in.next();
             xe = c.in.next();
@@ -66,9 +59,7 @@ void convertPatternFill(Converter& c) {
             k += 4;
             if (k == 8) openPolygon();
             if (xe == cx && ye == cy) {
-                c.out.put("PD;AA");
-                c.point(xm + (cx - xm) / 2, ym + (cy - ym) / 2);
-                c.out.put(",360,3;");
+                writeFullCircle(c, cx, cy, xm, ym);
             } else {
                 ArcPoints p{cx, cy, xm, ym, xe, ye};
                 double ax, ay;

@@ -9,6 +9,7 @@
 #include "convert/Converter.h"
 #include "convert/text/TextOutput.h"
 #include "glf/NumberFormat.h"
+#include "ofi/RecordCodes.h"
 
 #include <cmath>
 #include <cstdint>
@@ -19,30 +20,22 @@ namespace kesto {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979;      // the value every degree conversion of the text uses
-constexpr int kMaxSlant = 25000;              // slant words beyond +-250 degrees are passed over
-constexpr double kWordRange = 65536.0;        // a negative direction word counts from here
-constexpr double kLongRange = 4294967296.0;   // a negative long pitch counts from here
-constexpr std::uint16_t kBlockStart = 0x5453; // "ST"
-constexpr std::uint16_t kBlockEnd = 0x4445;   // "ED"
+constexpr int kMaxSlant = 25000;            // slant words beyond +-250 degrees are passed over
+constexpr double kWordRange = 65536.0;      // a negative direction word counts from here
+constexpr double kLongRange = 4294967296.0; // a negative long pitch counts from here
 constexpr std::uint8_t kSpace = 32;
 constexpr std::uint8_t kKanaOffset = 128; // half-width kana 0xA1..0xDF are 0x21..0x5F in set 8
-constexpr char kLabelEnd[] = "\x03;";     // ETX ends a label, ";" the command
-
-// Standard-set size in centimetres: plotter units (0.025 mm) divided by 400.
-double standardSize(const Converter& c, std::int64_t size) {
-    return static_cast<double>(size) * c.state.page.drawingScale / 25 / 1000 * 2.5;
-}
 
 // The annotation pen goes in unless it is in already, or the pattern pen is
 // in and is the same pen.
 bool needAnnotationPen(const Converter& c) {
-    const char mode = c.state.style.penMode;
-    return mode == 'S' || (mode != 'T' && c.settings.penText != c.settings.penPattern);
+    const PenMode mode = c.state.style.penMode;
+    return mode == PenMode::Geometry ||
+           (mode != PenMode::Annotation && c.settings.penText != c.settings.penPattern);
 }
 
 void selectAnnotationPen(Converter& c) {
-    c.style().penMode = 'T';
+    c.style().penMode = PenMode::Annotation;
     c.out.put(c.settings.penText).put("LT;");
 }
 
@@ -118,9 +111,9 @@ void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
         t.writtenHeight = t.charHeight;
         t.sizedSet = SizedSet::Standard;
         c.out.put("SS;SI")
-            .num(standardSize(c, t.charWidth), Mask::Fixed1To5)
+            .num(c.charSizeCm(t.charWidth), Mask::Fixed1To5)
             .put(',')
-            .num(standardSize(c, t.charHeight), Mask::Fixed1To5)
+            .num(c.charSizeCm(t.charHeight), Mask::Fixed1To5)
             .put(';');
     }
     if (kind == CharKind::Kana && !t.kanaSetSelected) {
@@ -138,13 +131,13 @@ void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
 void convertTextBlock(Converter& c) {
     c.out.flushPendingStyle();
     const std::uint16_t marker = c.in.next();
-    if (marker == kBlockStart) {
+    if (marker == ofi::kBlockStart) {
         c.style().textActive = true;
         if (needAnnotationPen(c)) {
             c.style().patternFitted = false;
             selectAnnotationPen(c);
         }
-    } else if (marker == kBlockEnd) {
+    } else if (marker == ofi::kBlockEnd) {
         c.style().textActive = false;
     }
 }

@@ -7,7 +7,7 @@
 namespace kesto {
 
 std::string nextRotation(std::string_view text) {
-    return text == "90" ? "0" : "90";
+    return std::string(text == words::kUpright ? words::kTurned : words::kUpright);
 }
 
 std::string nextPen(std::string_view text) {
@@ -29,26 +29,26 @@ std::string nextReduction(std::string_view text) {
 }
 
 std::string nextCharacterSet(std::string_view text) {
-    return text == "半角" ? "全角" : "半角";
+    return std::string(text == words::kHalfWidth ? words::kFullWidth : words::kHalfWidth);
 }
 
 std::string nextFileSelection(std::string_view text) {
-    return text == "手動" ? "自動" : "手動";
+    return std::string(text == words::kManual ? words::kAutomatic : words::kManual);
 }
 
 std::string nextFinishedHandling(std::string_view text) {
-    return text == "保存" ? "消去" : "保存";
+    return std::string(text == words::kKeep ? words::kDelete : words::kKeep);
 }
 
 std::string nextOutput(std::string_view text) {
-    return text == "ﾌﾟﾛｯﾀ" ? "ﾌｧｲﾙ" : "ﾌﾟﾛｯﾀ";
+    return std::string(text == words::kToPlotter ? words::kToFile : words::kToPlotter);
 }
 
 PlotterFields nextPlotter(const PlotterFields& fields) {
-    if (fields.plot == kPlotterA1)
-        return {std::string(kPlotterA0), {"0", "90", "0", "0", "90", "0", "90"}};
-    if (fields.plot == kPlotterA0)
-        return {std::string(kPlotterA1), {"90", "0", "90", "90", "0", "90", "90"}};
+    if (fields.plot == words::kPlotterA1)
+        return {std::string(words::kPlotterA0), {"0", "90", "0", "0", "90", "0", "90"}};
+    if (fields.plot == words::kPlotterA0)
+        return {std::string(words::kPlotterA1), {"90", "0", "90", "90", "0", "90", "90"}};
     return fields;
 }
 

@@ -3,6 +3,8 @@
 // it.  Each function takes the field's current text and gives the next one;
 // the window only reads and writes its fields around these calls.
 
+#include "settings/Vocabulary.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -33,10 +35,6 @@ std::string nextFileSelection(std::string_view text);
 std::string nextFinishedHandling(std::string_view text);
 // Output: "ﾌﾟﾛｯﾀ" becomes "ﾌｧｲﾙ", anything else "ﾌﾟﾛｯﾀ".
 std::string nextOutput(std::string_view text);
-
-// The plotter sizes as the settings hold them.
-inline constexpr std::string_view kPlotterA0 = "A0ﾌﾟﾛｯﾀ";
-inline constexpr std::string_view kPlotterA1 = "A1ﾌﾟﾛｯﾀ";
 
 // The plotter size and the seven sheet rotations, in the order A4縦, A4横,
 // A3横, A2縦, A2横, A1横, A0横.

@@ -3,7 +3,7 @@
 // interval (read as the headless spooler reads them) and the create button's
 // caption in that mode.
 
-#include "job/run/StartMode.h"
+#include "job/StartMode.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -117,7 +117,7 @@ TEST_F(TextConversion, LongSizeRecordTakesSignedLongsAndTheShortOneAnUnsignedPit
 
 TEST_F(TextConversion, TextBlockStartSelectsTheAnnotationPenOnce) {
     EXPECT_EQ(convert(textBlock(true) + textBlock(false) + textBlock(true)), "SP1;LT;");
-    EXPECT_EQ(state.style.penMode, 'T');
+    EXPECT_EQ(state.style.penMode, PenMode::Annotation);
     EXPECT_TRUE(state.style.textActive);
     convert(textBlock(true) + textBlock(false));
     EXPECT_FALSE(state.style.textActive);
@@ -130,14 +130,14 @@ TEST_F(TextConversion, TextBlockStartSelectsTheAnnotationPenOnce) {
 
 TEST_F(TextConversion, TextBlockAfterThePatternPenSwitchesOnlyToADifferentPen) {
     const Words start{0x0153, 0x5453};
-    state.style.penMode = 'P';
+    state.style.penMode = PenMode::Pattern;
     state.style.patternFitted = true;
     EXPECT_EQ(direct(start, convertTextBlock), "");
-    EXPECT_EQ(state.style.penMode, 'P');
+    EXPECT_EQ(state.style.penMode, PenMode::Pattern);
     EXPECT_TRUE(state.style.patternFitted);
     settings.penPattern = "SP4;";
     EXPECT_EQ(direct(start, convertTextBlock), "SP1;LT;");
-    EXPECT_EQ(state.style.penMode, 'T');
+    EXPECT_EQ(state.style.penMode, PenMode::Annotation);
     EXPECT_FALSE(state.style.patternFitted);
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // Builds OFI word streams for the text records and converts them.
 
+#include "convert/Conversion.h"
 #include "convert/ConversionState.h"
 #include "convert/Converter.h"
 #include "glf/GlfWriter.h"
-#include "ofi/Conversion.h"
 #include "ofi/OfiReader.h"
 
 #include <gtest/gtest.h>

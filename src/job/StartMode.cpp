@@ -1,4 +1,4 @@
-#include "job/run/StartMode.h"
+#include "job/StartMode.h"
 
 #include "settings/JobSettings.h"
 

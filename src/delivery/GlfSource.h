@@ -1,6 +1,8 @@
 #pragma once
 // A GLF file read in large blocks for the spooler.
 
+#include "io/Status.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <filesystem>
@@ -20,19 +22,17 @@ public:
     GlfSource(const GlfSource&) = delete;
     GlfSource& operator=(const GlfSource&) = delete;
 
-    // Opens the file; false with error() set when it is missing or unreadable.
-    bool open(const std::filesystem::path& file);
+    // Opens the file; fails when it is missing, unreadable or not a file.
+    Status open(const std::filesystem::path& file);
     // The next block, empty at the end of the file or after a read error
-    // (then failed() is true and error() says why).
+    // (then status() says why).
     std::span<const char> next();
-    bool failed() const { return failed_; }
-    const std::string& error() const { return error_; }
+    const Status& status() const { return status_; }
 
 private:
     std::FILE* file_ = nullptr;
     std::vector<char> buffer_;
-    bool failed_ = false;
-    std::string error_;
+    Status status_;
     std::string name_;
 };
 

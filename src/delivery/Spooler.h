@@ -2,6 +2,8 @@
 // Delivery of a finished GLF file to a plotter: one raw print job holding the
 // file's bytes, unchanged, in one document named "Test".
 
+#include "io/Status.h"
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -9,20 +11,16 @@
 
 namespace kesto {
 
-struct DeliveryResult {
-    bool delivered = false; // the whole document was accepted by the spooler (or the plotter)
-    std::string error;      // why not, for stderr or a tooltip
-};
-
 class Spooler {
 public:
     virtual ~Spooler() = default;
-    // Sends the file as one raw job.  Printer names:
+    // Sends the file as one raw job; fine once the whole document was
+    // accepted by the spooler (or the plotter), else the reason.  Printer names:
     //   "queue"                  a queue of the local spooler
     //   "queue@host"             a queue on another print server
     //   "socket://host[:port]"   straight to a network plotter (AppSocket, 9100)
-    virtual DeliveryResult sendFile(const std::filesystem::path& glfFile,
-                                    const std::string& printerName) = 0;
+    virtual Status sendFile(const std::filesystem::path& glfFile,
+                            const std::string& printerName) = 0;
     // The system's default printer, "" when there is none.
     virtual std::string defaultPrinter() = 0;
     // The installed queues, by name.

@@ -1,7 +1,8 @@
-#include "job/delivery/GlfSource.h"
+#include "delivery/GlfSource.h"
+
+#include "io/SystemError.h"
 
 #include <cerrno>
-#include <cstring>
 #include <system_error>
 
 namespace kesto {
@@ -10,13 +11,12 @@ GlfSource::~GlfSource() {
     if (file_) std::fclose(file_);
 }
 
-bool GlfSource::open(const std::filesystem::path& file) {
+Status GlfSource::open(const std::filesystem::path& file) {
     name_ = file.string();
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec)) {
-        failed_ = true;
-        error_ = "cannot read GLF file " + name_ + ": it is a folder";
-        return false;
+        status_ = Status::failure("cannot read GLF file " + name_ + ": it is a folder");
+        return status_;
     }
 #ifdef _WIN32
     file_ = _wfopen(file.c_str(), L"rb");
@@ -24,20 +24,18 @@ bool GlfSource::open(const std::filesystem::path& file) {
     file_ = std::fopen(file.c_str(), "rb");
 #endif
     if (!file_) {
-        failed_ = true;
-        error_ = "cannot open GLF file " + name_ + ": " + std::strerror(errno);
-        return false;
+        status_ = errnoFailure("cannot open GLF file " + name_, errno);
+        return status_;
     }
     buffer_.resize(kDeliveryBlockSize);
-    return true;
+    return status_;
 }
 
 std::span<const char> GlfSource::next() {
-    if (!file_ || failed_) return {};
+    if (!file_ || !status_) return {};
     std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file_);
     if (got == 0 && std::ferror(file_)) {
-        failed_ = true;
-        error_ = "cannot read GLF file " + name_ + ": " + std::strerror(errno);
+        status_ = errnoFailure("cannot read GLF file " + name_, errno);
         return {};
     }
     return {buffer_.data(), got};

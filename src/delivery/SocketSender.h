@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "job/delivery/Spooler.h"
+#include "delivery/Spooler.h"
 
 namespace kesto {
 
@@ -22,7 +22,7 @@ struct SocketTimeouts {
 // Sends the file's bytes over one TCP connection to host:port.  Delivered when
 // every byte was written and the plotter neither reset the connection nor
 // failed to take the data in time.
-DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::string& host,
-                              int port, const SocketTimeouts& timeouts = {});
+Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& host, int port,
+                      const SocketTimeouts& timeouts = {});
 
 } // namespace kesto

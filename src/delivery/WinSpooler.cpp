@@ -1,10 +1,10 @@
 // The spooler on Windows: one raw document through the Windows print spooler.
 #ifdef _WIN32
 
-#include "job/delivery/GlfSource.h"
-#include "job/delivery/PrinterName.h"
-#include "job/delivery/SocketSender.h"
-#include "job/delivery/Spooler.h"
+#include "delivery/GlfSource.h"
+#include "delivery/PrinterName.h"
+#include "delivery/SocketSender.h"
+#include "delivery/Spooler.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -63,27 +63,27 @@ DWORD startRawDocument(HANDLE printer) {
 
 class WinSpooler final : public Spooler {
 public:
-    DeliveryResult sendFile(const std::filesystem::path& glfFile,
-                            const std::string& printerName) override {
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override {
         if (printerName.rfind("socket://", 0) == 0) {
             auto target = parsePrinterName(printerName);
-            if (!target) return {false, "no usable printer name: \"" + printerName + "\""};
+            if (!target) return Status::failure("no usable printer name: \"" + printerName + "\"");
             return sendOverSocket(glfFile, target->host, target->port);
         }
         GlfSource source;
-        if (!source.open(glfFile)) return {false, source.error()};
+        if (Status opened = source.open(glfFile); !opened) return opened;
 
         PrinterHandle printer;
         if (!OpenPrinterA(const_cast<LPSTR>(printerName.c_str()), printer.out(), nullptr))
-            return {false,
-                    printerName + ": cannot open the printer: " + systemMessage(GetLastError())};
+            return Status::failure(printerName +
+                                   ": cannot open the printer: " + systemMessage(GetLastError()));
         if (DWORD error = startRawDocument(printer.get()); error != ERROR_SUCCESS)
-            return {false, printerName + ": cannot start the document: " + systemMessage(error)};
+            return Status::failure(printerName +
+                                   ": cannot start the document: " + systemMessage(error));
 
         auto abandon = [&](const std::string& why) {
             // Drop the half-written job so that the plotter never draws part of a drawing.
             AbortPrinter(printer.get());
-            return DeliveryResult{false, printerName + ": " + why};
+            return Status::failure(printerName + ": " + why);
         };
         for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
             std::size_t done = 0;
@@ -98,11 +98,11 @@ public:
                 done += written;
             }
         }
-        if (source.failed()) return abandon(source.error());
+        if (!source.status()) return abandon(source.status().reason());
         if (!EndDocPrinter(printer.get()))
             return abandon("the spooler did not accept the document: " +
                            systemMessage(GetLastError()));
-        return {true, {}};
+        return {};
     }
 
     std::string defaultPrinter() override {

@@ -1,4 +1,4 @@
-#include "job/delivery/PrinterName.h"
+#include "delivery/PrinterName.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "job/run/OfiScan.h"
+#include "job/OfiScan.h"
 
 #include <system_error>
 

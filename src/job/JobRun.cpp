@@ -1,10 +1,11 @@
-#include "job/run/JobRun.h"
+#include "job/JobRun.h"
 
 #include "convert/ConversionState.h"
-#include "convert/Snapshot.h"
-#include "job/run/OfiScan.h"
-#include "job/run/WorkLock.h"
-#include "ofi/ConvertFile.h"
+#include "convert/ConvertFile.h"
+#include "io/AtomicFile.h"
+#include "job/OfiScan.h"
+#include "job/Snapshot.h"
+#include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
 #include <array>
@@ -15,41 +16,6 @@
 
 namespace kesto {
 namespace {
-
-const char* const kKeep = "保存";       // OfiFEnd: keep the finished OFI file
-const char* const kToPlotter = "ﾌﾟﾛｯﾀ"; // OfiOut: spool the GLF file
-const char* const kManual = "手動";     // OfiFMen: the user chooses the files
-
-// The text fields a run reads, by key.
-struct TextKey {
-    const char* key;
-    std::string JobSettings::*field;
-};
-constexpr std::array kTextKeys{
-    TextKey{"OfiFile", &JobSettings::OfiFile}, TextKey{"OfiA4V", &JobSettings::OfiA4V},
-    TextKey{"OfiA4H", &JobSettings::OfiA4H},   TextKey{"OfiA3", &JobSettings::OfiA3},
-    TextKey{"OfiA2V", &JobSettings::OfiA2V},   TextKey{"OfiA2H", &JobSettings::OfiA2H},
-    TextKey{"OfiA1", &JobSettings::OfiA1},     TextKey{"OfiA0", &JobSettings::OfiA0},
-    TextKey{"Plot", &JobSettings::Plot},       TextKey{"LineL", &JobSettings::LineL},
-    TextKey{"LineM", &JobSettings::LineM},     TextKey{"LineS", &JobSettings::LineS},
-    TextKey{"LineT", &JobSettings::LineT},     TextKey{"LineP", &JobSettings::LineP},
-    TextKey{"LineD", &JobSettings::LineD},     TextKey{"OfiS", &JobSettings::OfiS},
-    TextKey{"MojiK", &JobSettings::MojiK},     TextKey{"MojiE", &JobSettings::MojiE},
-    TextKey{"OfiFMen", &JobSettings::OfiFMen}, TextKey{"OfiFEnd", &JobSettings::OfiFEnd},
-    TextKey{"OfiOut", &JobSettings::OfiOut},   TextKey{"Hprn", &JobSettings::Hprn},
-};
-
-// The kanji factor fields with the labels the settings file gives them.
-struct FactorKey {
-    const char* key;
-    const char* label;
-};
-constexpr std::array kFactorKeys{
-    FactorKey{"MojiW", "漢字幅変更倍率"},
-    FactorKey{"MojiH", "漢字高さ変更倍率"},
-    FactorKey{"MojiX", "漢字Ｘ座標変更倍率"},
-    FactorKey{"MojiY", "漢字Ｙ座標変更倍率"},
-};
 
 std::filesystem::path folderPath(const std::string& folder, const std::filesystem::path& base) {
     std::filesystem::path path(folder);
@@ -96,14 +62,14 @@ private:
 };
 
 RunSummary Run::go() {
-    // 1. An empty printer field takes the default printer's name.
+    // An empty printer field takes the default printer's name.
     if (host_.printerField().empty()) host_.setPrinterField(spooler_.defaultPrinter());
 
-    // 3. A fresh run: no stop requested, the create button off.
+    // A fresh run: no stop requested, the create button off.
     host_.cancelFlag().store(false);
     RunScope scope(host_);
 
-    // 4. The settings snapshot.  A kanji factor that is not a number stops
+    // The settings snapshot.  A kanji factor that is not a number stops
     // the run before any file is touched.
     FieldTexts fields = host_.fieldTexts();
     fields["OfiFile"] = host_.folderField();
@@ -119,12 +85,12 @@ RunSummary Run::go() {
     }
     conversion_ = conversionSettingsFrom(settings);
 
-    // 5. The work file is the run's lock.
+    // The work file is the run's lock.
     WorkLock lock;
     switch (lock.acquire(options_.programFolder / kWorkFileName)) {
     case LockState::Acquired: break;
     case LockState::Held: {
-        std::string line = "別の出図が実行中です（" + std::string(kWorkFileName);
+        std::string line = std::string(status::kAnotherRun) + "（" + std::string(kWorkFileName);
         if (lock.holder() != 0) line += "、プロセス " + std::to_string(lock.holder());
         line += "）";
         host_.appendStatus(line);
@@ -142,35 +108,37 @@ RunSummary Run::go() {
     }
     }
 
-    // 6. and 7. File selection.
+    // File selection.
     std::string folderText = settings.OfiFile;
     bool automatic = true;
     std::vector<ScannedFile> files = selectFiles(settings, folderText, automatic);
-    if (files.empty()) host_.appendStatus(kStatusNoDrawings);
+    if (files.empty()) host_.appendStatus(std::string(status::kNoDrawings));
     host_.letEventsRun();
 
-    // 8. The folder field shows the folder of this run.
+    // The folder field shows the folder of this run.
     host_.setFolderField(folderText);
     const std::filesystem::path folder = folderPath(folderText, options_.programFolder);
+    // GLF files half written by a run that was killed.
+    removeLeftoverTemporaries(folder);
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
 
-    // 9. Every file in turn.
+    // Every file in turn.
     for (const ScannedFile& file : files) {
         // A file that changed since the scan is being written again: a
         // later run takes it.
         if (automatic && !unchangedSinceScan(folder, file)) continue;
         if (!processFile(folder, file.name, settings)) break;
     }
-    // 11. The work file goes with the lock.
+    // The work file goes with the lock.
     lock.release();
     return summary_;
 }
 
 std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::string& folder,
                                           bool& automatic) {
-    if (settings.OfiFMen == kManual) {
+    if (settings.OfiFMen == words::kManual) {
         automatic = false;
         std::vector<ScannedFile> files;
         std::optional<ManualChoice> choice = host_.chooseFiles(folder);
@@ -185,7 +153,7 @@ std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::stri
 }
 
 void Run::markFailed(const std::string& title, const std::string& reason, bool damaged) {
-    host_.replaceLastStatus(title + (damaged ? kStatusDamaged : kStatusFailed));
+    host_.replaceLastStatus(title + std::string(damaged ? status::kDamaged : status::kFailed));
     host_.explainLastStatus(reason);
     ++(damaged ? summary_.damaged : summary_.failed);
 }
@@ -196,26 +164,31 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
     const fs::path ofi = folder / name;
     const fs::path glf = glfPathFor(folder, name);
 
-    // 9.1 The title line, marked as plotting.  A file whose title cannot be
+    // The title line, marked as plotting.  A file whose title cannot be
     // read is shown by its name.
     std::optional<std::string> titleLine = readTitleLine(ofi.string());
     const std::string title = titleLine ? *titleLine : name;
-    host_.appendStatus(title + kStatusPlotting);
+    host_.appendStatus(title + std::string(status::kPlotting));
     host_.letEventsRun();
 
-    // 9.2 A stop before the file: it stays as it is, its line unchanged.
+    // A stop before the file: it stays as it is, its line unchanged.
     if (cancelled()) {
         summary_.cancelled = true;
         return false;
     }
 
-    // 9.3 to 9.6 Conversion.  convertOfiFile leaves no GLF file behind unless
-    // the drawing is finished.
-    const FileResult result = convertOfiFile(ofi, glf, state_, conversion_, &control_);
+    // Conversion.  No GLF file appears unless the drawing is finished.  Where
+    // the OFI file is deleted on the strength of the GLF file alone, the GLF
+    // file must be on the disk first.
+    const bool glfReplacesOfi =
+        settings.OfiOut != words::kToPlotter && settings.OfiFEnd != words::kKeep;
+    const FileResult result =
+        convertOfiFile(ofi, glf, glfReplacesOfi ? Durability::Durable : Durability::Replace, state_,
+                       conversion_, &control_);
     switch (result.outcome) {
     case FileOutcome::Finished: break;
     case FileOutcome::Cancelled:
-        host_.replaceLastStatus(title + kStatusStopped);
+        host_.replaceLastStatus(title + std::string(status::kStopped));
         ++summary_.stopped;
         summary_.cancelled = true;
         host_.letEventsRun();
@@ -238,20 +211,20 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
     std::error_code ec;
     if (cancelled()) {
         fs::remove(glf, ec);
-        host_.replaceLastStatus(title + kStatusStopped);
+        host_.replaceLastStatus(title + std::string(status::kStopped));
         ++summary_.stopped;
         summary_.cancelled = true;
         host_.letEventsRun();
         return false;
     }
 
-    // 9.8 Delivery (or the GLF file stays), and only then 9.7 the OFI file
+    // Delivery (or the GLF file stays), and only then the OFI file
     // goes: a drawing that did not reach the plotter is never lost.
-    if (settings.OfiOut == kToPlotter) {
-        const DeliveryResult sent = spooler_.sendFile(glf, host_.printerField());
-        if (!sent.delivered) {
+    if (settings.OfiOut == words::kToPlotter) {
+        const Status sent = spooler_.sendFile(glf, host_.printerField());
+        if (!sent.ok()) {
             // Both files stay; the GLF file can be sent by hand.
-            markFailed(title, glf.string() + ": " + sent.error, false);
+            markFailed(title, glf.string() + ": " + sent.reason(), false);
             host_.letEventsRun();
             if (cancelled()) {
                 summary_.cancelled = true;
@@ -261,9 +234,9 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         }
         fs::remove(glf, ec);
     }
-    host_.replaceLastStatus(title + kStatusFinished);
+    host_.replaceLastStatus(title + std::string(status::kFinished));
     ++summary_.finished;
-    if (settings.OfiFEnd != kKeep) {
+    if (settings.OfiFEnd != words::kKeep) {
         ec.clear();
         fs::remove(ofi, ec);
         if (ec) {
@@ -274,7 +247,7 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
     }
     host_.letEventsRun();
 
-    // 9.10 A stop after the file ends the loop.
+    // A stop after the file ends the loop.
     if (cancelled()) {
         summary_.cancelled = true;
         return false;
@@ -285,13 +258,15 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
 } // namespace
 
 bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::string* problem) {
-    for (const TextKey& k : kTextKeys)
-        if (auto it = fields.find(k.key); it != fields.end()) settings.*k.field = it->second;
-    for (const FactorKey& k : kFactorKeys) {
-        auto it = fields.find(k.key);
+    // Text fields are taken as they are; a factor must be a number as a whole.
+    for (std::string_view key : settingKeys()) {
+        const auto it = fields.find(key);
         if (it == fields.end()) continue;
-        if (!setSettingByKey(settings, k.key, it->second)) {
-            if (problem) *problem = std::string(k.label) + "が数値ではありません";
+        if (std::string* field = textSetting(settings, key)) {
+            *field = it->second;
+        } else if (settingKind(key) == SettingKind::Factor &&
+                   !setSettingByKey(settings, key, it->second)) {
+            if (problem) *problem = std::string(settingLabel(key)) + "が数値ではありません";
             return false;
         }
     }

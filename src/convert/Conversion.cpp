@@ -1,23 +1,21 @@
-#include "ofi/Conversion.h"
+#include "convert/Conversion.h"
 
 #include "convert/Converter.h"
+#include "ofi/RecordCodes.h"
 
 #include <new>
 
 namespace kesto {
 namespace {
 
-constexpr std::uint16_t kEscControl = 0x401B; // ESC @
-constexpr std::uint16_t kEscHeader = 0x211B;  // ESC !
-constexpr std::uint16_t kEscDrawing = 0x241B; // ESC $
-constexpr std::uint16_t kEndCode = 0x0045;    // "E" after ESC @
+using namespace ofi;
 
 void dispatchHeader(Converter& c, std::uint16_t code) {
     switch (code) {
-    case 0x0157: convertScale(c); break;
-    case 0x0132: convertHeader0132(c); break;
-    case 0x0452: convertPage(c); break;
-    case 0x014A: convertPatternLength(c); break;
+    case kScale: convertScale(c); break;
+    case kHeader0132: convertHeader0132(c); break;
+    case kPage: convertPage(c); break;
+    case kPatternLength: convertPatternLength(c); break;
     default: break; // other header codes are skipped
     }
 }
@@ -26,22 +24,22 @@ void dispatchHeader(Converter& c, std::uint16_t code) {
 void dispatchDrawing(Converter& c, std::uint16_t w) {
     const std::uint8_t low = w & 0xFF;
     const std::uint8_t high = w >> 8;
-    if (w == 0x0154) return convertLineStyle(c);
-    if (w == 0xFF42) return convertWideDashedPolyline(c);
-    if (low == 0x45) return convertWideDashedArc(c);
-    if (w == 0x0641) return convertThreePointArc(c);
-    if (w == 0x0444) return convertLineSegment(c);
-    if (w == 0xFF44) return convertPolyline(c);
-    if (w == 0x0153) return convertTextBlock(c);
-    if (w == 0x0149) return convertSlant(c);
-    if (w == 0x014A) return convertDirection(c);
-    if (w == 0x0348) return convertCharSize(c);
-    if (w == 0x0648) return convertCharSizeLong(c);
-    if (low == 0x4B) return convertSingleByteText(c, high);
-    if (low == 0x4C) return convertTwoByteText(c, high);
-    if (w == 0x0152) return convertPatternBlock(c);
-    if (w == 0xFF50) return convertPatternFill(c);
-    if (w == 0x044E) return convertAnnotationLine(c);
+    if (w == kLineStyle) return convertLineStyle(c);
+    if (w == kWideDashedPolyline) return convertWideDashedPolyline(c);
+    if (low == kWideDashedArcLow) return convertWideDashedArc(c);
+    if (w == kThreePointArc) return convertThreePointArc(c);
+    if (w == kLineSegment) return convertLineSegment(c);
+    if (w == kPolyline) return convertPolyline(c);
+    if (w == kTextBlock) return convertTextBlock(c);
+    if (w == kSlant) return convertSlant(c);
+    if (w == kDirection) return convertDirection(c);
+    if (w == kCharSize) return convertCharSize(c);
+    if (w == kCharSizeLong) return convertCharSizeLong(c);
+    if (low == kSingleByteTextLow) return convertSingleByteText(c, high);
+    if (low == kTwoByteTextLow) return convertTwoByteText(c, high);
+    if (w == kPatternBlock) return convertPatternBlock(c);
+    if (w == kPatternFill) return convertPatternFill(c);
+    if (w == kAnnotationLine) return convertAnnotationLine(c);
     // no match: the code word is skipped with its prefix
 }
 

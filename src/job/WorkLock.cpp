@@ -1,4 +1,4 @@
-#include "job/run/WorkLock.h"
+#include "job/WorkLock.h"
 
 #include <cerrno>
 #include <charconv>

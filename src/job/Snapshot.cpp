@@ -1,14 +1,13 @@
-#include "convert/Snapshot.h"
+#include "job/Snapshot.h"
+
+#include "settings/Vocabulary.h"
 
 #include <cstdlib>
 
 namespace kesto {
 namespace {
 
-const char* const kFullWidth = "全角";
-const char* const kHalfWidth = "半角";
-const char* const kPlotterA0 = "A0ﾌﾟﾛｯﾀ";
-const char* const kPlotterA1 = "A1ﾌﾟﾛｯﾀ";
+using namespace words;
 
 CharSetChoice charSetOf(const std::string& text) {
     if (text == kFullWidth) return CharSetChoice::FullWidth;

@@ -2,10 +2,10 @@
 // connection for socket:// plotters.
 #ifndef _WIN32
 
-#include "job/delivery/GlfSource.h"
-#include "job/delivery/PrinterName.h"
-#include "job/delivery/SocketSender.h"
-#include "job/delivery/Spooler.h"
+#include "delivery/GlfSource.h"
+#include "delivery/PrinterName.h"
+#include "delivery/SocketSender.h"
+#include "delivery/Spooler.h"
 
 #include <cups/cups.h>
 
@@ -113,18 +113,18 @@ int createJob(http_t* http, const std::string& queue) {
     return jobId;
 }
 
-DeliveryResult sendToQueue(const std::filesystem::path& glfFile, http_t* http,
-                           const std::string& queue, const std::string& where) {
+Status sendToQueue(const std::filesystem::path& glfFile, http_t* http, const std::string& queue,
+                   const std::string& where) {
     GlfSource source;
-    if (!source.open(glfFile)) return {false, source.error()};
+    if (Status opened = source.open(glfFile); !opened) return opened;
 
     int jobId = createJob(http, queue);
-    if (jobId <= 0) return {false, where + ": the job was refused: " + lastError()};
+    if (jobId <= 0) return Status::failure(where + ": the job was refused: " + lastError());
 
     auto abandon = [&](const std::string& why) {
         // Drop the half-sent job so that the plotter never draws part of a drawing.
         cupsCancelJob2(http, queue.c_str(), jobId, 0);
-        return DeliveryResult{false, where + ": " + why};
+        return Status::failure(where + ": " + why);
     };
 
     // Raw: the file goes to the plotter as it is.  Without it the server would
@@ -137,22 +137,21 @@ DeliveryResult sendToQueue(const std::filesystem::path& glfFile, http_t* http,
         if (cupsWriteRequestData(http, block.data(), block.size()) != HTTP_STATUS_CONTINUE)
             return abandon("sending the file failed: " + lastError());
     }
-    if (source.failed()) {
+    if (!source.status()) {
         // Close the request before cancelling; the server sees a short document.
         cupsFinishDocument(http, queue.c_str());
-        return abandon(source.error());
+        return abandon(source.status().reason());
     }
     if (!succeeded(cupsFinishDocument(http, queue.c_str())))
         return abandon("the server did not accept the document: " + lastError());
-    return {true, {}};
+    return {};
 }
 
 class CupsSpooler final : public Spooler {
 public:
-    DeliveryResult sendFile(const std::filesystem::path& glfFile,
-                            const std::string& printerName) override {
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override {
         auto target = parsePrinterName(printerName);
-        if (!target) return {false, "no usable printer name: \"" + printerName + "\""};
+        if (!target) return Status::failure("no usable printer name: \"" + printerName + "\"");
         if (target->kind == PrinterTarget::Kind::Socket)
             return sendOverSocket(glfFile, target->host, target->port);
 
@@ -164,8 +163,8 @@ public:
             std::string server = target->kind == PrinterTarget::Kind::RemoteQueue
                                      ? target->host + ":" + std::to_string(target->port)
                                      : std::string(cupsServer());
-            return {false,
-                    printerName + ": cannot reach the print server " + server + ": " + lastError()};
+            return Status::failure(printerName + ": cannot reach the print server " + server +
+                                   ": " + lastError());
         }
         return sendToQueue(glfFile, http.get(), target->queue, printerName);
     }

@@ -1,6 +1,7 @@
-#include "job/delivery/SocketSender.h"
+#include "delivery/SocketSender.h"
 
-#include "job/delivery/GlfSource.h"
+#include "delivery/GlfSource.h"
+#include "io/SystemError.h"
 
 #ifndef _WIN32
 #include <cerrno>
@@ -19,11 +20,11 @@ namespace kesto {
 
 #ifdef _WIN32
 
-DeliveryResult sendOverSocket(const std::filesystem::path&, const std::string& host, int port,
-                              const SocketTimeouts&) {
-    return {false, "socket://" + host + ":" + std::to_string(port) +
-                       ": direct plotter connections are not available on this system; "
-                       "install the plotter as a printer queue"};
+Status sendOverSocket(const std::filesystem::path&, const std::string& host, int port,
+                      const SocketTimeouts&) {
+    return Status::failure("socket://" + host + ":" + std::to_string(port) +
+                           ": direct plotter connections are not available on this system; "
+                           "install the plotter as a printer queue");
 }
 
 #else
@@ -52,10 +53,6 @@ public:
 private:
     int fd_;
 };
-
-std::string errnoText(int err) {
-    return std::strerror(err);
-}
 
 // Waits for events on fd until the deadline; EINTR restarts the wait.
 // Returns the revents, 0 on timeout, -1 on error (errno set).
@@ -119,11 +116,11 @@ ssize_t sendSome(int fd, const char* data, std::size_t size) {
 
 } // namespace
 
-DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::string& host,
-                              int port, const SocketTimeouts& timeouts) {
+Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& host, int port,
+                      const SocketTimeouts& timeouts) {
     const std::string where = "socket://" + host + ":" + std::to_string(port);
     GlfSource source;
-    if (!source.open(glfFile)) return {false, source.error()};
+    if (Status opened = source.open(glfFile); !opened) return opened;
 
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -131,7 +128,7 @@ DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::s
     addrinfo* found = nullptr;
     const std::string service = std::to_string(port);
     if (int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found); rc != 0)
-        return {false, where + ": cannot resolve " + host + ": " + ::gai_strerror(rc)};
+        return Status::failure(where + ": cannot resolve " + host + ": " + ::gai_strerror(rc));
 
     Fd sock;
     int err = 0;
@@ -139,7 +136,7 @@ DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::s
     for (const addrinfo* ai = found; ai && sock.get() < 0; ai = ai->ai_next)
         sock.reset(connectOne(ai, connectDeadline, err));
     ::freeaddrinfo(found);
-    if (sock.get() < 0) return {false, where + ": cannot connect: " + errnoText(err)};
+    if (sock.get() < 0) return Status::failure(where + ": cannot connect: " + errnoText(err));
 
     for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
         std::size_t sent = 0;
@@ -152,33 +149,34 @@ DeliveryResult sendOverSocket(const std::filesystem::path& glfFile, const std::s
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 int r = waitFor(sock.get(), POLLOUT, Clock::now() + timeouts.stall);
-                if (r == 0) return {false, where + ": the plotter stopped taking data"};
-                if (r < 0) return {false, where + ": write failed: " + errnoText(errno)};
+                if (r == 0) return Status::failure(where + ": the plotter stopped taking data");
+                if (r < 0) return Status::failure(where + ": write failed: " + errnoText(errno));
                 continue;
             }
-            return {false, where + ": write failed: " + errnoText(n < 0 ? errno : EPIPE)};
+            return Status::failure(where + ": write failed: " + errnoText(n < 0 ? errno : EPIPE));
         }
     }
-    if (source.failed()) return {false, source.error()};
+    if (!source.status()) return source.status();
 
     // All bytes are with the network; tell the plotter the job is complete and let
     // it close its side, reading (and dropping) whatever status it sends back.
     if (::shutdown(sock.get(), SHUT_WR) < 0)
-        return {false, where + ": cannot end the job: " + errnoText(errno)};
+        return Status::failure(where + ": cannot end the job: " + errnoText(errno));
     const auto drainDeadline = Clock::now() + timeouts.drain;
     char sink[kDrainChunk];
     for (;;) {
         int r = waitFor(sock.get(), POLLIN, drainDeadline);
         if (r == 0) break; // the plotter keeps the connection open: nothing went wrong
-        if (r < 0) return {false, where + ": " + errnoText(errno)};
+        if (r < 0) return Status::failure(where + ": " + errnoText(errno));
         ssize_t n = ::recv(sock.get(), sink, sizeof sink, 0);
         if (n == 0) break;
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-            return {false, where + ": the plotter dropped the connection: " + errnoText(errno)};
+            return Status::failure(where +
+                                   ": the plotter dropped the connection: " + errnoText(errno));
         }
     }
-    return {true, {}};
+    return {};
 }
 
 #endif

@@ -3,9 +3,10 @@
 // snapshot to the last file.  No window system: the run talks to a JobHost
 // and delivers through a Spooler.
 
-#include "job/delivery/Spooler.h"
-#include "job/run/JobHost.h"
+#include "delivery/Spooler.h"
+#include "job/JobHost.h"
 #include "settings/JobSettings.h"
+#include "settings/Vocabulary.h"
 
 #include <chrono>
 #include <filesystem>
@@ -19,14 +20,6 @@ constexpr std::chrono::milliseconds kSettleTime{2000};
 
 // The run's work file and lock, in the program folder.
 inline constexpr const char* kWorkFileName = "Kesto.wok";
-
-// Status texts, appended to the drawing's title.
-inline constexpr const char* kStatusPlotting = "　出図中";
-inline constexpr const char* kStatusFinished = "　出図終了";
-inline constexpr const char* kStatusStopped = "　出図中止";
-inline constexpr const char* kStatusDamaged = "　データ異常";
-inline constexpr const char* kStatusFailed = "　出図失敗";
-inline constexpr const char* kStatusNoDrawings = "図面が無いか、サイズが0です";
 
 struct JobRunOptions {
     std::filesystem::path

@@ -1,0 +1,240 @@
+#include "io/AtomicFile.h"
+
+#include "io/SystemError.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kesto {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kTempPrefix = ".~kesto-";
+constexpr std::string_view kTempSuffix = ".tmp";
+constexpr int kTempNameAttempts = 100; // names are random: a clash is rare, many are impossible
+
+// ".~kesto-" + 16 lower-case hex digits + ".tmp".  Hex digits hold no "o" or
+// "i", so no temporary name contains "OFI" or "ofi".
+std::string temporaryName() {
+    static thread_local std::mt19937_64 random{
+        std::random_device{}() ^
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
+    return std::string(kTempPrefix) + hex + std::string(kTempSuffix);
+}
+
+fs::path folderOf(const fs::path& target) {
+    return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+} // namespace
+
+bool isTemporaryName(std::string_view name) {
+    if (name.size() != kTempPrefix.size() + 16 + kTempSuffix.size()) return false;
+    if (name.substr(0, kTempPrefix.size()) != kTempPrefix) return false;
+    if (name.substr(name.size() - kTempSuffix.size()) != kTempSuffix) return false;
+    for (char c : name.substr(kTempPrefix.size(), 16))
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    return true;
+}
+
+Status writeFileAtomically(const fs::path& target, std::string_view bytes) {
+    AtomicFile file;
+    if (Status s = file.create(target); !s) return s;
+    if (Status s = file.write(bytes.data(), bytes.size()); !s) return s;
+    return file.commit(Durability::Durable);
+}
+
+AtomicFile::~AtomicFile() {
+    discard();
+}
+
+#ifndef _WIN32
+
+bool AtomicFile::isOpen() const {
+    return fd_ >= 0;
+}
+
+Status AtomicFile::create(const fs::path& target) {
+    discard();
+    target_ = target;
+    const fs::path folder = folderOf(target);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        temp_ = folder / temporaryName();
+        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            // Held while this process lives; tells a live writer from a dead one.
+            ::flock(fd_, LOCK_EX | LOCK_NB);
+            return {};
+        }
+        if (errno != EEXIST) break;
+    }
+    const int err = errno;
+    temp_.clear();
+    return errnoFailure(target.string() + ": cannot create a temporary file in " + folder.string(),
+                        err);
+}
+
+Status AtomicFile::write(const char* data, std::size_t size) {
+    if (fd_ < 0) return Status::failure(target_.string() + ": the file is not open");
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errnoFailure(target_.string(), errno);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
+Status AtomicFile::commit(Durability durability) {
+    if (fd_ < 0) return Status::failure(target_.string() + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && ::fsync(fd_) != 0)
+        status = errnoFailure(target_.string(), errno);
+    if (::close(fd_) != 0 && status) status = errnoFailure(target_.string(), errno);
+    fd_ = -1;
+    if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
+        status = errnoFailure(target_.string(), errno);
+    if (!status) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+        return status;
+    }
+    temp_.clear();
+    if (durability == Durability::Durable) {
+        // The new name must reach the disk too.
+        const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd < 0) return errnoFailure(folderOf(target_).string(), errno);
+        const bool synced = ::fsync(dirFd) == 0;
+        const int err = errno;
+        ::close(dirFd);
+        if (!synced) return errnoFailure(folderOf(target_).string(), err);
+    }
+    return {};
+}
+
+void AtomicFile::discard() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+void removeLeftoverTemporaries(const fs::path& folder) {
+    // A writer that just created its temporary may not hold the lock yet:
+    // only temporaries untouched for a moment are candidates.
+    constexpr auto kQuietTime = std::chrono::seconds(2);
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (!isTemporaryName(name)) continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        const bool quiet = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                           std::chrono::system_clock::now() -
+                                   std::chrono::system_clock::from_time_t(st.st_mtim.tv_sec) >
+                               kQuietTime;
+        if (quiet && ::flock(fd, LOCK_EX | LOCK_NB) == 0) ::unlink(it->path().c_str());
+        ::close(fd);
+    }
+}
+
+#else
+
+bool AtomicFile::isOpen() const {
+    return handle_ != nullptr;
+}
+
+Status AtomicFile::create(const fs::path& target) {
+    discard();
+    target_ = target;
+    const fs::path folder = folderOf(target);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        temp_ = folder / temporaryName();
+        // No sharing: nobody else can open or remove it while it is written.
+        HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            handle_ = h;
+            return {};
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    temp_.clear();
+    return systemFailure(target.string() + ": cannot create a temporary file in " +
+                         folder.string());
+}
+
+Status AtomicFile::write(const char* data, std::size_t size) {
+    if (!handle_) return Status::failure(target_.string() + ": the file is not open");
+    while (size > 0) {
+        const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(static_cast<HANDLE>(handle_), data, chunk, &written, nullptr))
+            return systemFailure(target_.string());
+        data += written;
+        size -= written;
+    }
+    return {};
+}
+
+Status AtomicFile::commit(Durability durability) {
+    if (!handle_) return Status::failure(target_.string() + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
+        status = systemFailure(target_.string());
+    CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING |
+                        (durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0);
+    if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags))
+        status = systemFailure(target_.string());
+    if (!status) DeleteFileW(temp_.c_str());
+    temp_.clear();
+    return status;
+}
+
+void AtomicFile::discard() {
+    if (handle_) {
+        CloseHandle(static_cast<HANDLE>(handle_));
+        handle_ = nullptr;
+    }
+    if (!temp_.empty()) {
+        DeleteFileW(temp_.c_str());
+        temp_.clear();
+    }
+}
+
+void removeLeftoverTemporaries(const fs::path& folder) {
+    // A live writer's temporary is open without sharing: it cannot be removed.
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (isTemporaryName(it->path().filename().string())) DeleteFileW(it->path().c_str());
+}
+
+#endif
+
+} // namespace kesto
