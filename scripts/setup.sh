@@ -11,6 +11,7 @@ packages=(
     libcups2-dev cups cups-client cups-bsd
     fonts-ipafont-gothic
     xvfb xauth imagemagick
+    g++-mingw-w64-x86-64-posix wine wine64 locales
 )
 
 missing=()
@@ -26,4 +27,18 @@ if [ ${#missing[@]} -gt 0 ]; then
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Windows build is tested under Wine in a Japanese locale (Wine then uses
+# code page 932 as the ANSI code page, as a Japanese Windows desk does).
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    echo "kesto setup: generating the ja_JP.UTF-8 locale"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    if [ -f /etc/locale.gen ] && grep -q '^# *ja_JP.UTF-8 UTF-8' /etc/locale.gen; then
+        $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        $SUDO locale-gen >/dev/null
+    else
+        $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+    fi
 fi
