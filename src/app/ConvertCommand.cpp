@@ -3,6 +3,7 @@
 
 #include "app/Commands.h"
 #include "convert/ConvertFile.h"
+#include "io/NativeText.h"
 #include "job/Snapshot.h"
 #include "ofi/OfiTitle.h"
 #include "settings/JobSettings.h"
@@ -32,7 +33,8 @@ extern "C" void onInterrupt(int) {
 }
 
 void printHelp() {
-    std::fputs(
+    writeText(
+        stdout,
         "usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] FILE...\n"
         "\n"
         "Converts OFI plot files into HP-GL GLF files, in the order given and as one run\n"
@@ -49,12 +51,11 @@ void printHelp() {
         "(its GLF file is then removed).\n"
         "\n"
         "Exit status: 0 every drawing finished, 1 a drawing was damaged or the run was\n"
-        "interrupted, 2 usage error or a file that could not be read or written.\n",
-        stdout);
+        "interrupted, 2 usage error or a file that could not be read or written.\n");
 }
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "kesto-cli convert: %s\n", message.c_str());
+    writeText(stderr, "kesto-cli convert: " + message + "\n");
     std::fputs("Try 'kesto-cli convert --help'.\n", stderr);
     return kExitUsage;
 }
@@ -117,16 +118,16 @@ int runConvertCommand(int argc, char** argv) {
     const fs::path programFolder = fs::current_path(ec);
     JobSettings settings = defaultSettings(programFolder);
     if (!settingsPath.empty()) {
-        if (!fs::is_regular_file(settingsPath, ec)) {
+        if (!fs::is_regular_file(pathFromUtf8(settingsPath), ec)) {
             return usageError("cannot read settings file '" + settingsPath + "'");
         }
-        settings = LoadSettingsFile(settingsPath, programFolder);
+        settings = LoadSettingsFile(pathFromUtf8(settingsPath), programFolder);
     }
     for (const auto& [key, text] : overrides) {
         std::string error;
         if (!setSettingByKey(settings, key, text, &error)) return usageError(error);
     }
-    if (!outDir.empty() && !fs::is_directory(outDir, ec)) {
+    if (!outDir.empty() && !fs::is_directory(pathFromUtf8(outDir), ec)) {
         return usageError("output folder '" + outDir + "' does not exist");
     }
 
@@ -140,33 +141,32 @@ int runConvertCommand(int argc, char** argv) {
     int status = kExitDone;
     for (const std::string& file : files) {
         if (gCancel.load()) break;
-        const fs::path ofi(file);
-        const std::optional<std::string> title = readTitleLine(file);
+        const fs::path ofi = pathFromUtf8(file);
+        const std::optional<std::string> title = readTitleLine(ofi);
         if (!title || !fs::is_regular_file(ofi, ec)) {
-            std::fprintf(stderr, "kesto-cli convert: cannot read '%s'\n", file.c_str());
+            writeText(stderr, "kesto-cli convert: cannot read '" + file + "'\n");
             status = kExitUsage;
             continue;
         }
-        const fs::path folder = outDir.empty() ? ofi.parent_path() : fs::path(outDir);
-        const fs::path glf = glfPathFor(folder, ofi.filename().string());
+        const fs::path folder = outDir.empty() ? ofi.parent_path() : pathFromUtf8(outDir);
+        const fs::path glf = glfPathFor(folder, utf8FromPath(ofi.filename()));
         const FileResult result =
             convertOfiFile(ofi, glf, Durability::Replace, run, conversion, &control);
         switch (result.outcome) {
         case FileOutcome::Finished:
-            std::printf("%s%s\n", title->c_str(), std::string(status::kFinished).c_str());
+            writeText(stdout, *title + std::string(status::kFinished) + "\n");
             break;
         case FileOutcome::Damaged:
-            std::printf("%s%s\n", title->c_str(), std::string(status::kDamaged).c_str());
-            std::fprintf(stderr, "kesto-cli convert: %s: %s\n", file.c_str(),
-                         result.message.c_str());
+            writeText(stdout, *title + std::string(status::kDamaged) + "\n");
+            writeText(stderr, "kesto-cli convert: " + file + ": " + result.message + "\n");
             if (status == kExitDone) status = kExitDamaged;
             break;
         case FileOutcome::Cancelled:
-            std::printf("%s%s\n", title->c_str(), std::string(status::kStopped).c_str());
+            writeText(stdout, *title + std::string(status::kStopped) + "\n");
             if (status == kExitDone) status = kExitDamaged;
             break;
         case FileOutcome::Failed:
-            std::fprintf(stderr, "kesto-cli convert: %s\n", result.message.c_str());
+            writeText(stderr, "kesto-cli convert: " + result.message + "\n");
             status = kExitUsage;
             break;
         }

@@ -4,6 +4,8 @@
 
 #include "app/Commands.h"
 #include "delivery/Spooler.h"
+#include "io/NativeText.h"
+#include "io/SystemError.h"
 #include "job/JobRun.h"
 #include "job/StartMode.h"
 #include "settings/JobSettings.h"
@@ -54,31 +56,31 @@ void installStopHandlers() {
 }
 
 void printHelp() {
-    std::fputs("usage: kesto-cli auto|AUTO|AUTO<seconds>\n"
-               "\n"
-               "Runs the spooler without a window, in the current directory as the program\n"
-               "folder: Kesto.sys there gives the settings (the OFI folder, the printer, ...)\n"
-               "and is written back at exit.\n"
-               "\n"
-               "  auto, AUTO       one run over the OFI files of the OFI folder, then exit\n"
-               "  AUTO<seconds>    a run, a pause of that many seconds (fractions allowed,\n"
-               "                   at most 65.535), another run, ... until SIGINT or SIGTERM;\n"
-               "                   finished OFI files are deleted (OfiFEnd becomes 消去).\n"
-               "                   AUTO0, AUTO with letters or a negative number: one run, then\n"
-               "                   exit (still with OfiFEnd 消去).\n"
-               "\n"
-               "File selection is always automatic (OfiFMen becomes 自動).  A file that was\n"
-               "written to within the last 2 seconds is left for the next run.  Each drawing\n"
-               "gives a status line on stdout: its title and 　出図中, then 　出図終了,\n"
-               "　出図中止, 　データ異常 (damaged drawing, OFI file kept) or 　出図失敗 (not\n"
-               "delivered: the GLF and OFI files are kept, the reason goes to stderr).\n"
-               "SIGINT or SIGTERM stops the drawing in progress (its OFI file is kept), saves\n"
-               "the settings and exits.\n"
-               "\n"
-               "Exit status: 0 every drawing finished, 1 a drawing was damaged or not\n"
-               "delivered, a run could not start, or Kesto.sys could not be written,\n"
-               "2 usage error.\n",
-               stdout);
+    writeText(stdout,
+              "usage: kesto-cli auto|AUTO|AUTO<seconds>\n"
+              "\n"
+              "Runs the spooler without a window, in the current directory as the program\n"
+              "folder: Kesto.sys there gives the settings (the OFI folder, the printer, ...)\n"
+              "and is written back at exit.\n"
+              "\n"
+              "  auto, AUTO       one run over the OFI files of the OFI folder, then exit\n"
+              "  AUTO<seconds>    a run, a pause of that many seconds (fractions allowed,\n"
+              "                   at most 65.535), another run, ... until SIGINT or SIGTERM;\n"
+              "                   finished OFI files are deleted (OfiFEnd becomes 消去).\n"
+              "                   AUTO0, AUTO with letters or a negative number: one run, then\n"
+              "                   exit (still with OfiFEnd 消去).\n"
+              "\n"
+              "File selection is always automatic (OfiFMen becomes 自動).  A file that was\n"
+              "written to within the last 2 seconds is left for the next run.  Each drawing\n"
+              "gives a status line on stdout: its title and 　出図中, then 　出図終了,\n"
+              "　出図中止, 　データ異常 (damaged drawing, OFI file kept) or 　出図失敗 (not\n"
+              "delivered: the GLF and OFI files are kept, the reason goes to stderr).\n"
+              "SIGINT or SIGTERM stops the drawing in progress (its OFI file is kept), saves\n"
+              "the settings and exits.\n"
+              "\n"
+              "Exit status: 0 every drawing finished, 1 a drawing was damaged or not\n"
+              "delivered, a run could not start, or Kesto.sys could not be written,\n"
+              "2 usage error.\n");
 }
 
 // The host of a run without a window: the settings record stands for the
@@ -91,7 +93,7 @@ public:
     void appendStatus(const std::string& line) override { print(line); }
     void replaceLastStatus(const std::string& line) override { print(line); }
     void explainLastStatus(const std::string& reason) override {
-        std::fprintf(stderr, "kesto-cli: %s\n", reason.c_str());
+        writeText(stderr, "kesto-cli: " + reason + "\n");
         std::fflush(stderr);
     }
     void letEventsRun() override {
@@ -116,8 +118,7 @@ public:
 
 private:
     static void print(const std::string& line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
+        writeText(stdout, line + "\n");
         std::fflush(stdout);
     }
 
@@ -145,7 +146,8 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
             printHelp();
             return kExitDone;
         }
-        std::fprintf(stderr, "kesto-cli %s: unexpected argument '%s'\n", mode, argv[i]);
+        writeText(stderr,
+                  std::string("kesto-cli ") + mode + ": unexpected argument '" + argv[i] + "'\n");
         std::fprintf(stderr, "Try 'kesto-cli %s --help'.\n", mode);
         return kExitUsage;
     }
@@ -161,7 +163,7 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     std::error_code ec;
     const std::filesystem::path programFolder = std::filesystem::current_path(ec);
     if (ec) {
-        std::fprintf(stderr, "kesto-cli: no current directory: %s\n", ec.message().c_str());
+        writeText(stderr, "kesto-cli: no current directory: " + errorCodeText(ec) + "\n");
         return kExitTrouble;
     }
     JobSettings settings = LoadSettings(programFolder);
@@ -184,7 +186,7 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     }
 
     if (Status saved = SaveSettings(programFolder, settings); !saved) {
-        std::fprintf(stderr, "kesto-cli: Kesto.sys not written: %s\n", saved.reason().c_str());
+        writeText(stderr, "kesto-cli: Kesto.sys not written: " + saved.reason() + "\n");
         return kExitTrouble;
     }
     return allGood ? kExitDone : kExitTrouble;

@@ -2,10 +2,13 @@
 // headless.
 
 #include "app/Commands.h"
+#include "io/NativeText.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -21,7 +24,14 @@ void printUsage(std::FILE* to) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** rawArgv) {
+    // UTF-8 from here on, whatever the system's code page.
+    std::vector<std::string> arguments = kesto::utf8Arguments(argc, rawArgv);
+    std::vector<char*> pointers;
+    for (std::string& a : arguments)
+        pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    char** argv = pointers.data();
     if (argc < 2) {
         printUsage(stderr);
         return 2;
@@ -35,7 +45,7 @@ int main(int argc, char** argv) {
     if (command == "auto" || command.substr(0, 4) == "AUTO") {
         return kesto::runSpoolerCommand(argv[1], argc - 2, argv + 2);
     }
-    std::fprintf(stderr, "kesto-cli: unknown command '%s'\n", argv[1]);
+    kesto::writeText(stderr, std::string("kesto-cli: unknown command '") + argv[1] + "'\n");
     printUsage(stderr);
     return 2;
 }

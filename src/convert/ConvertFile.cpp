@@ -1,5 +1,7 @@
 #include "convert/ConvertFile.h"
 
+#include "io/NativeText.h"
+
 namespace kesto {
 namespace {
 
@@ -23,7 +25,7 @@ private:
 
 std::filesystem::path glfPathFor(const std::filesystem::path& folder, const std::string& ofiName) {
     const std::size_t dot = ofiName.find('.');
-    return folder / (ofiName.substr(0, dot) + ".GLF");
+    return folder / pathFromUtf8(ofiName.substr(0, dot) + ".GLF");
 }
 
 FileResult convertOfiFile(const std::filesystem::path& ofiFile,

@@ -1,5 +1,6 @@
 #include "delivery/GlfSource.h"
 
+#include "io/NativeText.h"
 #include "io/SystemError.h"
 
 #include <cerrno>
@@ -12,7 +13,7 @@ GlfSource::~GlfSource() {
 }
 
 Status GlfSource::open(const std::filesystem::path& file) {
-    name_ = file.string();
+    name_ = utf8FromPath(file);
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec)) {
         status_ = Status::failure("cannot read GLF file " + name_ + ": it is a folder");

@@ -5,6 +5,7 @@
 #include "delivery/PrinterName.h"
 #include "delivery/SocketSender.h"
 #include "delivery/Spooler.h"
+#include "io/NativeText.h"
 
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -17,23 +18,14 @@ namespace kesto {
 namespace {
 
 // The name of every job's one document.
-constexpr char kDocumentName[] = "Test";
+constexpr wchar_t kDocumentName[] = L"Test";
 // The spooler's data type for bytes that go to the plotter unchanged.
-constexpr char kRawDatatype[] = "RAW";
+constexpr wchar_t kRawDatatype[] = L"RAW";
 // What queues whose driver takes no RAW data offer for pass-through bytes.
-constexpr char kPassThroughDatatype[] = "XPS_PASS";
+constexpr wchar_t kPassThroughDatatype[] = L"XPS_PASS";
 
 std::string systemMessage(DWORD code) {
-    char* text = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string message = length && text ? std::string(text, length) : std::string();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == ' ' || message.back() == '.'))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(code) : message;
+    return windowsErrorText(code);
 }
 
 class PrinterHandle {
@@ -49,15 +41,15 @@ private:
 };
 
 DWORD startRawDocument(HANDLE printer) {
-    DOC_INFO_1A info{};
-    info.pDocName = const_cast<LPSTR>(kDocumentName);
+    DOC_INFO_1W info{};
+    info.pDocName = const_cast<LPWSTR>(kDocumentName);
     info.pOutputFile = nullptr;
-    info.pDatatype = const_cast<LPSTR>(kRawDatatype);
-    if (StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    info.pDatatype = const_cast<LPWSTR>(kRawDatatype);
+    if (StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
     DWORD error = GetLastError();
     if (error != ERROR_INVALID_DATATYPE) return error;
-    info.pDatatype = const_cast<LPSTR>(kPassThroughDatatype);
-    if (StartDocPrinterA(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    info.pDatatype = const_cast<LPWSTR>(kPassThroughDatatype);
+    if (StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
     return GetLastError();
 }
 
@@ -73,7 +65,8 @@ public:
         if (Status opened = source.open(glfFile); !opened) return opened;
 
         PrinterHandle printer;
-        if (!OpenPrinterA(const_cast<LPSTR>(printerName.c_str()), printer.out(), nullptr))
+        std::wstring wideName = wideFromUtf8(printerName);
+        if (!OpenPrinterW(wideName.data(), printer.out(), nullptr))
             return Status::failure(printerName +
                                    ": cannot open the printer: " + systemMessage(GetLastError()));
         if (DWORD error = startRawDocument(printer.get()); error != ERROR_SUCCESS)
@@ -107,12 +100,12 @@ public:
 
     std::string defaultPrinter() override {
         DWORD size = 0;
-        GetDefaultPrinterA(nullptr, &size);
+        GetDefaultPrinterW(nullptr, &size);
         if (size == 0) return {};
-        std::string name(size, '\0');
-        if (!GetDefaultPrinterA(name.data(), &size)) return {};
-        name.resize(name.find('\0') == std::string::npos ? name.size() : name.find('\0'));
-        return name;
+        std::wstring name(size, L'\0');
+        if (!GetDefaultPrinterW(name.data(), &size)) return {};
+        name.resize(name.find(L'\0') == std::wstring::npos ? name.size() : name.find(L'\0'));
+        return utf8FromWide(name);
     }
 
     std::vector<std::string> printers() override {
@@ -120,13 +113,13 @@ public:
         const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
         DWORD needed = 0;
         DWORD count = 0;
-        EnumPrintersA(flags, nullptr, 4, nullptr, 0, &needed, &count);
+        EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
         if (needed == 0) return names;
         std::vector<BYTE> buffer(needed);
-        if (!EnumPrintersA(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
-        const auto* info = reinterpret_cast<const PRINTER_INFO_4A*>(buffer.data());
+        if (!EnumPrintersW(flags, nullptr, 4, buffer.data(), needed, &needed, &count)) return names;
+        const auto* info = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
         for (DWORD i = 0; i < count; ++i)
-            if (info[i].pPrinterName) names.emplace_back(info[i].pPrinterName);
+            if (info[i].pPrinterName) names.push_back(utf8FromWide(info[i].pPrinterName));
         return names;
     }
 };

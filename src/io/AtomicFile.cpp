@@ -1,5 +1,7 @@
 #include "io/AtomicFile.h"
 
+#include "io/NativeText.h"
+
 #include "io/SystemError.h"
 
 #include <cerrno>
@@ -86,17 +88,17 @@ Status AtomicFile::create(const fs::path& target) {
     }
     const int err = errno;
     temp_.clear();
-    return errnoFailure(target.string() + ": cannot create a temporary file in " + folder.string(),
-                        err);
+    return errnoFailure(
+        utf8FromPath(target) + ": cannot create a temporary file in " + utf8FromPath(folder), err);
 }
 
 Status AtomicFile::write(const char* data, std::size_t size) {
-    if (fd_ < 0) return Status::failure(target_.string() + ": the file is not open");
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     while (size > 0) {
         const ssize_t n = ::write(fd_, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return errnoFailure(target_.string(), errno);
+            return errnoFailure(utf8FromPath(target_), errno);
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -105,14 +107,14 @@ Status AtomicFile::write(const char* data, std::size_t size) {
 }
 
 Status AtomicFile::commit(Durability durability) {
-    if (fd_ < 0) return Status::failure(target_.string() + ": the file is not open");
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     Status status;
     if (durability == Durability::Durable && ::fsync(fd_) != 0)
-        status = errnoFailure(target_.string(), errno);
-    if (::close(fd_) != 0 && status) status = errnoFailure(target_.string(), errno);
+        status = errnoFailure(utf8FromPath(target_), errno);
+    if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
     fd_ = -1;
     if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
-        status = errnoFailure(target_.string(), errno);
+        status = errnoFailure(utf8FromPath(target_), errno);
     if (!status) {
         ::unlink(temp_.c_str());
         temp_.clear();
@@ -122,11 +124,11 @@ Status AtomicFile::commit(Durability durability) {
     if (durability == Durability::Durable) {
         // The new name must reach the disk too.
         const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0) return errnoFailure(folderOf(target_).string(), errno);
+        if (dirFd < 0) return errnoFailure(utf8FromPath(folderOf(target_)), errno);
         const bool synced = ::fsync(dirFd) == 0;
         const int err = errno;
         ::close(dirFd);
-        if (!synced) return errnoFailure(folderOf(target_).string(), err);
+        if (!synced) return errnoFailure(utf8FromPath(folderOf(target_)), err);
     }
     return {};
 }
@@ -148,7 +150,7 @@ void removeLeftoverTemporaries(const fs::path& folder) {
     constexpr auto kQuietTime = std::chrono::seconds(2);
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8FromPath(it->path().filename());
         if (!isTemporaryName(name)) continue;
         const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) continue;
@@ -184,17 +186,17 @@ Status AtomicFile::create(const fs::path& target) {
         if (GetLastError() != ERROR_FILE_EXISTS) break;
     }
     temp_.clear();
-    return systemFailure(target.string() + ": cannot create a temporary file in " +
-                         folder.string());
+    return systemFailure(utf8FromPath(target) + ": cannot create a temporary file in " +
+                         utf8FromPath(folder));
 }
 
 Status AtomicFile::write(const char* data, std::size_t size) {
-    if (!handle_) return Status::failure(target_.string() + ": the file is not open");
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     while (size > 0) {
         const DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!WriteFile(static_cast<HANDLE>(handle_), data, chunk, &written, nullptr))
-            return systemFailure(target_.string());
+            return systemFailure(utf8FromPath(target_));
         data += written;
         size -= written;
     }
@@ -202,16 +204,16 @@ Status AtomicFile::write(const char* data, std::size_t size) {
 }
 
 Status AtomicFile::commit(Durability durability) {
-    if (!handle_) return Status::failure(target_.string() + ": the file is not open");
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     Status status;
     if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
-        status = systemFailure(target_.string());
+        status = systemFailure(utf8FromPath(target_));
     CloseHandle(static_cast<HANDLE>(handle_));
     handle_ = nullptr;
     const DWORD flags = MOVEFILE_REPLACE_EXISTING |
                         (durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags))
-        status = systemFailure(target_.string());
+        status = systemFailure(utf8FromPath(target_));
     if (!status) DeleteFileW(temp_.c_str());
     temp_.clear();
     return status;
@@ -232,7 +234,7 @@ void removeLeftoverTemporaries(const fs::path& folder) {
     // A live writer's temporary is open without sharing: it cannot be removed.
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (isTemporaryName(it->path().filename().string())) DeleteFileW(it->path().c_str());
+        if (isTemporaryName(utf8FromPath(it->path().filename()))) DeleteFileW(it->path().c_str());
 }
 
 #endif

@@ -1,12 +1,18 @@
 #include "io/FileBytes.h"
 
+#include "io/NativeText.h"
 #include "io/SystemError.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,8 +44,8 @@ Status notRegular(const struct stat& st) {
 
 Status fileIdentity(const fs::path& path, FileIdentity& identity) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errnoFailure(path.string(), errno);
-    if (!S_ISREG(st.st_mode)) return notRegular(st).about(path.string());
+    if (::lstat(path.c_str(), &st) != 0) return errnoFailure(utf8FromPath(path), errno);
+    if (!S_ISREG(st.st_mode)) return notRegular(st).about(utf8FromPath(path));
     identity = identityOf(st);
     return {};
 }
@@ -49,16 +55,16 @@ Status FileBytes::read(const fs::path& path) {
     size_ = 0;
     // O_NONBLOCK: opening a FIFO must not wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return errnoFailure(path.string(), errno);
+    if (fd < 0) return errnoFailure(utf8FromPath(path), errno);
     struct stat before {};
     if (::fstat(fd, &before) != 0) {
         const int err = errno;
         ::close(fd);
-        return errnoFailure(path.string(), err);
+        return errnoFailure(utf8FromPath(path), err);
     }
     if (!S_ISREG(before.st_mode)) {
         ::close(fd);
-        return notRegular(before).about(path.string());
+        return notRegular(before).about(utf8FromPath(path));
     }
     const auto size = static_cast<std::size_t>(before.st_size);
     auto data = std::make_unique_for_overwrite<std::uint8_t[]>(size ? size : 1);
@@ -69,7 +75,7 @@ Status FileBytes::read(const fs::path& path) {
             if (errno == EINTR) continue;
             const int err = errno;
             ::close(fd);
-            return errnoFailure(path.string(), err);
+            return errnoFailure(utf8FromPath(path), err);
         }
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
@@ -78,7 +84,7 @@ Status FileBytes::read(const fs::path& path) {
     const bool same = ::fstat(fd, &after) == 0 && identityOf(after) == identityOf(before);
     ::close(fd);
     if (got != size || !same)
-        return Status::failure(path.string() + ": the file changed while it was read");
+        return Status::failure(utf8FromPath(path) + ": the file changed while it was read");
     data_ = std::move(data);
     size_ = size;
     identity_ = identityOf(before);
@@ -87,33 +93,76 @@ Status FileBytes::read(const fs::path& path) {
 
 #else
 
-Status fileIdentity(const fs::path& path, FileIdentity& identity) {
-    std::error_code ec;
-    const fs::file_status st = fs::symlink_status(path, ec);
-    if (ec) return Status::failure(path.string() + ": " + ec.message());
-    if (!fs::is_regular_file(st)) return Status::failure(path.string() + ": is not a regular file");
-    identity.device = 0;
-    identity.inode = 0;
-    identity.size = fs::file_size(path, ec);
-    identity.modifiedNs = fs::last_write_time(path, ec).time_since_epoch().count();
-    if (ec) return Status::failure(path.string() + ": " + ec.message());
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+// Opens without following a link, sharing everything: the CAD system may go
+// on writing, renaming or deleting the file.
+HANDLE openForReading(const fs::path& path) {
+    return CreateFileW(path.c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+Status identityOf(HANDLE h, const fs::path& path, FileIdentity& identity) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) return systemFailure(utf8FromPath(path));
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Status::failure(utf8FromPath(path) + ": is a folder, not a file");
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || GetFileType(h) != FILE_TYPE_DISK)
+        return Status::failure(utf8FromPath(path) + ": is not a regular file");
+    identity.device = info.dwVolumeSerialNumber;
+    identity.inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+    identity.size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    identity.modifiedNs =
+        static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime) *
+        100;
     return {};
+}
+
+} // namespace
+
+Status fileIdentity(const fs::path& path, FileIdentity& identity) {
+    Handle h(openForReading(path));
+    if (h.get() == INVALID_HANDLE_VALUE) return systemFailure(utf8FromPath(path));
+    return identityOf(h.get(), path, identity);
 }
 
 Status FileBytes::read(const fs::path& path) {
     data_.reset();
     size_ = 0;
+    Handle h(openForReading(path));
+    if (h.get() == INVALID_HANDLE_VALUE) return systemFailure(utf8FromPath(path));
     FileIdentity before;
-    if (Status s = fileIdentity(path, before); !s) return s;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return Status::failure(path.string() + ": cannot be opened");
+    if (Status s = identityOf(h.get(), path, before); !s) return s;
     const auto size = static_cast<std::size_t>(before.size);
     auto data = std::make_unique_for_overwrite<std::uint8_t[]>(size ? size : 1);
-    in.read(reinterpret_cast<char*>(data.get()), static_cast<std::streamsize>(size));
+    std::size_t got = 0;
+    while (got < size) {
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(h.get(), data.get() + got, want, &n, nullptr))
+            return systemFailure(utf8FromPath(path));
+        if (n == 0) break;
+        got += n;
+    }
     FileIdentity after;
-    if (static_cast<std::size_t>(in.gcount()) != size || !fileIdentity(path, after) ||
-        !(after == before))
-        return Status::failure(path.string() + ": the file changed while it was read");
+    if (got != size || !identityOf(h.get(), path, after) || !(after == before))
+        return Status::failure(utf8FromPath(path) + ": the file changed while it was read");
     data_ = std::move(data);
     size_ = size;
     identity_ = before;

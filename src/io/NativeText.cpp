@@ -6,8 +6,9 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #endif
 
 namespace kesto {

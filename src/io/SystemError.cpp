@@ -1,5 +1,7 @@
 #include "io/SystemError.h"
 
+#include "io/NativeText.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -18,19 +20,19 @@ std::string lastSystemErrorText() {
 #ifdef _WIN32
     const DWORD code = GetLastError();
     if (code == 0) return "unknown error";
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = n && text ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r'))
-        message.pop_back();
-    if (message.empty()) message = "Windows error " + std::to_string(code);
-    return message;
+    return windowsErrorText(code);
 #else
     return errnoText(errno);
 #endif
+}
+
+std::string errorCodeText(const std::error_code& ec) {
+    if (!ec) return "unknown error";
+#ifdef _WIN32
+    // The system's messages in its language, not in the ANSI code page.
+    if (ec.category() == std::system_category()) return windowsErrorText(ec.value());
+#endif
+    return ec.message();
 }
 
 Status errnoFailure(std::string_view what, int err) {

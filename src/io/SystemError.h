@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace kesto {
 
@@ -15,6 +16,10 @@ std::string errnoText(int err);
 // The text of the last error of a system call: errno on POSIX systems,
 // GetLastError() in the system's language on Windows.
 std::string lastSystemErrorText();
+
+// The text of an error code from the standard library (std::filesystem):
+// on Windows a system error is worded by the system, in UTF-8.
+std::string errorCodeText(const std::error_code& ec);
 
 // A failed Status "what: <errno text>".
 Status errnoFailure(std::string_view what, int err);

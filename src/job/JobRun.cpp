@@ -1,5 +1,8 @@
 #include "job/JobRun.h"
 
+#include "io/NativeText.h"
+#include "io/SystemError.h"
+
 #include "convert/ConversionState.h"
 #include "convert/ConvertFile.h"
 #include "io/AtomicFile.h"
@@ -18,7 +21,7 @@ namespace kesto {
 namespace {
 
 std::filesystem::path folderPath(const std::string& folder, const std::filesystem::path& base) {
-    std::filesystem::path path(folder);
+    const std::filesystem::path path = pathFromUtf8(folder);
     if (folder.empty()) return base;
     return path.is_absolute() ? path : base / path;
 }
@@ -161,12 +164,12 @@ void Run::markFailed(const std::string& title, const std::string& reason, bool d
 bool Run::processFile(const std::filesystem::path& folder, const std::string& name,
                       const JobSettings& settings) {
     namespace fs = std::filesystem;
-    const fs::path ofi = folder / name;
+    const fs::path ofi = folder / pathFromUtf8(name);
     const fs::path glf = glfPathFor(folder, name);
 
     // The title line, marked as plotting.  A file whose title cannot be
     // read is shown by its name.
-    std::optional<std::string> titleLine = readTitleLine(ofi.string());
+    std::optional<std::string> titleLine = readTitleLine(ofi);
     const std::string title = titleLine ? *titleLine : name;
     host_.appendStatus(title + std::string(status::kPlotting));
     host_.letEventsRun();
@@ -196,7 +199,7 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
     case FileOutcome::Damaged:
     case FileOutcome::Failed:
         // The OFI file stays, whatever OfiFEnd says.
-        markFailed(title, ofi.string() + ": " + result.message,
+        markFailed(title, utf8FromPath(ofi) + ": " + result.message,
                    result.outcome == FileOutcome::Damaged);
         host_.letEventsRun();
         if (cancelled()) {
@@ -224,7 +227,7 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         const Status sent = spooler_.sendFile(glf, host_.printerField());
         if (!sent.ok()) {
             // Both files stay; the GLF file can be sent by hand.
-            markFailed(title, glf.string() + ": " + sent.reason(), false);
+            markFailed(title, utf8FromPath(glf) + ": " + sent.reason(), false);
             host_.letEventsRun();
             if (cancelled()) {
                 summary_.cancelled = true;
@@ -241,7 +244,7 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         fs::remove(ofi, ec);
         if (ec) {
             // It would be plotted again by the next run.
-            host_.explainLastStatus(ofi.string() + ": 削除できません: " + ec.message());
+            host_.explainLastStatus(utf8FromPath(ofi) + ": 削除できません: " + errorCodeText(ec));
             ++summary_.undisposed;
         }
     }

@@ -1,5 +1,7 @@
 #include "job/OfiScan.h"
 
+#include "io/NativeText.h"
+
 #include <system_error>
 
 namespace kesto {
@@ -18,7 +20,7 @@ std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         // The name test first: only OFI files cost a look at their attributes.
-        std::string name = entry.path().filename().string();
+        std::string name = utf8FromPath(entry.path().filename());
         if (!isOfiName(name)) continue;
         std::error_code statError;
         if (!entry.is_regular_file(statError) || statError) continue;
@@ -39,7 +41,7 @@ std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
 bool unchangedSinceScan(const std::filesystem::path& folder, const ScannedFile& file) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path path = folder / file.name;
+    const fs::path path = folder / pathFromUtf8(file.name);
     const std::uintmax_t size = fs::file_size(path, ec);
     if (ec || size != file.size) return false;
     const auto modified = fs::last_write_time(path, ec);

@@ -1,8 +1,10 @@
 #pragma once
 // Kesto.wok, the run's work file, is also its lock: one run at a time per
-// program folder.  The file is created exclusively and holds the process id
-// of the run that owns it; a file left by a process that no longer lives is
-// taken over.
+// program folder.  The lock is held by the operating system on the open file
+// (FileLock), so it goes with the run however the run ends; the process id
+// written in the file only tells a person which run holds it.
+
+#include "io/FileLock.h"
 
 #include <filesystem>
 #include <string>
@@ -11,8 +13,8 @@ namespace kesto {
 
 enum class LockState {
     Acquired, // this process owns the work file
-    Held,     // another live process owns it
-    Error,    // it could not be created (no such folder, no permission)
+    Held,     // another run holds it
+    Error,    // it could not be created or locked (no such folder, no permission, a folder)
 };
 
 class WorkLock {
@@ -22,24 +24,23 @@ public:
     WorkLock(const WorkLock&) = delete;
     WorkLock& operator=(const WorkLock&) = delete;
 
-    // Tries to create `file`.  On Held, holder() is the owner's process id.
+    // Opens or creates `file` and locks it without waiting.  On Held,
+    // holder() is the process id the holder wrote (0 when unreadable).
     LockState acquire(const std::filesystem::path& file);
-    // Removes the work file if this object owns it; a failure is ignored.
+    // Removes the work file and releases the lock if this object owns it; a
+    // failure to remove is ignored (the next run opens and locks it again).
     void release();
 
-    bool owned() const { return owned_; }
+    bool owned() const { return lock_.locked(); }
     long holder() const { return holder_; }
     const std::string& error() const { return error_; }
 
 private:
-    std::filesystem::path file_;
-    bool owned_ = false;
+    FileLock lock_;
     long holder_ = 0;
     std::string error_;
 };
 
-// Whether a process with this id is running (on this machine).
-bool processAlive(long pid);
 // This process's id.
 long currentProcessId();
 

@@ -41,7 +41,7 @@ std::string titleLine(const std::uint8_t* data, std::size_t size) {
     return line;
 }
 
-std::optional<std::string> readTitleLine(const std::string& path) {
+std::optional<std::string> readTitleLine(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     std::uint8_t buf[kTitleOffset + kTitleBytes + kTitleFieldBytes] = {};

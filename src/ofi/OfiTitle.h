@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -19,6 +20,6 @@ constexpr std::size_t kTitleFieldBytes = 4; // the second field
 std::string titleLine(const std::uint8_t* data, std::size_t size);
 // The same, reading only the title block of the file; nullopt when the file
 // cannot be opened.
-std::optional<std::string> readTitleLine(const std::string& path);
+std::optional<std::string> readTitleLine(const std::filesystem::path& path);
 
 } // namespace kesto

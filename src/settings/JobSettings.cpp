@@ -12,6 +12,7 @@
 #include <variant>
 
 #include "io/AtomicFile.h"
+#include "io/NativeText.h"
 
 namespace kesto {
 
@@ -100,8 +101,7 @@ std::string_view label(const KeyInfo& info) {
 }
 
 std::string pathToUtf8(const std::filesystem::path& p) {
-    const auto u = p.u8string();
-    return std::string(u.begin(), u.end());
+    return utf8FromPath(p);
 }
 
 // Number of characters in Shift-JIS bytes: a lead byte takes its trail byte along.

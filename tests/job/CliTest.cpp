@@ -6,6 +6,7 @@
 #include "CupsdEnvironment.h"
 #include "composer/SampleDrawings.h"
 #include "io/AtomicFile.h"
+#include "job/WorkLock.h"
 #include "settings/JobSettings.h"
 
 #include <thread>
@@ -192,7 +193,8 @@ TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
 TEST_F(Cli, ASecondSpoolerOnTheSameFolderDoesNotStart) {
     copySample("PART-A3.OFI");
     saveSettings();
-    test::writeBytes(folder / kWorkFileName, std::to_string(::getpid()) + "\n");
+    WorkLock running; // as another spooler holds it
+    ASSERT_EQ(running.acquire(folder / kWorkFileName), LockState::Acquired);
     CliProcess cli(kCli, {"AUTO"}, folder.path());
     EXPECT_EQ(cli.wait(30s), 1);
     EXPECT_NE(cli.out().find("Kesto.wok"), std::string::npos) << cli.out();

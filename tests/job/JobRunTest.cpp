@@ -2,6 +2,7 @@
 // OFI and GLF files of each drawing, and what the status lines say.
 #include "JobTestSupport.h"
 
+#include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
 #include <gtest/gtest.h>
@@ -155,12 +156,12 @@ TEST_F(JobRun, DoesNotStartWithANonNumericKanjiFactorOrWhileAnotherLiveRunHoldsT
 
     host.fields["MojiH"] = "0.11";
     host.lines.clear();
-    const std::string other = std::to_string(::getppid()) + "\n";
-    test::writeBytes(folder / kWorkFileName, other);
+    WorkLock other;
+    ASSERT_EQ(other.acquire(folder / kWorkFileName), LockState::Acquired);
     EXPECT_EQ(run().start, RunStart::Locked);
     ASSERT_EQ(host.lines.size(), 1u);
     EXPECT_NE(host.lines[0].find("Kesto.wok"), std::string::npos) << host.lines[0];
-    EXPECT_EQ(test::readBytes(folder / kWorkFileName), other);
+    EXPECT_EQ(test::readBytes(folder / kWorkFileName), std::to_string(currentProcessId()) + "\n");
     EXPECT_TRUE(folder.has("A.OFI"));
     EXPECT_TRUE(spooler.sends.empty());
 }
