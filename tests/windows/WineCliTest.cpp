@@ -100,8 +100,8 @@ protected:
             fs::copy_file(kSamples / (sample + ".OFI"), copy);
             test::makeOld(copy);
         }
-        std::string error;
-        ASSERT_TRUE(SaveSettings(program, settings, &error)) << error;
+        const Status saved = SaveSettings(program, settings);
+        ASSERT_TRUE(saved.ok()) << saved.reason();
     }
 
     JobSettings settingsFor(const fs::path& program, const std::string& ofiFolder) {
@@ -140,7 +140,8 @@ TEST_F(WineCli, ConvertWritesTheLinuxBytesUnderJapaneseNamesWithSpaces) {
     });
     auto cli = windows(args, root.path());
     ASSERT_EQ(cli->wait(kWineTimeout), 0) << cli->out() << cli->err();
-    EXPECT_EQ(count(cli->out(), "　出図終了\n"), kJapaneseNames.size()) << cli->out();
+    // Text lines end in CR LF on Windows.
+    EXPECT_EQ(count(cli->out(), "　出図終了\r\n"), kJapaneseNames.size()) << cli->out();
     EXPECT_NE(cli->out().find("配置  図 A 1       ,01  　出図終了"), std::string::npos)
         << cli->out();
     for (const auto& [sample, name] : kJapaneseNames)
@@ -156,8 +157,11 @@ TEST_F(WineCli, AutoInJapaneseFoldersWritesWhatLinuxWritesAndTheSameKestoSys) {
     const std::string ofiFolder = "図面 置場";
     fs::create_directories(winProgram);
     fs::create_directories(linProgram);
-    prepare(winProgram, winProgram / ofiFolder, settingsFor(winProgram, ofiFolder), samples);
-    prepare(linProgram, linProgram / ofiFolder, settingsFor(linProgram, ofiFolder), samples);
+    // A printer named (an empty one takes each system's default printer).
+    JobSettings settings = settingsFor(winProgram, ofiFolder);
+    settings.Hprn = "製図室 プロッタ";
+    prepare(winProgram, winProgram / ofiFolder, settings, samples);
+    prepare(linProgram, linProgram / ofiFolder, settings, samples);
 
     auto win = windows({"AUTO"}, winProgram);
     auto lin = linux({"AUTO"}, linProgram);
