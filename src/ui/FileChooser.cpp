@@ -1,5 +1,6 @@
 #include "ui/FileChooser.h"
 
+#include "io/NativeText.h"
 #include "ofi/OfiTitle.h"
 #include "ui/logic/ChooserEntry.h"
 
@@ -25,7 +26,7 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 
 QString pathText(const fs::path& p) {
-    return QString::fromStdString(p.string());
+    return QString::fromStdString(utf8FromPath(p));
 }
 
 // Whether `folder` lies on the file system mounted at `root`.
@@ -43,7 +44,7 @@ fs::path driveOf(const fs::path& folder, const std::vector<fs::path>& drives) {
     fs::path best = "/";
     std::size_t bestLength = 0;
     for (const fs::path& d : drives) {
-        const std::size_t length = d.string().size();
+        const std::size_t length = d.native().size();
         if (isUnder(folder, d) && length > bestLength) {
             best = d;
             bestLength = length;
@@ -71,7 +72,7 @@ std::vector<fs::path> FileChooser::drives() {
     std::vector<fs::path> out;
     for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
         if (!volume.isValid() || !volume.isReady()) continue;
-        const fs::path root = volume.rootPath().toStdString();
+        const fs::path root = pathFromUtf8(volume.rootPath().toStdString());
         if (std::find(out.begin(), out.end(), root) == out.end()) out.push_back(root);
     }
     std::sort(out.begin(), out.end(), [](const fs::path& a, const fs::path& b) {
@@ -142,13 +143,13 @@ void FileChooser::fillDrives() {
     const auto all = drives();
     const fs::path current = driveOf(folder_, all);
     for (const fs::path& d : all) {
-        drive_->addItem(pathText(d), QByteArray::fromStdString(d.string()));
+        drive_->addItem(pathText(d), QByteArray::fromStdString(utf8FromPath(d)));
         if (d == current) drive_->setCurrentIndex(drive_->count() - 1);
     }
 }
 
 void FileChooser::driveChosen(int index) {
-    const fs::path root = drive_->itemData(index).toByteArray().toStdString();
+    const fs::path root = pathFromUtf8(drive_->itemData(index).toByteArray().toStdString());
     // The drive's current folder: the program's current folder when it lies
     // on that drive, else the drive's root.
     std::error_code ec;
@@ -168,20 +169,20 @@ void FileChooser::fillFolders() {
     dirs_->clear();
     if (folder_ != folder_.parent_path()) {
         auto* up = new QListWidgetItem("..", dirs_);
-        up->setData(kNameRole, QByteArray::fromStdString(folder_.parent_path().string()));
+        up->setData(kNameRole, QByteArray::fromStdString(utf8FromPath(folder_.parent_path())));
     }
     std::vector<fs::path> subfolders;
     std::error_code ec;
     for (fs::directory_iterator it(folder_, fs::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec)) {
         std::error_code dirError;
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8FromPath(it->path().filename());
         if (!name.starts_with('.') && it->is_directory(dirError)) subfolders.push_back(it->path());
     }
     std::sort(subfolders.begin(), subfolders.end());
     for (const fs::path& p : subfolders) {
         auto* item = new QListWidgetItem(pathText(p.filename()), dirs_);
-        item->setData(kNameRole, QByteArray::fromStdString(p.string()));
+        item->setData(kNameRole, QByteArray::fromStdString(utf8FromPath(p)));
     }
 }
 
@@ -190,7 +191,7 @@ void FileChooser::folderActivated(QListWidgetItem* item) {
     // double click that also activates the item opens the folder once.
     if (!item || navigating_) return;
     navigating_ = true;
-    const fs::path target = item->data(kNameRole).toByteArray().toStdString();
+    const fs::path target = pathFromUtf8(item->data(kNameRole).toByteArray().toStdString());
     QMetaObject::invokeMethod(
         this,
         [this, target] {
@@ -207,15 +208,14 @@ void FileChooser::listFolder() {
     std::error_code ec;
     for (fs::directory_iterator it(folder_, fs::directory_options::skip_permission_denied, ec), end;
          !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8FromPath(it->path().filename());
         if (name.starts_with('.') || !isChooserCandidate(name)) continue;
         std::error_code fileError;
         if (!it->is_regular_file(fileError) || fileError) continue;
         const auto size = it->file_size(fileError);
         if (fileError || size == 0) continue;
         // A title that cannot be read shows as blanks of the same width.
-        const std::string title =
-            readTitleLine(it->path().string()).value_or(titleLine(nullptr, 0));
+        const std::string title = readTitleLine(it->path()).value_or(titleLine(nullptr, 0));
         auto* item = new QListWidgetItem(QString::fromStdString(chooserEntry(title, name)), files_);
         item->setData(kNameRole, QByteArray::fromStdString(name));
     }
