@@ -1,5 +1,6 @@
 #include "ui/MainWindow.h"
 
+#include "io/NativeText.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
 #include "ui/PrinterChooser.h"
@@ -557,7 +558,7 @@ std::optional<ManualChoice> MainWindow::chooseFiles(const std::string& folder) {
     loaded_.FilTop = at.top;
     fileList_ = chooser.chosenNames();
     // The folder shown last becomes the run's folder, also when nothing was taken.
-    return ManualChoice{chooser.shownFolder().string(), fileList_};
+    return ManualChoice{utf8FromPath(chooser.shownFolder()), fileList_};
 }
 
 std::string MainWindow::folderField() {
