@@ -4,6 +4,7 @@
 #include "app/Commands.h"
 #include "convert/ConvertFile.h"
 #include "io/NativeText.h"
+#include "io/SystemError.h"
 #include "job/Snapshot.h"
 #include "ofi/OfiTitle.h"
 #include "settings/JobSettings.h"
@@ -48,7 +49,9 @@ void printHelp() {
         "\n"
         "Each GLF file is named after its OFI file up to the first \".\" plus \".GLF\".\n"
         "One line per drawing: its title and 　出図終了, or 　データ異常 for a damaged drawing\n"
-        "(its GLF file is then removed).\n"
+        "(its GLF file is then removed).  A drawing whose GLF file would replace the drawing\n"
+        "itself, or a GLF file written earlier in the same run (PLAN.V1.OFI and PLAN.V2.OFI\n"
+        "both give PLAN.GLF), is not converted.\n"
         "\n"
         "Exit status: 0 every drawing finished, 1 a drawing was damaged or the run was\n"
         "interrupted, 2 usage error or a file that could not be read or written.\n");
@@ -58,6 +61,17 @@ int usageError(const std::string& message) {
     writeText(stderr, "kesto-cli convert: " + message + "\n");
     std::fputs("Try 'kesto-cli convert --help'.\n", stderr);
     return kExitUsage;
+}
+
+// Why `file` is not a regular file that can be read ("" when it is one).
+std::string notARegularFile(const fs::path& file) {
+    std::error_code ec;
+    const fs::file_status type = fs::status(file, ec);
+    if (fs::is_regular_file(type)) return {};
+    if (type.type() == fs::file_type::not_found) return "no such file";
+    if (fs::is_directory(type)) return "is a folder, not a file";
+    if (ec) return errorCodeText(ec);
+    return "is not a regular file";
 }
 
 } // namespace
@@ -138,22 +152,39 @@ int runConvertCommand(int argc, char** argv) {
 
     const ConversionSettings conversion = conversionSettingsFrom(settings);
     ConversionState run;
+    RunOutputs outputs;
     int status = kExitDone;
     for (const std::string& file : files) {
         if (gCancel.load()) break;
         const fs::path ofi = pathFromUtf8(file);
+        // A regular file first: a FIFO or a device would keep the title read
+        // waiting for ever.
+        if (const std::string wrong = notARegularFile(ofi); !wrong.empty()) {
+            writeText(stderr, "kesto-cli convert: cannot read '" + file + "': " + wrong + "\n");
+            status = kExitUsage;
+            continue;
+        }
         const std::optional<std::string> title = readTitleLine(ofi);
-        if (!title || !fs::is_regular_file(ofi, ec)) {
+        if (!title) {
             writeText(stderr, "kesto-cli convert: cannot read '" + file + "'\n");
             status = kExitUsage;
             continue;
         }
         const fs::path folder = outDir.empty() ? ofi.parent_path() : pathFromUtf8(outDir);
         const fs::path glf = glfPathFor(folder, utf8FromPath(ofi.filename()));
+        // Never over the drawing itself, nor over a GLF file written earlier
+        // in this run from another drawing of the same base name.
+        if (Status target = outputs.checkTarget(ofi, glf); !target) {
+            writeText(stderr,
+                      "kesto-cli convert: " + file + ": not converted: " + target.reason() + "\n");
+            status = kExitUsage;
+            continue;
+        }
         const FileResult result =
             convertOfiFile(ofi, glf, Durability::Replace, run, conversion, &control);
         switch (result.outcome) {
         case FileOutcome::Finished:
+            outputs.written(glf, utf8FromPath(ofi.filename()));
             writeText(stdout, *title + std::string(status::kFinished) + "\n");
             break;
         case FileOutcome::Damaged:

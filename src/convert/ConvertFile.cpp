@@ -23,6 +23,28 @@ private:
 
 } // namespace
 
+Status RunOutputs::checkTarget(const std::filesystem::path& ofi,
+                               const std::filesystem::path& glf) const {
+    // The output would replace the drawing itself (a hard link, "convert
+    // X.GLF", a folder named twice): the drawing would be lost.
+    std::error_code ec;
+    if (std::filesystem::equivalent(ofi, glf, ec) && !ec)
+        return Status::failure(utf8FromPath(glf) + ": この出力先は図面ファイル自身です（" +
+                               utf8FromPath(ofi.filename()) + "）。上書きしません");
+    FileIdentity existing;
+    if (!fileIdentity(glf, existing)) return {}; // no file there yet (or not ours)
+    for (const Output& earlier : outputs_)
+        if (earlier.identity == existing)
+            return Status::failure(utf8FromPath(glf) + ": この出図で先に " + earlier.source +
+                                   " から書いたファイルです。上書きしません");
+    return {};
+}
+
+void RunOutputs::written(const std::filesystem::path& glf, const std::string& ofiName) {
+    FileIdentity identity;
+    if (fileIdentity(glf, identity)) outputs_.push_back({identity, ofiName});
+}
+
 std::filesystem::path glfPathFor(const std::filesystem::path& folder, const std::string& ofiName) {
     const std::size_t dot = ofiName.find('.');
     return folder / pathFromUtf8(ofiName.substr(0, dot) + ".GLF");

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kesto {
 
@@ -30,6 +31,27 @@ struct FileResult {
 // The GLF file of an OFI file: its name up to the first "." plus ".GLF", in
 // `folder` (PLAN.V1.OFI gives PLAN.GLF; a name without "." keeps its whole name).
 std::filesystem::path glfPathFor(const std::filesystem::path& folder, const std::string& ofiName);
+
+// The GLF files one run has written.  Two drawings of a run may give the same
+// GLF name (PLAN.V1.OFI and PLAN.V2.OFI both give PLAN.GLF; SEC.OFI and
+// SEC.ofi too where names ignore case): the later one must not overwrite the
+// earlier one's drawing.  Files are told apart by identity, not by name.
+class RunOutputs {
+public:
+    // Fine when `glf` may be written for `ofi`; a failure saying why not when
+    // it is the OFI file itself (under any name) or a GLF file that this run
+    // wrote from another drawing.
+    Status checkTarget(const std::filesystem::path& ofi, const std::filesystem::path& glf) const;
+    // Notes the GLF file just written for the drawing `ofiName`.
+    void written(const std::filesystem::path& glf, const std::string& ofiName);
+
+private:
+    struct Output {
+        FileIdentity identity;
+        std::string source;
+    };
+    std::vector<Output> outputs_;
+};
 
 // `durability`: Durable where the OFI file is deleted on the strength of the
 // GLF file surviving (output to file, then delete); Replace otherwise.

@@ -42,9 +42,10 @@ Status notRegular(const struct stat& st) {
 
 } // namespace
 
-Status fileIdentity(const fs::path& path, FileIdentity& identity) {
+Status fileIdentity(const fs::path& path, FileIdentity& identity, Links links) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errnoFailure(utf8FromPath(path), errno);
+    const int r = links == Links::Followed ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+    if (r != 0) return errnoFailure(utf8FromPath(path), errno);
     if (!S_ISREG(st.st_mode)) return notRegular(st).about(utf8FromPath(path));
     identity = identityOf(st);
     return {};
@@ -111,10 +112,11 @@ private:
 
 // Opens without following a link, sharing everything: the CAD system may go
 // on writing, renaming or deleting the file.
-HANDLE openForReading(const fs::path& path) {
-    return CreateFileW(path.c_str(), GENERIC_READ,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+HANDLE openForReading(const fs::path& path, Links links = Links::NotFollowed) {
+    return CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING,
+        links == Links::Followed ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 Status identityOf(HANDLE h, const fs::path& path, FileIdentity& identity) {
@@ -136,8 +138,8 @@ Status identityOf(HANDLE h, const fs::path& path, FileIdentity& identity) {
 
 } // namespace
 
-Status fileIdentity(const fs::path& path, FileIdentity& identity) {
-    Handle h(openForReading(path));
+Status fileIdentity(const fs::path& path, FileIdentity& identity, Links links) {
+    Handle h(openForReading(path, links));
     if (h.get() == INVALID_HANDLE_VALUE) return systemFailure(utf8FromPath(path));
     return identityOf(h.get(), path, identity);
 }

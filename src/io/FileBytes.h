@@ -23,8 +23,14 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// The identity of the regular file at `path` (links are not followed).
-Status fileIdentity(const std::filesystem::path& path, FileIdentity& identity);
+enum class Links {
+    NotFollowed, // a link is not a regular file
+    Followed,    // a link stands for the file it leads to
+};
+
+// The identity of the regular file at `path`.
+Status fileIdentity(const std::filesystem::path& path, FileIdentity& identity,
+                    Links links = Links::NotFollowed);
 
 class FileBytes {
 public:

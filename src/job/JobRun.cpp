@@ -1,24 +1,28 @@
 #include "job/JobRun.h"
 
-#include "io/NativeText.h"
-#include "io/SystemError.h"
-
 #include "convert/ConversionState.h"
 #include "convert/ConvertFile.h"
 #include "io/AtomicFile.h"
+#include "io/FileLock.h"
+#include "io/NativeText.h"
+#include "io/SystemError.h"
 #include "job/OfiScan.h"
 #include "job/Snapshot.h"
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
-#include <array>
 #include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <system_error>
 #include <utility>
 
 namespace kesto {
 namespace {
+
+namespace fs = std::filesystem;
 
 std::filesystem::path folderPath(const std::string& folder, const std::filesystem::path& base) {
     const std::filesystem::path path = pathFromUtf8(folder);
@@ -39,6 +43,74 @@ private:
     JobHost& host_;
 };
 
+// Drawings that were delivered but whose OFI file could not be deleted (a
+// shared folder where the CAD user owns the files): while such a file stays
+// unchanged it is not sent again, for the life of the process.  Each one
+// keeps its claim, so that another spooler on the folder leaves it too, up to
+// a number of open files.
+class Undeletable {
+public:
+    static Undeletable& instance() {
+        static Undeletable undeletable;
+        return undeletable;
+    }
+
+    // Whether `ofi` is one of them and unchanged; a changed one is forgotten
+    // (and plotted again, as a new drawing).
+    bool unchanged(const fs::path& ofi) {
+        std::lock_guard guard(mutex_);
+        const auto it = entries_.find(utf8FromPath(ofi));
+        if (it == entries_.end()) return false;
+        if (same(ofi, it->second.identity)) return true;
+        entries_.erase(it);
+        return false;
+    }
+
+    void remember(const fs::path& ofi, const FileIdentity& identity,
+                  std::unique_ptr<FileLock> claim) {
+        std::lock_guard guard(mutex_);
+        Entry& entry = entries_[utf8FromPath(ofi)];
+        entry.identity = identity;
+        entry.claim = std::move(claim);
+        if (entry.claim && entry.claim->locked() && ++held_ > kHeldClaims) entry.claim->unlock();
+    }
+
+    // Forgets the files that changed or went since.
+    void prune() {
+        std::lock_guard guard(mutex_);
+        std::erase_if(entries_, [](const auto& e) { return !same(e.first, e.second.identity); });
+        held_ = 0;
+        for (const auto& e : entries_)
+            held_ += e.second.claim && e.second.claim->locked() ? 1 : 0;
+    }
+
+private:
+    // Open files kept for claims; the rest are remembered without one.
+    static constexpr std::size_t kHeldClaims = 256;
+
+    struct Entry {
+        FileIdentity identity;
+        std::unique_ptr<FileLock> claim;
+    };
+
+    static bool same(const std::string& ofi, const FileIdentity& identity) {
+        return same(pathFromUtf8(ofi), identity);
+    }
+    static bool same(const fs::path& ofi, const FileIdentity& identity) {
+        FileIdentity now;
+        return fileIdentity(ofi, now, Links::Followed).ok() && now == identity;
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, Entry> entries_;
+    std::size_t held_ = 0;
+};
+
+// Whether two identities are of the same file (whatever its content).
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+
 class Run {
 public:
     Run(JobHost& host, Spooler& spooler, const JobRunOptions& options)
@@ -48,12 +120,23 @@ public:
 
 private:
     std::vector<ScannedFile> selectFiles(const JobSettings& settings, std::string& folder,
-                                         bool& automatic);
+                                         bool& automatic, Status& folderProblem);
     // Returns false when the loop is to stop.
-    bool processFile(const std::filesystem::path& folder, const std::string& name,
-                     const JobSettings& settings);
+    bool processFile(const fs::path& folder, const std::string& name, const JobSettings& settings,
+                     bool automatic);
+    // Deletes the OFI file of a delivered drawing if it is still the file
+    // that was converted; returns the note for its status line.
+    void dispose(const std::string& title, const fs::path& ofi, const FileIdentity& converted,
+                 std::unique_ptr<FileLock>& claim);
     void markFailed(const std::string& title, const std::string& reason, bool damaged);
+    // A failed drawing's end: false when a stop came meanwhile.
+    bool afterFailure();
     bool cancelled() const { return host_.cancelFlag().load(); }
+    void runLine(const std::string& line) {
+        host_.appendStatus(line);
+        host_.explainLastStatus(line);
+        host_.letEventsRun();
+    }
 
     JobHost& host_;
     Spooler& spooler_;
@@ -62,6 +145,7 @@ private:
     ConversionState state_;
     ConversionSettings conversion_;
     ConversionControl control_;
+    RunOutputs outputs_;
 };
 
 RunSummary Run::go() {
@@ -80,9 +164,7 @@ RunSummary Run::go() {
     JobSettings settings;
     std::string problem;
     if (!snapshotFromFields(fields, settings, &problem)) {
-        host_.appendStatus(problem);
-        host_.explainLastStatus(problem);
-        host_.letEventsRun();
+        runLine(problem);
         summary_.start = RunStart::BadField;
         return summary_;
     }
@@ -96,33 +178,38 @@ RunSummary Run::go() {
         std::string line = std::string(status::kAnotherRun) + "（" + std::string(kWorkFileName);
         if (lock.holder() != 0) line += "、プロセス " + std::to_string(lock.holder());
         line += "）";
-        host_.appendStatus(line);
-        host_.explainLastStatus(line);
-        host_.letEventsRun();
+        runLine(line);
         summary_.start = RunStart::Locked;
         return summary_;
     }
-    case LockState::Error: {
-        host_.appendStatus(std::string(kWorkFileName) + " を作成できません");
-        host_.explainLastStatus(lock.error());
-        host_.letEventsRun();
+    case LockState::Error:
+        runLine(std::string(kWorkFileName) + " を使えません: " + lock.error());
         summary_.start = RunStart::NoWorkFile;
         return summary_;
-    }
     }
 
     // File selection.
     std::string folderText = settings.OfiFile;
     bool automatic = true;
-    std::vector<ScannedFile> files = selectFiles(settings, folderText, automatic);
-    if (files.empty()) host_.appendStatus(std::string(status::kNoDrawings));
+    Status folderProblem;
+    std::vector<ScannedFile> files = selectFiles(settings, folderText, automatic, folderProblem);
+    if (!folderProblem) {
+        // Not "no drawings": the folder itself is wrong (a typo, a share
+        // that is not mounted).
+        host_.appendStatus(folderProblem.reason());
+        host_.explainLastStatus(folderProblem.reason());
+        summary_.badFolder = true;
+    } else if (files.empty()) {
+        host_.appendStatus(std::string(status::kNoDrawings));
+    }
     host_.letEventsRun();
 
     // The folder field shows the folder of this run.
     host_.setFolderField(folderText);
-    const std::filesystem::path folder = folderPath(folderText, options_.programFolder);
+    const fs::path folder = folderPath(folderText, options_.programFolder);
     // GLF files half written by a run that was killed.
     removeLeftoverTemporaries(folder);
+    Undeletable::instance().prune();
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
@@ -132,7 +219,7 @@ RunSummary Run::go() {
         // A file that changed since the scan is being written again: a
         // later run takes it.
         if (automatic && !unchangedSinceScan(folder, file)) continue;
-        if (!processFile(folder, file.name, settings)) break;
+        if (!processFile(folder, file.name, settings, automatic)) break;
     }
     // The work file goes with the lock.
     lock.release();
@@ -140,7 +227,7 @@ RunSummary Run::go() {
 }
 
 std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::string& folder,
-                                          bool& automatic) {
+                                          bool& automatic, Status& folderProblem) {
     if (settings.OfiFMen == words::kManual) {
         automatic = false;
         std::vector<ScannedFile> files;
@@ -152,7 +239,8 @@ std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::stri
         return files;
     }
     automatic = true;
-    return scanOfiFolder(folderPath(folder, options_.programFolder), options_.settleTime);
+    return scanOfiFolder(folderPath(folder, options_.programFolder), options_.settleTime,
+                         &folderProblem);
 }
 
 void Run::markFailed(const std::string& title, const std::string& reason, bool damaged) {
@@ -161,11 +249,45 @@ void Run::markFailed(const std::string& title, const std::string& reason, bool d
     ++(damaged ? summary_.damaged : summary_.failed);
 }
 
-bool Run::processFile(const std::filesystem::path& folder, const std::string& name,
-                      const JobSettings& settings) {
-    namespace fs = std::filesystem;
+bool Run::afterFailure() {
+    host_.letEventsRun();
+    if (cancelled()) {
+        summary_.cancelled = true;
+        return false;
+    }
+    return true;
+}
+
+bool Run::processFile(const fs::path& folder, const std::string& name, const JobSettings& settings,
+                      bool automatic) {
     const fs::path ofi = folder / pathFromUtf8(name);
     const fs::path glf = glfPathFor(folder, name);
+
+    // Delivered before and not deletable: not again while it is unchanged.
+    if (Undeletable::instance().unchanged(ofi)) return true;
+
+    // The claim: while this run holds it, another spooler on the same OFI
+    // folder leaves the drawing alone, and we leave the ones it holds.  It
+    // is held until the OFI file is deleted or the drawing is done.
+    auto claim = std::make_unique<FileLock>();
+    FileIdentity claimed;
+    switch (claim->tryLock(ofi, FileLock::Open::Existing)) {
+    case FileLockState::Acquired:
+        // The file the claim is on (the lock made sure that it still has the name).
+        if (!fileIdentity(ofi, claimed, Links::Followed)) claim->unlock();
+        break;
+    case FileLockState::Held: return true; // another spooler is plotting it
+    case FileLockState::Error: {
+        // Taken and deleted by another spooler meanwhile: nothing to do.  A
+        // file chosen by hand is reported by the conversion.
+        std::error_code ec;
+        if (automatic && fs::symlink_status(ofi, ec).type() == fs::file_type::not_found)
+            return true;
+        // Unreadable: the conversion says why.  A link, or a file system
+        // without locks: plotted unclaimed, as before claims existed.
+        break;
+    }
+    }
 
     // The title line, marked as plotting.  A file whose title cannot be
     // read is shown by its name.
@@ -180,11 +302,18 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         return false;
     }
 
+    // Two drawings of a run with one GLF name: the earlier one's GLF file
+    // stays; this drawing waits, its OFI file kept.
+    if (Status target = outputs_.checkTarget(ofi, glf); !target) {
+        markFailed(title, target.reason(), false);
+        return afterFailure();
+    }
+
     // Conversion.  No GLF file appears unless the drawing is finished.  Where
     // the OFI file is deleted on the strength of the GLF file alone, the GLF
     // file must be on the disk first.
-    const bool glfReplacesOfi =
-        settings.OfiOut != words::kToPlotter && settings.OfiFEnd != words::kKeep;
+    const bool toPlotter = settings.OfiOut == words::kToPlotter;
+    const bool glfReplacesOfi = !toPlotter && settings.OfiFEnd != words::kKeep;
     const FileResult result =
         convertOfiFile(ofi, glf, glfReplacesOfi ? Durability::Durable : Durability::Replace, state_,
                        conversion_, &control_);
@@ -201,13 +330,9 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         // The OFI file stays, whatever OfiFEnd says.
         markFailed(title, utf8FromPath(ofi) + ": " + result.message,
                    result.outcome == FileOutcome::Damaged);
-        host_.letEventsRun();
-        if (cancelled()) {
-            summary_.cancelled = true;
-            return false;
-        }
-        return true;
+        return afterFailure();
     }
+    outputs_.written(glf, name);
 
     // A stop that came while the last records were written: the drawing is
     // closed as stopped, nothing is sent and the OFI file stays.
@@ -221,32 +346,31 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         return false;
     }
 
+    // Another file took the name between the claim and the reading: what was
+    // converted is not the claimed drawing, and another spooler may claim it.
+    if (claim->locked() && !sameFile(claimed, result.input)) {
+        if (toPlotter) fs::remove(glf, ec);
+        markFailed(title, utf8FromPath(ofi) + ": 出図の直前に別のファイルに置き換えられました",
+                   false);
+        return afterFailure();
+    }
+
     // Delivery (or the GLF file stays), and only then the OFI file
     // goes: a drawing that did not reach the plotter is never lost.
-    if (settings.OfiOut == words::kToPlotter) {
+    if (toPlotter) {
         const Status sent = spooler_.sendFile(glf, host_.printerField());
         if (!sent.ok()) {
             // Both files stay; the GLF file can be sent by hand.
             markFailed(title, utf8FromPath(glf) + ": " + sent.reason(), false);
-            host_.letEventsRun();
-            if (cancelled()) {
-                summary_.cancelled = true;
-                return false;
-            }
-            return true;
+            return afterFailure();
         }
         fs::remove(glf, ec);
     }
-    host_.replaceLastStatus(title + std::string(status::kFinished));
     ++summary_.finished;
-    if (settings.OfiFEnd != words::kKeep) {
-        ec.clear();
-        fs::remove(ofi, ec);
-        if (ec) {
-            // It would be plotted again by the next run.
-            host_.explainLastStatus(utf8FromPath(ofi) + ": 削除できません: " + errorCodeText(ec));
-            ++summary_.undisposed;
-        }
+    if (settings.OfiFEnd == words::kKeep) {
+        host_.replaceLastStatus(title + std::string(status::kFinished));
+    } else {
+        dispose(title, ofi, result.input, claim);
     }
     host_.letEventsRun();
 
@@ -256,6 +380,37 @@ bool Run::processFile(const std::filesystem::path& folder, const std::string& na
         return false;
     }
     return true;
+}
+
+void Run::dispose(const std::string& title, const fs::path& ofi, const FileIdentity& converted,
+                  std::unique_ptr<FileLock>& claim) {
+    const std::string finished = title + std::string(status::kFinished);
+    std::error_code ec;
+    FileIdentity now;
+    if (!fileIdentity(ofi, now, Links::Followed) || !(now == converted)) {
+        if (fs::symlink_status(ofi, ec).type() == fs::file_type::not_found) {
+            // Someone else removed it meanwhile: nothing is left to delete.
+            host_.replaceLastStatus(finished);
+            return;
+        }
+        // Replaced, appended or rewritten while it was plotted: what is there
+        // now was not plotted.  It stays for the next run.
+        host_.replaceLastStatus(finished + std::string(status::kKeptChanged));
+        host_.explainLastStatus(utf8FromPath(ofi) +
+                                ": 出図中に変更されたため削除しません（次の出図で出図します）");
+        ++summary_.changed;
+        return;
+    }
+    if (!fs::remove(ofi, ec) && ec) {
+        // It would be plotted again by every run: remembered instead.
+        host_.replaceLastStatus(finished + std::string(status::kNotRemoved));
+        host_.explainLastStatus(utf8FromPath(ofi) + ": 削除できません: " + errorCodeText(ec) +
+                                "（変更されるまで再出図しません）");
+        ++summary_.undisposed;
+        Undeletable::instance().remember(ofi, now, std::move(claim));
+        return;
+    }
+    host_.replaceLastStatus(finished);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kesto {
 
@@ -21,6 +22,16 @@ constexpr std::chrono::milliseconds kSettleTime{2000};
 // The run's work file and lock, in the program folder.
 inline constexpr const char* kWorkFileName = "Kesto.wok";
 
+// Notes after "　出図終了" when a drawing's OFI file was to be deleted but stays.
+namespace status {
+// It was saved again while the drawing was plotted: the new version is
+// plotted by the next run.
+inline constexpr std::string_view kKeptChanged = "（変更されたため保存）";
+// It cannot be deleted (a shared folder where another user owns it): it is
+// not plotted again while it stays unchanged.
+inline constexpr std::string_view kNotRemoved = "（削除できません）";
+} // namespace status
+
 struct JobRunOptions {
     std::filesystem::path
         programFolder; // holds Kesto.wok; a relative OFI folder is taken from here
@@ -29,22 +40,25 @@ struct JobRunOptions {
 
 enum class RunStart {
     Ran,        // the run went through its files (perhaps none)
-    Locked,     // another live process holds Kesto.wok of the program folder
+    Locked,     // another process holds the lock of Kesto.wok in the program folder
     BadField,   // a kanji factor field is not a number; no file touched
-    NoWorkFile, // Kesto.wok could not be created
+    NoWorkFile, // Kesto.wok cannot be used (a folder of that name, no permission, ...)
 };
 
 struct RunSummary {
     RunStart start = RunStart::Ran;
-    int finished = 0;   // converted and delivered (or kept as a file)
-    int stopped = 0;    // closed as stopped by the cancel flag
-    int damaged = 0;    // "　データ異常"
-    int failed = 0;     // "　出図失敗": unreadable, unwritable or not delivered
-    int undisposed = 0; // finished, but the OFI file to delete could not be deleted
+    int finished = 0;       // converted and delivered (or kept as a file)
+    int stopped = 0;        // closed as stopped by the cancel flag
+    int damaged = 0;        // "　データ異常"
+    int failed = 0;         // "　出図失敗": unreadable, unwritable or not delivered
+    int undisposed = 0;     // finished, but the OFI file to delete could not be deleted
+    int changed = 0;        // finished, the OFI file kept: it changed while it was plotted
+    bool badFolder = false; // the OFI folder is missing, not a folder or unreadable
     bool cancelled = false;
 
     bool allGood() const {
-        return start == RunStart::Ran && damaged == 0 && failed == 0 && undisposed == 0;
+        return start == RunStart::Ran && !badFolder && damaged == 0 && failed == 0 &&
+               undisposed == 0;
     }
 };
 

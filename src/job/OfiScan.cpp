@@ -1,27 +1,41 @@
 #include "job/OfiScan.h"
 
 #include "io/NativeText.h"
+#include "io/SystemError.h"
+#include "ofi/OfiName.h"
 
 #include <system_error>
 
 namespace kesto {
+namespace {
 
-bool isOfiName(const std::string& name) {
-    return name.find(".OFI") != std::string::npos || name.find(".ofi") != std::string::npos;
+namespace fs = std::filesystem;
+
+// The status line for an OFI folder the scan cannot use.
+Status folderProblem(const fs::path& folder, const std::error_code& ec) {
+    std::error_code statError;
+    const fs::file_status st = fs::status(folder, statError);
+    if (st.type() == fs::file_type::not_found)
+        return Status::failure("OFIフォルダがありません: " + utf8FromPath(folder));
+    if (!statError && st.type() != fs::file_type::directory)
+        return Status::failure("OFIフォルダがフォルダではありません: " + utf8FromPath(folder));
+    return Status::failure("OFIフォルダを読めません: " + utf8FromPath(folder) + ": " +
+                           errorCodeText(ec));
 }
 
-std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
-                                       std::chrono::milliseconds settleTime) {
-    namespace fs = std::filesystem;
+} // namespace
+
+std::vector<ScannedFile> scanOfiFolder(const fs::path& folder, std::chrono::milliseconds settleTime,
+                                       Status* problem) {
     std::vector<ScannedFile> files;
     const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
+    fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
         const fs::directory_entry& entry = *it;
         // The name test first: only OFI files cost a look at their attributes.
         std::string name = utf8FromPath(entry.path().filename());
-        if (!isOfiName(name)) continue;
+        if (!isOfiFileName(name)) continue;
         std::error_code statError;
         if (!entry.is_regular_file(statError) || statError) continue;
         const std::uintmax_t size = entry.file_size(statError);
@@ -35,11 +49,11 @@ std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
         if (age < settleTime && age > -settleTime) continue;
         files.push_back({std::move(name), size, modified});
     }
+    if (ec && problem) *problem = folderProblem(folder, ec);
     return files;
 }
 
-bool unchangedSinceScan(const std::filesystem::path& folder, const ScannedFile& file) {
-    namespace fs = std::filesystem;
+bool unchangedSinceScan(const fs::path& folder, const ScannedFile& file) {
     std::error_code ec;
     const fs::path path = folder / pathFromUtf8(file.name);
     const std::uintmax_t size = fs::file_size(path, ec);

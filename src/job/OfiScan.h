@@ -2,6 +2,8 @@
 // The automatic file selection: the OFI files of a folder, in the order the
 // file system lists them.
 
+#include "io/Status.h"
+
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -17,15 +19,14 @@ struct ScannedFile {
     std::filesystem::file_time_type modified;
 };
 
-// Whether a name is an OFI file's: it holds ".OFI" or ".ofi" anywhere
-// (case-sensitive, so "X.Ofi" is not one and "X.OFI.bak" is).
-bool isOfiName(const std::string& name);
-
-// Every regular file of `folder` with an OFI name and a size other than 0,
-// leaving out files modified within `settleTime` of now (still being
-// written).  Subfolders are skipped.  An unreadable folder gives no files.
+// Every regular file of `folder` with an OFI name (isOfiFileName) and a size
+// other than 0, leaving out files modified within `settleTime` of now (still
+// being written).  Subfolders are skipped.  A folder that is missing, is not
+// a folder or cannot be read gives the files found so far and, in *problem,
+// the status line that says what is wrong with it (the reason included).
 std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
-                                       std::chrono::milliseconds settleTime);
+                                       std::chrono::milliseconds settleTime,
+                                       Status* problem = nullptr);
 
 // Whether the file is still as the scan saw it (same size and time).
 bool unchangedSinceScan(const std::filesystem::path& folder, const ScannedFile& file);

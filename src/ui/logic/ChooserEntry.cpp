@@ -1,10 +1,11 @@
 #include "ui/logic/ChooserEntry.h"
 
+#include "ofi/OfiName.h"
+
 namespace kesto {
 
 bool isChooserCandidate(std::string_view fileName) {
-    return fileName.find("OFI") != std::string_view::npos ||
-           fileName.find("ofi") != std::string_view::npos;
+    return isOfiFileName(fileName);
 }
 
 std::string chooserEntry(std::string_view titleLine, std::string_view fileName) {

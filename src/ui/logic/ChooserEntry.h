@@ -7,8 +7,8 @@
 
 namespace kesto {
 
-// Whether a file name is offered: it contains "OFI" or "ofi" anywhere
-// (case-sensitive, so "x.Ofi" is not offered, but "OFILIST.TXT" is).
+// Whether a file name is offered: an OFI file's name, its extension ".OFI"
+// or ".ofi" (so neither "x.Ofi" nor "OFILIST.TXT" nor "PLAN.OFI.tmp").
 bool isChooserCandidate(std::string_view fileName);
 
 // The text of an entry: the drawing's title line (21 characters), "(", the
