@@ -5,6 +5,9 @@
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
+#include <functional>
+#include <utility>
+
 #include <gtest/gtest.h>
 
 namespace kesto {
@@ -147,7 +150,7 @@ TEST_F(JobRun, AStopSeenBeforeADrawingLeavesItUntouchedAndItsLinePlotting) {
     EXPECT_EQ(folder.names(), Names{"A.OFI"});
 }
 
-TEST_F(JobRun, DoesNotStartWithANonNumericKanjiFactorOrWhileAnotherLiveRunHoldsTheWorkFile) {
+TEST_F(JobRun, DoesNotStartWithANonNumericKanjiFactorOrWhileAnotherProcessHoldsTheWorkFile) {
     drawing("A.OFI", test::smallDrawing("A"));
     host.fields["MojiH"] = "abc";
     EXPECT_EQ(run().start, RunStart::BadField);
@@ -156,14 +159,129 @@ TEST_F(JobRun, DoesNotStartWithANonNumericKanjiFactorOrWhileAnotherLiveRunHoldsT
 
     host.fields["MojiH"] = "0.11";
     host.lines.clear();
-    WorkLock other;
-    ASSERT_EQ(other.acquire(folder / kWorkFileName), LockState::Acquired);
+    test::LockHolder other(folder / kWorkFileName);
+    ASSERT_TRUE(other.locked());
+    const std::string note = std::to_string(other.pid()) + "\n";
+    test::writeBytes(folder / kWorkFileName, note);
     EXPECT_EQ(run().start, RunStart::Locked);
     ASSERT_EQ(host.lines.size(), 1u);
-    EXPECT_NE(host.lines[0].find("Kesto.wok"), std::string::npos) << host.lines[0];
-    EXPECT_EQ(test::readBytes(folder / kWorkFileName), std::to_string(currentProcessId()) + "\n");
+    EXPECT_EQ(host.lines[0],
+              "別の出図が実行中です（Kesto.wok、プロセス " + std::to_string(other.pid()) + "）");
+    EXPECT_EQ(test::readBytes(folder / kWorkFileName), note);
     EXPECT_TRUE(folder.has("A.OFI"));
     EXPECT_TRUE(spooler.sends.empty());
+
+    // A folder where the work file should be: the line says why.
+    other.end();
+    fs::remove(folder / kWorkFileName);
+    fs::create_directory(folder / kWorkFileName);
+    host.lines.clear();
+    EXPECT_EQ(run().start, RunStart::NoWorkFile);
+    ASSERT_EQ(host.lines.size(), 1u);
+    EXPECT_TRUE(host.lines[0].starts_with("Kesto.wok を使えません: ")) << host.lines[0];
+    EXPECT_NE(host.lines[0].find("Is a directory"), std::string::npos) << host.lines[0];
+    EXPECT_TRUE(folder.has("A.OFI"));
+}
+
+TEST_F(JobRun, AMissingOrWrongOfiFolderIsNamedOnItsLineAndIsNoEmptyFolder) {
+    folder.write("NOT-A-FOLDER", "x");
+    for (const auto& [field, line] :
+         {std::pair{"missing", "OFIフォルダがありません: "},
+          std::pair{"NOT-A-FOLDER", "OFIフォルダがフォルダではありません: "}}) {
+        host.folder = field;
+        host.lines.clear();
+        const RunSummary summary = run();
+        ASSERT_EQ(host.lines.size(), 1u);
+        EXPECT_EQ(host.lines[0], line + (folder / field).string());
+        EXPECT_FALSE(summary.allGood()) << field;
+    }
+    host.folder = folder.path().string();
+    host.lines.clear();
+    EXPECT_TRUE(run().allGood()) << "an empty folder is fine";
+    EXPECT_EQ(host.lines, Names{"図面が無いか、サイズが0です"});
+}
+
+TEST_F(JobRun, AnOfiSavedAgainDuringDeliveryIsKeptAndPlottedByTheNextRun) {
+    // The CAD system saves a revised drawing under the same name while the
+    // old one is plotted: by a rename over it, by appending, by rewriting it.
+    const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> saves{
+        {"renamed",
+         [](const fs::path& ofi) {
+             test::writeBytes(ofi.string() + ".new", test::readBytes(ofi) + "more");
+             fs::rename(ofi.string() + ".new", ofi);
+         }},
+        {"appended", [](const fs::path& ofi) { std::ofstream(ofi, std::ios::app) << "more"; }},
+        {"rewritten", [](const fs::path& ofi) {
+             std::string bytes = test::readBytes(ofi);
+             bytes[bytes.size() - 3] ^= 1; // same size, same inode
+             test::writeBytes(ofi, bytes);
+             fs::last_write_time(ofi, fs::last_write_time(ofi) + 1s);
+         }}};
+    for (const auto& [how, save] : saves) {
+        const std::string t = drawing("A.OFI", test::smallDrawing("A"));
+        std::string revised;
+        spooler.onSend = [&](const fs::path&) {
+            save(folder / "A.OFI");
+            revised = test::readBytes(folder / "A.OFI");
+        };
+        host.lines.clear();
+        host.reasons.clear();
+        RunSummary summary = run();
+        EXPECT_EQ(host.lines, Names{t + "　出図終了（変更されたため保存）"}) << how;
+        ASSERT_EQ(host.reasons.size(), 1u) << how;
+        EXPECT_NE(host.reasons[0].find("A.OFI"), std::string::npos) << host.reasons[0];
+        EXPECT_EQ(summary.changed, 1) << how;
+        EXPECT_EQ(test::readBytes(folder / "A.OFI"), revised) << how;
+
+        spooler.onSend = nullptr;
+        test::makeOld(folder / "A.OFI");
+        const std::size_t sent = spooler.sends.size();
+        summary = run();
+        EXPECT_EQ(spooler.sends.size(), sent + 1) << how;
+        EXPECT_TRUE(folder.names().empty()) << how << ": the revised drawing went after it";
+    }
+}
+
+TEST_F(JobRun, TwoDrawingsWithOneGlfNameNeverOverwriteTheEarlierGlfFile) {
+    host.fields["OfiOut"] = "ﾌｧｲﾙ";
+    for (const auto& [first, second] :
+         {std::pair{"PLAN.V1.OFI", "PLAN.V2.OFI"}, std::pair{"SEC.OFI", "SEC.ofi"}}) {
+        const std::string t1 = drawing(first, test::smallDrawing("ONE"));
+        const std::string t2 = drawing(second, test::longDrawing("TWO"));
+        host.lines.clear();
+        host.reasons.clear();
+        const RunSummary summary = run();
+        // Whichever the folder lists first is plotted; the other waits.
+        ASSERT_EQ(host.lines.size(), 2u);
+        const bool firstFirst = host.lines[0].starts_with(t1.substr(0, 3));
+        const std::string kept = firstFirst ? second : first;
+        const std::string glf = std::string(first).substr(0, std::string(first).find('.')) + ".GLF";
+        EXPECT_TRUE(host.lines[0].ends_with("　出図終了")) << host.lines[0];
+        EXPECT_EQ(host.lines[1], (firstFirst ? t2 : t1) + "　出図失敗");
+        ASSERT_EQ(host.reasons.size(), 1u);
+        EXPECT_NE(host.reasons[0].find(glf), std::string::npos) << host.reasons[0];
+        EXPECT_NE(host.reasons[0].find(firstFirst ? first : second), std::string::npos)
+            << host.reasons[0];
+        EXPECT_EQ(folder.names(), sorted({glf, kept}));
+        EXPECT_EQ(test::readBytes(folder / glf).size() < 1000, firstFirst) << "the earlier drawing";
+        EXPECT_EQ(summary.failed, 1);
+        for (const auto& name : folder.names())
+            fs::remove(folder / name);
+    }
+}
+
+TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
+    drawing("A.OFI", test::smallDrawing("A"));
+    const std::string tb = drawing("B.OFI", test::smallDrawing("B"));
+    test::LockHolder other(folder / "A.OFI");
+    ASSERT_TRUE(other.locked());
+    run();
+    EXPECT_EQ(host.lines, Names{tb + "　出図終了"}) << "no line for the other's drawing";
+    EXPECT_EQ(folder.names(), Names{"A.OFI"});
+    other.end();
+    run();
+    EXPECT_EQ(spooler.sends.size(), 2u);
+    EXPECT_TRUE(folder.names().empty());
 }
 
 TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPolling) {

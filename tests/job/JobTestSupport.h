@@ -20,6 +20,10 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kesto::test {
@@ -80,6 +84,47 @@ public:
 private:
     static inline int counter_ = 0;
     fs::path path_;
+};
+
+// Another process that holds the system's lock on a file (as another run or
+// another spooler would) until this object goes.
+class LockHolder {
+public:
+    explicit LockHolder(const fs::path& file) {
+        const std::string path = file.string();
+        int ready[2];
+        if (::pipe(ready) != 0) return;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            // Only async-signal-safe calls here: the test program has threads.
+            const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+            const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'y' : 'n';
+            (void)!::write(ready[1], &ok, 1);
+            for (;;)
+                ::pause();
+        }
+        ::close(ready[1]);
+        char ok = 'n';
+        locked_ = ::read(ready[0], &ok, 1) == 1 && ok == 'y';
+        ::close(ready[0]);
+    }
+    ~LockHolder() { end(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool locked() const { return locked_; }
+    long pid() const { return pid_; }
+    // Kills the holder: the system drops its lock.
+    void end() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool locked_ = false;
 };
 
 // A small finished drawing with a title of its own.
@@ -164,11 +209,13 @@ public:
     std::vector<Send> sends;
     bool accept = true;
     fs::path programFolder;
+    std::function<void(const fs::path& glf)> onSend; // e.g. the CAD system saves meanwhile
 
     Status sendFile(const fs::path& glf, const std::string& printer) override {
         fs::path ofi = glf;
         sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
                          fs::exists(programFolder / kWorkFileName)});
+        if (onSend) onSend(glf);
         if (accept) return {};
         return Status::failure("the queue refused the job");
     }

@@ -12,18 +12,23 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace kesto {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-TEST(Scan, TakesNonEmptyFilesNamedWithDotOfiAnywhereInTheFolderListingsOrder) {
+TEST(Scan, TakesNonEmptyFilesWhoseExtensionIsOfiInTheFolderListingsOrder) {
     test::ProgramFolder folder;
-    const std::set<std::string> taken{"Q.OFI", "B.ofi", "PLAN.V1.OFI", "X.OFI.bak", "M.OFI"};
+    const std::set<std::string> taken{"Q.OFI", "B.ofi", "PLAN.V1.OFI", "M.OFI"};
     for (const auto& name : taken)
         folder.write(name, "x");
-    for (const char* name : {"C.Ofi", "OFI", "D.TXT"}) // "OFI": no dot before it
+    // A CAD system's temporary before its rename, a list, wrong spelling,
+    // no extension, no name before the dot.
+    for (const char* name :
+         {"PLAN.OFI.tmp", "X.OFI.bak", "OFILIST.TXT", "C.Ofi", "OFI", "D.TXT", ".OFI"})
         folder.write(name, "x");
     folder.write("EMPTY.OFI", "");
     fs::create_directory(folder / "OLD.OFI");
@@ -33,10 +38,30 @@ TEST(Scan, TakesNonEmptyFilesNamedWithDotOfiAnywhereInTheFolderListingsOrder) {
     for (const auto& e : fs::directory_iterator(folder.path()))
         if (taken.contains(e.path().filename().string()))
             listed.push_back(e.path().filename().string());
-    for (const auto& f : scanOfiFolder(folder.path(), 0ms))
+    Status problem;
+    for (const auto& f : scanOfiFolder(folder.path(), 0ms, &problem))
         scanned.push_back(f.name);
     EXPECT_EQ(scanned, listed);
-    EXPECT_TRUE(scanOfiFolder("/nonexistent/kesto/folder", 0ms).empty());
+    EXPECT_TRUE(problem.ok()) << problem.reason();
+}
+
+TEST(Scan, SaysWhatIsWrongWithAFolderItCannotList) {
+    test::ProgramFolder folder;
+    folder.write("FILE.OFI", "x");
+    fs::create_directory(folder / "locked");
+    fs::permissions(folder / "locked", fs::perms::none);
+    const bool root = ::geteuid() == 0; // reads any folder
+    for (const auto& [path, line] :
+         {std::pair{folder / "missing", "OFIフォルダがありません: "},
+          std::pair{folder / "FILE.OFI", "OFIフォルダがフォルダではありません: "},
+          std::pair{folder / "locked", "OFIフォルダを読めません: "}}) {
+        if (root && path == folder / "locked") continue;
+        Status problem;
+        EXPECT_TRUE(scanOfiFolder(path, 0ms, &problem).empty());
+        EXPECT_FALSE(problem.ok()) << path;
+        EXPECT_TRUE(problem.reason().starts_with(line + path.string())) << problem.reason();
+    }
+    fs::permissions(folder / "locked", fs::perms::owner_all);
 }
 
 TEST(WorkFileLock, IsHeldByTheSystemNotByTheProcessIdWrittenInIt) {
