@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace kesto::test {
 namespace {
 
@@ -117,6 +119,52 @@ TEST_F(ConvertCommand, UsageErrorsAndUnreadableFilesExitWith2AndSayWhy) {
     r = cli({"convert", "--help"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.output.find("--out-dir"), std::string::npos);
+}
+
+TEST_F(ConvertCommand, NeverWritesOverItsInputOrAGlfFileWrittenEarlierInTheRun) {
+    // The output would be the input: by its own name, or by a hard link
+    // under the GLF name.  Then two drawings with one GLF name.
+    fs::create_directory(dir / "link");
+    fs::copy_file(kSamples / "PART-A3.OFI", dir / "COPY.GLF");
+    fs::copy_file(kSamples / "PART-A3.OFI", dir / "link" / "HARD.OFI");
+    fs::create_hard_link(dir / "link" / "HARD.OFI", dir / "link" / "HARD.GLF");
+    for (const fs::path& input : {dir / "COPY.GLF", dir / "link" / "HARD.OFI"}) {
+        const ProgramResult r = cli({"convert", input.string()});
+        EXPECT_EQ(r.exitCode, 2) << r.output;
+        EXPECT_NE(r.output.find("not converted"), std::string::npos) << r.output;
+        EXPECT_EQ(readFile(input), readFile(kSamples / "PART-A3.OFI")) << input;
+    }
+
+    fs::copy_file(kSamples / "ROTATED-A4.OFI", dir / "PLAN.V1.OFI");
+    fs::copy_file(kSamples / "TEXT-A4.OFI", dir / "PLAN.V2.OFI");
+    const ProgramResult r =
+        cli({"convert", (dir / "PLAN.V1.OFI").string(), (dir / "PLAN.V2.OFI").string()});
+    EXPECT_EQ(r.exitCode, 2) << r.output;
+    EXPECT_NE(r.output.find("PLAN.V2.OFI: not converted"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("PLAN.V1.OFI"), std::string::npos) << r.output;
+    EXPECT_EQ(readFile(dir / "PLAN.GLF"), readFile(kGolden / "ROTATED-A4.GLF"));
+}
+
+TEST_F(ConvertCommand, AGlfNameThatIsALinkIsReplacedNotFollowed) {
+    const fs::path elsewhere = dir / "elsewhere.txt";
+    { std::ofstream(elsewhere) << "not a drawing"; }
+    fs::create_directory(dir / "out");
+    fs::create_symlink(elsewhere, dir / "out" / "PART-A3.GLF");
+    const ProgramResult r =
+        cli({"convert", "--out-dir", (dir / "out").string(), (kSamples / "PART-A3.OFI").string()});
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_EQ(readFile(elsewhere), "not a drawing");
+    EXPECT_FALSE(fs::is_symlink(dir / "out" / "PART-A3.GLF"));
+    EXPECT_EQ(readFile(dir / "out" / "PART-A3.GLF"), readFile(kGolden / "PART-A3.GLF"));
+}
+
+TEST_F(ConvertCommand, AFifoIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo((dir / "PIPE.OFI").c_str(), 0600), 0);
+    const auto started = std::chrono::steady_clock::now();
+    const ProgramResult r = cli({"convert", (dir / "PIPE.OFI").string()});
+    EXPECT_EQ(r.exitCode, 2) << r.output;
+    EXPECT_NE(r.output.find("PIPE.OFI': is not a regular file"), std::string::npos) << r.output;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 
 TEST_F(ConvertCommand, ADrawingWithoutEndRecordIsClosedNormally) {
