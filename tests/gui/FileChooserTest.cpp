@@ -35,14 +35,15 @@ private slots:
     void init() { dir_ = std::make_unique<QTemporaryDir>(); }
     void cleanup() { dir_.reset(); }
 
-    void listsNonEmptyFilesWithOfiInCapitalsOrSmallLettersByTitleAndQueuesTheirRealNames() {
+    void listsNonEmptyOfiFilesByTitleAndQueuesExactlyThePickedFiles() {
         writeTitledFile(folder() / "A.OFI", "平面図", "01");
         writeTitledFile(folder() / "B.ofi", "立面図", "02");
-        for (const char* name : {"PLAN.V2.OFI", "OFILIST.TXT", "MYOFI", "x.OFI.bak"})
-            writeTitledFile(folder() / name, "図面", "R1");
+        writeTitledFile(folder() / "PLAN.V2.OFI", "図面", "R1");
         writeTitledFile(folder() / "SHORT.OFI", "", "", 10); // no title block
-        // Not offered: wrong spelling, no OFI, empty, hidden, a folder.
-        writeTitledFile(folder() / "C.Ofi", "断面図", "03");
+        // Not offered: not an OFI extension (a list, a CAD system's temporary
+        // before its rename, a backup), wrong spelling, empty, hidden, a folder.
+        for (const char* name : {"OFILIST.TXT", "MYOFI", "PLAN.OFI.tmp", "x.OFI.bak", "C.Ofi"})
+            writeTitledFile(folder() / name, "図面", "R1");
         writeTitledFile(folder() / "NOTES.TXT", "memo", "");
         writeTitledFile(folder() / "EMPTY.OFI", "", "", 0);
         writeTitledFile(folder() / ".HIDDEN.OFI", "x", "");
@@ -60,11 +61,10 @@ private slots:
         const QString drawing = "図面  " + QString(12, ' ') + ",R1  ";
         QCOMPARE(sorted,
                  QStringList({QString(16, ' ') + "," + QString(4, ' ') + "(SHORT)",
-                              drawing + "(MYOFI)", drawing + "(OFILIST)", drawing + "(PLAN)",
-                              drawing + "(x)", "平面  図   " + QString(8, ' ') + ",01  (A)",
+                              drawing + "(PLAN)", "平面  図   " + QString(8, ' ') + ",01  (A)",
                               "立面  図   " + QString(8, ' ') + ",02  (B)"}));
 
-        for (const char* tail : {"(x)", "(PLAN)", "(OFILIST)"})
+        for (const char* tail : {"(B)", "(PLAN)"})
             clickEntries(files(chooser), tail);
         press(&chooser, "Command1");
         QCOMPARE(chooser.result(), int(QDialog::Accepted));
@@ -72,9 +72,8 @@ private slots:
         // queued, not a PLAN.OFI that may be another drawing or none at all.
         std::vector<std::string> expected;
         for (const QString& e : entries) {
-            if (e.endsWith("(x)")) expected.push_back("x.OFI.bak");
+            if (e.endsWith("(B)")) expected.push_back("B.ofi");
             if (e.endsWith("(PLAN)")) expected.push_back("PLAN.V2.OFI");
-            if (e.endsWith("(OFILIST)")) expected.push_back("OFILIST.TXT");
         }
         QCOMPARE(chooser.chosenNames(), expected);
     }

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 namespace kesto {
 namespace {
 
@@ -190,15 +192,122 @@ TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
     EXPECT_EQ(folder.names(), (Names{"BIG.GLF", "BIG.OFI", "Kesto.sys"}));
 }
 
-TEST_F(Cli, ASecondSpoolerOnTheSameFolderDoesNotStart) {
+TEST_F(Cli, ASecondSpoolerOnTheSameProgramFolderDoesNotStartButAnIdLeftInKestoWokLocksNothing) {
     copySample("PART-A3.OFI");
     saveSettings();
-    WorkLock running; // as another spooler holds it
-    ASSERT_EQ(running.acquire(folder / kWorkFileName), LockState::Acquired);
+    {
+        test::LockHolder other(folder / kWorkFileName);
+        ASSERT_TRUE(other.locked());
+        CliProcess cli(kCli, {"AUTO"}, folder.path());
+        EXPECT_EQ(cli.wait(30s), 1);
+        EXPECT_NE(cli.out().find("別の出図が実行中です（Kesto.wok"), std::string::npos)
+            << cli.out();
+        EXPECT_EQ(folder.names(), (Names{"Kesto.sys", "Kesto.wok", "PART-A3.OFI"}));
+    }
+    // Process 1 is alive in any system; its id in the file means nothing.
+    test::writeBytes(folder / kWorkFileName, "1\n");
     CliProcess cli(kCli, {"AUTO"}, folder.path());
-    EXPECT_EQ(cli.wait(30s), 1);
-    EXPECT_NE(cli.out().find("Kesto.wok"), std::string::npos) << cli.out();
-    EXPECT_EQ(folder.names(), (Names{"Kesto.sys", "Kesto.wok", "PART-A3.OFI"}));
+    EXPECT_EQ(cli.wait(30s), 0) << cli.out() << cli.err();
+    EXPECT_EQ(folder.names(), (Names{"Kesto.sys", "PART-A3.GLF", "PART-A3.OFI"}));
+}
+
+// Counts the lines of finished drawings in a spooler's output.
+int finishedLines(const std::string& out) {
+    int n = 0;
+    for (auto at = out.find("　出図終了"); at != std::string::npos;
+         at = out.find("　出図終了", at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(Cli, TwoSpoolersOnOneOfiFolderPlotEachDrawingOnce) {
+    // A plot server and its stand-by, each with a program folder of its own.
+    ProgramFolder plots("shared"), second("second");
+    constexpr int kDrawings = 32;
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(kSamples))
+        if (e.path().extension() == ".OFI")
+            for (int copy = 0; copy < kDrawings / 4; ++copy) {
+                const fs::path to = plots / ("D" + std::to_string(n++) + ".OFI");
+                fs::copy_file(e.path(), to);
+                test::makeOld(to);
+            }
+    ASSERT_EQ(n, kDrawings);
+    settings.OfiFile = plots.path().string();
+    settings.OfiFEnd = "消去";
+    saveSettings();
+    ASSERT_TRUE(SaveSettings(second.path(), settings));
+
+    CliProcess one(kCli, {"AUTO"}, folder.path());
+    CliProcess two(kCli, {"AUTO"}, second.path());
+    EXPECT_EQ(one.wait(120s), 0) << one.err();
+    EXPECT_EQ(two.wait(120s), 0) << two.err();
+    EXPECT_EQ(finishedLines(one.out()) + finishedLines(two.out()), kDrawings)
+        << one.out() << two.out();
+    for (const auto& name : plots.names())
+        EXPECT_TRUE(name.ends_with(".GLF")) << name;
+    EXPECT_EQ(plots.names().size(), std::size_t(kDrawings));
+}
+
+TEST_F(Cli, AMissingOfiFolderIsReportedOneShotFailsAndPollingGoesOn) {
+    settings.OfiFile = (folder / "plots").string();
+    saveSettings();
+    const std::string line = "OFIフォルダがありません: " + (folder / "plots").string() + "\n";
+    CliProcess once(kCli, {"AUTO"}, folder.path());
+    EXPECT_EQ(once.wait(30s), 1);
+    EXPECT_EQ(once.out(), line);
+    EXPECT_NE(once.err().find("OFIフォルダがありません"), std::string::npos) << once.err();
+
+    CliProcess polling(kCli, {"AUTO0.2"}, folder.path());
+    ASSERT_TRUE(polling.waitForOutput(line + line, 10s)) << polling.out();
+    // The share comes back.
+    fs::create_directory(folder / "plots.new");
+    fs::copy_file(kSamples / "PART-A3.OFI", folder / "plots.new" / "PART-A3.OFI");
+    test::makeOld(folder / "plots.new" / "PART-A3.OFI");
+    fs::rename(folder / "plots.new", folder / "plots");
+    ASSERT_TRUE(polling.waitForOutput("　出図終了", 30s)) << polling.out();
+    polling.signal(SIGTERM);
+    EXPECT_NE(polling.wait(10s), -1);
+}
+
+// A shared folder with the sticky bit, the drawings owned by the CAD user:
+// the spooler, running as another user, plots each one and cannot delete it.
+TEST_F(Cli, ADrawingThatCannotBeDeletedIsPlottedOnceUntilItChanges) {
+    const char* setpriv = "/usr/bin/setpriv";
+    if (::geteuid() != 0 || !fs::exists(setpriv))
+        GTEST_SKIP() << "needs root and setpriv to run the spooler as another user";
+    const std::string user = "54321"; // a user of its own, no name needed
+    ProgramFolder shared("sticky");
+    const fs::path plots = shared / "plots";
+    fs::create_directory(plots);
+    fs::permissions(plots, fs::perms::all | fs::perms::sticky_bit);
+    fs::copy_file(kSamples / "TEXT-A4.OFI", plots / "TEXT-A4.OFI"); // owned by root
+    test::makeOld(plots / "TEXT-A4.OFI");
+    settings.OfiFile = plots.string();
+    saveSettings();
+    ASSERT_EQ(::chown(folder.path().c_str(), 54321, 54321), 0);
+    ASSERT_EQ(::chown((folder / "Kesto.sys").c_str(), 54321, 54321), 0);
+
+    CliProcess cli(setpriv,
+                   {"--reuid=" + user, "--regid=" + user, "--clear-groups", kCli, "AUTO0.3"},
+                   folder.path());
+    ASSERT_TRUE(cli.waitForOutput("　出図終了（削除できません）\n", 30s)) << cli.out() << cli.err();
+    std::this_thread::sleep_for(2s); // several polls
+    EXPECT_EQ(finishedLines(cli.out()), 1) << cli.out();
+    EXPECT_NE(cli.err().find("削除できません: Operation not permitted"), std::string::npos)
+        << cli.err();
+
+    // A revised drawing under the same name is a new drawing.
+    test::writeBytes(plots / "TEXT-A4.OFI", test::readBytes(kSamples / "PART-A3.OFI"));
+    test::makeOld(plots / "TEXT-A4.OFI");
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (finishedLines(cli.out()) < 2 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(finishedLines(cli.out()), 2) << cli.out();
+    cli.signal(SIGTERM);
+    EXPECT_NE(cli.wait(10s), -1);
+    EXPECT_TRUE(fs::exists(plots / "TEXT-A4.OFI"));
 }
 
 TEST_F(Cli, ConvertTakesItsSettingsFromTheFileGivenWithDashDashSettings) {
