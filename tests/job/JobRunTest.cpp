@@ -19,6 +19,12 @@ using test::ProgramFolder;
 using test::RecordingHost;
 using Names = std::vector<std::string>;
 
+#ifdef _WIN32
+constexpr bool kCaseSensitiveNames = false;
+#else
+constexpr bool kCaseSensitiveNames = true;
+#endif
+
 Names sorted(Names v) {
     std::sort(v.begin(), v.end());
     return v;
@@ -179,7 +185,9 @@ TEST_F(JobRun, DoesNotStartWithANonNumericKanjiFactorOrWhileAnotherProcessHoldsT
     EXPECT_EQ(run().start, RunStart::NoWorkFile);
     ASSERT_EQ(host.lines.size(), 1u);
     EXPECT_TRUE(host.lines[0].starts_with("Kesto.wok を使えません: ")) << host.lines[0];
+#ifndef _WIN32
     EXPECT_NE(host.lines[0].find("Is a directory"), std::string::npos) << host.lines[0];
+#endif
     EXPECT_TRUE(folder.has("A.OFI"));
 }
 
@@ -245,7 +253,9 @@ TEST_F(JobRun, AnOfiSavedAgainDuringDeliveryIsKeptAndPlottedByTheNextRun) {
 TEST_F(JobRun, TwoDrawingsWithOneGlfNameNeverOverwriteTheEarlierGlfFile) {
     host.fields["OfiOut"] = "ﾌｧｲﾙ";
     for (const auto& [first, second] :
-         {std::pair{"PLAN.V1.OFI", "PLAN.V2.OFI"}, std::pair{"SEC.OFI", "SEC.ofi"}}) {
+         {std::pair{"PLAN.V1.OFI", "PLAN.V2.OFI"},
+          // Two files only where names tell case apart.
+          std::pair{"SEC.OFI", kCaseSensitiveNames ? "SEC.ofi" : "SEC.V2.OFI"}}) {
         const std::string t1 = drawing(first, test::smallDrawing("ONE"));
         const std::string t2 = drawing(second, test::longDrawing("TWO"));
         host.lines.clear();

@@ -20,10 +20,15 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "io/FileLock.h"
+#include "job/WorkLock.h"
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 namespace kesto::test {
@@ -86,11 +91,16 @@ private:
     fs::path path_;
 };
 
-// Another process that holds the system's lock on a file (as another run or
-// another spooler would) until this object goes.
+// Another holder of the system's lock on a file (as another run or another
+// spooler would) until this object goes.  On Linux a child process; on
+// Windows, whose locks belong to the open file, a handle of this process.
 class LockHolder {
 public:
     explicit LockHolder(const fs::path& file) {
+#ifdef _WIN32
+        locked_ = lock_.tryLock(file, FileLock::Open::CreateIfNeeded) == FileLockState::Acquired;
+        pid_ = currentProcessId();
+#else
         const std::string path = file.string();
         int ready[2];
         if (::pipe(ready) != 0) return;
@@ -107,23 +117,37 @@ public:
         char ok = 'n';
         locked_ = ::read(ready[0], &ok, 1) == 1 && ok == 'y';
         ::close(ready[0]);
+#endif
     }
-    ~LockHolder() { end(); }
+    ~LockHolder() {
+        end();
+    }
     LockHolder(const LockHolder&) = delete;
     LockHolder& operator=(const LockHolder&) = delete;
 
-    bool locked() const { return locked_; }
-    long pid() const { return pid_; }
-    // Kills the holder: the system drops its lock.
+    bool locked() const {
+        return locked_;
+    }
+    long pid() const {
+        return pid_;
+    }
+    // Ends the holder: the system drops its lock.
     void end() {
+#ifdef _WIN32
+        lock_.unlock();
+#else
         if (pid_ <= 0) return;
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
+#endif
     }
 
 private:
-    pid_t pid_ = -1;
+#ifdef _WIN32
+    FileLock lock_;
+#endif
+    long pid_ = -1;
     bool locked_ = false;
 };
 
