@@ -21,7 +21,7 @@ namespace kesto {
 #ifdef _WIN32
 
 Status sendOverSocket(const std::filesystem::path&, const std::string& host, int port,
-                      const SocketTimeouts&) {
+                      const SocketTimeouts&, const std::atomic<bool>*) {
     return Status::failure("socket://" + host + ":" + std::to_string(port) +
                            ": direct plotter connections are not available on this system; "
                            "install the plotter as a printer queue");
@@ -54,24 +54,37 @@ private:
     int fd_;
 };
 
-// Waits for events on fd until the deadline; EINTR restarts the wait.
-// Returns the revents, 0 on timeout, -1 on error (errno set).
-int waitFor(int fd, short events, Clock::time_point deadline) {
+// What a wait on the socket came to.
+constexpr int kTimedOut = 0;
+constexpr int kFailed = -1;
+constexpr int kCancelled = -2;
+
+bool raised(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load();
+}
+
+// Waits for events on fd until the deadline, in slices short enough to see a
+// raised cancel flag in time; EINTR restarts the wait.  Returns the revents,
+// kTimedOut, kCancelled, or kFailed (errno set).
+int waitFor(int fd, short events, Clock::time_point deadline, const std::atomic<bool>* cancel) {
     for (;;) {
+        if (raised(cancel)) return kCancelled;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return 0;
+        if (left.count() <= 0) return kTimedOut;
         pollfd p{fd, events, 0};
-        int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(),
+                                                                    kCancelSlice.count())));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return -1;
+            return kFailed;
         }
         if (n > 0) return p.revents;
     }
 }
 
 // Connects to one resolved address without blocking past the deadline.
-int connectOne(const addrinfo* ai, Clock::time_point deadline, int& err) {
+int connectOne(const addrinfo* ai, Clock::time_point deadline, const std::atomic<bool>* cancel,
+               int& err) {
     int fd = ::socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
     if (fd < 0) {
         err = errno;
@@ -89,9 +102,9 @@ int connectOne(const addrinfo* ai, Clock::time_point deadline, int& err) {
             ::close(fd);
             return -1;
         }
-        int r = waitFor(fd, POLLOUT, deadline);
+        int r = waitFor(fd, POLLOUT, deadline, cancel);
         if (r <= 0) {
-            err = r == 0 ? ETIMEDOUT : errno;
+            err = r == kTimedOut ? ETIMEDOUT : r == kCancelled ? ECANCELED : errno;
             ::close(fd);
             return -1;
         }
@@ -106,6 +119,13 @@ int connectOne(const addrinfo* ai, Clock::time_point deadline, int& err) {
     return fd;
 }
 
+// Drops the connection with a reset, so that the plotter discards the partial job
+// instead of taking it as complete.
+void resetConnection(int fd) {
+    const linger reset{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
 ssize_t sendSome(int fd, const char* data, std::size_t size) {
 #ifdef MSG_NOSIGNAL
     return ::send(fd, data, size, MSG_NOSIGNAL);
@@ -117,8 +137,9 @@ ssize_t sendSome(int fd, const char* data, std::size_t size) {
 } // namespace
 
 Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& host, int port,
-                      const SocketTimeouts& timeouts) {
+                      const SocketTimeouts& timeouts, const std::atomic<bool>* cancel) {
     const std::string where = "socket://" + host + ":" + std::to_string(port);
+    const Status stopped = Status::failure(where + ": delivery stopped, the job was withdrawn");
     GlfSource source;
     if (Status opened = source.open(glfFile); !opened) return opened;
 
@@ -133,12 +154,17 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
     Fd sock;
     int err = 0;
     const auto connectDeadline = Clock::now() + timeouts.connect;
-    for (const addrinfo* ai = found; ai && sock.get() < 0; ai = ai->ai_next)
-        sock.reset(connectOne(ai, connectDeadline, err));
+    for (const addrinfo* ai = found; ai && sock.get() < 0 && !raised(cancel); ai = ai->ai_next)
+        sock.reset(connectOne(ai, connectDeadline, cancel, err));
     ::freeaddrinfo(found);
+    if (raised(cancel)) return stopped;
     if (sock.get() < 0) return Status::failure(where + ": cannot connect: " + errnoText(err));
 
     for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
+        if (raised(cancel)) {
+            resetConnection(sock.get());
+            return stopped;
+        }
         std::size_t sent = 0;
         while (sent < block.size()) {
             ssize_t n = sendSome(sock.get(), block.data() + sent, block.size() - sent);
@@ -148,8 +174,16 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
             }
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                int r = waitFor(sock.get(), POLLOUT, Clock::now() + timeouts.stall);
-                if (r == 0) return Status::failure(where + ": the plotter stopped taking data");
+                int r = waitFor(sock.get(), POLLOUT, Clock::now() + timeouts.stall, cancel);
+                if (r == kCancelled) {
+                    resetConnection(sock.get());
+                    return stopped;
+                }
+                if (r == kTimedOut) {
+                    resetConnection(sock.get());
+                    return Status::failure(where + ": the plotter took no data for " +
+                                           std::to_string(timeouts.stall.count() / 1000) + " s");
+                }
                 if (r < 0) return Status::failure(where + ": write failed: " + errnoText(errno));
                 continue;
             }
@@ -165,8 +199,9 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
     const auto drainDeadline = Clock::now() + timeouts.drain;
     char sink[kDrainChunk];
     for (;;) {
-        int r = waitFor(sock.get(), POLLIN, drainDeadline);
-        if (r == 0) break; // the plotter keeps the connection open: nothing went wrong
+        int r = waitFor(sock.get(), POLLIN, drainDeadline, cancel);
+        // Every byte is with the plotter: a stop now changes nothing.
+        if (r == kTimedOut || r == kCancelled) break;
         if (r < 0) return Status::failure(where + ": " + errnoText(errno));
         ssize_t n = ::recv(sock.get(), sink, sizeof sink, 0);
         if (n == 0) break;
