@@ -16,7 +16,10 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace kesto {
 
@@ -144,6 +147,36 @@ std::string serverError(http_t* http, const Watch& watch) {
     return "the print server ended the exchange without a reason";
 }
 
+// Why no connection can be made to the addresses: the library says "timed
+// out" for a refusal too, so ask the system once, briefly.
+std::string connectError(const http_addrlist_t* addresses) {
+    int err = 0;
+    for (const http_addrlist_t* a = addresses; a; a = a->next) {
+        const int fd =
+            ::socket(a->addr.addr.sa_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            err = errno;
+            continue;
+        }
+        if (::connect(fd, &a->addr.addr, static_cast<socklen_t>(httpAddrLength(&a->addr))) == 0) {
+            ::close(fd);
+            return "the connection was dropped";
+        }
+        err = errno;
+        if (err == EINPROGRESS) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, static_cast<int>(kCancelSlice.count())) > 0) {
+                socklen_t length = sizeof err;
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &length);
+            } else {
+                err = ETIMEDOUT;
+            }
+        }
+        ::close(fd);
+    }
+    return errnoText(err);
+}
+
 // Connects to host:port within the watch's time, trying again in short slices
 // so that a stop is seen; nullptr with *reason on failure.
 Http connectServer(const std::string& host, int port, Watch& watch, std::string* reason) {
@@ -173,10 +206,9 @@ Http connectServer(const std::string& host, int port, Watch& watch, std::string*
             watch.attach(http.get());
             return http;
         }
-        // A slice that ran out tries again; a refusal is final.
-        const std::string why = cupsLastErrorString() ? cupsLastErrorString() : "";
-        if (why != errnoText(ETIMEDOUT) && Clock::now() - began < slice * 3 / 4) {
-            *reason = why.empty() || why == "Success" ? "connection failed" : why;
+        // A slice that ran out tries again; a refusal (which comes at once) is final.
+        if (Clock::now() - began < slice / 2) {
+            *reason = connectError(addresses.get());
             return nullptr;
         }
     }

@@ -72,8 +72,8 @@ int waitFor(int fd, short events, Clock::time_point deadline, const std::atomic<
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0) return kTimedOut;
         pollfd p{fd, events, 0};
-        int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(),
-                                                                    kCancelSlice.count())));
+        int n = ::poll(&p, 1,
+                       static_cast<int>(std::min<long long>(left.count(), kCancelSlice.count())));
         if (n < 0) {
             if (errno == EINTR) continue;
             return kFailed;

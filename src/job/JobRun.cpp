@@ -295,10 +295,10 @@ bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::st
         std::string_view first, second;
     };
     const Choice choices[] = {
-        {"OfiFMen", settings.OfiFMen, fileSelectionOf(settings.OfiFMen).has_value(),
-         words::kManual, words::kAutomatic},
-        {"OfiFEnd", settings.OfiFEnd, finishedFilesOf(settings.OfiFEnd).has_value(),
-         words::kKeep, words::kDelete},
+        {"OfiFMen", settings.OfiFMen, fileSelectionOf(settings.OfiFMen).has_value(), words::kManual,
+         words::kAutomatic},
+        {"OfiFEnd", settings.OfiFEnd, finishedFilesOf(settings.OfiFEnd).has_value(), words::kKeep,
+         words::kDelete},
         {"OfiOut", settings.OfiOut, outputOf(settings.OfiOut).has_value(), words::kToPlotter,
          words::kToFile},
     };

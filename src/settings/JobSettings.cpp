@@ -361,7 +361,8 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
         } else {
             bytes = value; // digits, sign and point: the same in Shift-JIS
             if (auto g = std::get_if<FactorField>(&info.field); g && !std::isfinite(settings.**g)) {
-                if (kept) kept->push_back(fieldName(info) + ": 数値ではありません。既定値を書きます");
+                if (kept)
+                    kept->push_back(fieldName(info) + ": 数値ではありません。既定値を書きます");
                 bytes = shortDecimal(kDefaults.**g);
             }
         }

@@ -164,15 +164,22 @@ public:
     std::vector<Send> sends;
     bool accept = true;
     fs::path programFolder;
+    int defaultLookups = 0;
+    std::function<void()> duringSend; // called while a file is being sent
 
     Status sendFile(const fs::path& glf, const std::string& printer) override {
         fs::path ofi = glf;
         sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
                          fs::exists(programFolder / kWorkFileName)});
+        if (duringSend) duringSend();
+        if (cancelRequested()) return Status::failure("delivery stopped, the job was withdrawn");
         if (accept) return {};
         return Status::failure("the queue refused the job");
     }
-    std::string defaultPrinter() override { return "FakeDefault"; }
+    std::string defaultPrinter() override {
+        ++defaultLookups;
+        return "FakeDefault";
+    }
     std::vector<std::string> printers() override { return {"FakeDefault"}; }
 };
 

@@ -210,19 +210,15 @@ TEST_F(SettingsFile, SaveReplacesTheWholeFileOrFailsWithAReasonAndKeepsTheOldOne
 // spaces in a row, trailing spaces go, and a character must come back as itself.
 TEST_F(SettingsFile, ATextValueIsWritableExactlyWhenItReadsBackUnchanged) {
     for (const auto& [value, readsBack] : {
-             std::pair{"C:\\My Plots", true},
-             std::pair{" leading space", true},
-             std::pair{"tab\there", true},
-             std::pair{"/srv/図面/ｶﾀｶﾅ/≒", true},
-             std::pair{"", true},
-             std::pair{"C:\\My  Plots", false},   // cut at the two spaces
-             std::pair{"Plotter ", false},         // the space is lost
-             std::pair{" ", false},                // reads as ""
-             std::pair{"a\rb", false},
-             std::pair{"a\nOfiFile=/", false},
-             std::pair{"/home/café", false},       // no Shift-JIS form
-             std::pair{"図面〜改", false},         // comes back as "～"
-             std::pair{"¥100", false},             // comes back as "\\"
+             std::pair{"C:\\My Plots", true}, std::pair{" leading space", true},
+             std::pair{"tab\there", true}, std::pair{"/srv/図面/ｶﾀｶﾅ/≒", true}, std::pair{"", true},
+             std::pair{"C:\\My  Plots", false}, // cut at the two spaces
+             std::pair{"Plotter ", false},      // the space is lost
+             std::pair{" ", false},             // reads as ""
+             std::pair{"a\rb", false}, std::pair{"a\nOfiFile=/", false},
+             std::pair{"/home/café", false}, // no Shift-JIS form
+             std::pair{"図面〜改", false},   // comes back as "～"
+             std::pair{"¥100", false},       // comes back as "\\"
          }) {
         std::string why;
         EXPECT_EQ(textReadsBack(value, &why), readsBack) << value;
@@ -241,8 +237,8 @@ TEST_F(SettingsFile, ATextValueIsWritableExactlyWhenItReadsBackUnchanged) {
                 // Never written: the line keeps the value it had (here the default).
                 ASSERT_EQ(kept.size(), 1u) << key << " " << value;
                 EXPECT_NE(kept[0].find(key), std::string::npos) << kept[0];
-                EXPECT_EQ(back.OfiFile, std::string(key) == "OfiFile" ? folder_.string()
-                                                                       : "F:\\PLOT");
+                EXPECT_EQ(back.OfiFile,
+                          std::string(key) == "OfiFile" ? folder_.string() : "F:\\PLOT");
                 EXPECT_EQ(back.Hprn, "");
             }
         }

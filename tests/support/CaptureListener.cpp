@@ -106,8 +106,9 @@ void CaptureListener::serve(int fd) {
             continue;
         }
         const std::uint64_t room = readLimit_.load() - connection.size;
-        ssize_t got = ::read(fd, buffer.data(),
-                             static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), room)));
+        ssize_t got =
+            ::read(fd, buffer.data(),
+                   static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), room)));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         connection.size += static_cast<std::uint64_t>(got);
