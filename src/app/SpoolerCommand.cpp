@@ -4,6 +4,7 @@
 
 #include "app/Commands.h"
 #include "delivery/Spooler.h"
+#include "io/FileBytes.h"
 #include "io/NativeText.h"
 #include "io/SystemError.h"
 #include "job/JobRun.h"
@@ -17,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -52,6 +54,8 @@ void installStopHandlers() {
     action.sa_flags = 0; // no SA_RESTART: a blocking call returns early
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal or a service manager's reload stops cleanly too.
+    sigaction(SIGHUP, &action, nullptr);
 #endif
 }
 
@@ -65,7 +69,8 @@ void printHelp() {
               "\n"
               "  auto, AUTO       one run over the OFI files of the OFI folder, then exit\n"
               "  AUTO<seconds>    a run, a pause of that many seconds (fractions allowed,\n"
-              "                   at most 65.535), another run, ... until SIGINT or SIGTERM;\n"
+              "                   at most 65.535), another run, ... until SIGINT, SIGTERM\n"
+              "                   or SIGHUP;\n"
               "                   finished OFI files are deleted (OfiFEnd becomes 消去).\n"
               "                   AUTO0, AUTO with letters or a negative number: one run, then\n"
               "                   exit (still with OfiFEnd 消去).\n"
@@ -75,8 +80,9 @@ void printHelp() {
               "gives a status line on stdout: its title and 　出図中, then 　出図終了,\n"
               "　出図中止, 　データ異常 (damaged drawing, OFI file kept) or 　出図失敗 (not\n"
               "delivered: the GLF and OFI files are kept, the reason goes to stderr).\n"
-              "SIGINT or SIGTERM stops the drawing in progress (its OFI file is kept), saves\n"
-              "the settings and exits.\n"
+              "SIGINT, SIGTERM or SIGHUP stops the drawing in progress (its OFI file is\n"
+              "kept; a delivery under way is withdrawn), saves the settings and exits.\n"
+              "Kesto.sys is written back only when nobody changed it while the spooler ran.\n"
               "\n"
               "Exit status: 0 every drawing finished, 1 a drawing was damaged or not\n"
               "delivered, a run could not start, or Kesto.sys could not be written,\n"
@@ -126,6 +132,20 @@ private:
     unsigned interval_;
 };
 
+// What Kesto.sys holds on the disk now: its bytes, or nothing when there is
+// no file (or it cannot be read as one).
+struct SettingsOnDisk {
+    bool present = false;
+    std::string bytes;
+    bool operator==(const SettingsOnDisk&) const = default;
+};
+
+SettingsOnDisk settingsOnDisk(const std::filesystem::path& file) {
+    FileBytes read;
+    if (!read.read(file)) return {};
+    return {true, std::string(reinterpret_cast<const char*>(read.data()), read.size())};
+}
+
 // Sleeps `interval` unless a stop comes first.
 void pause(std::chrono::milliseconds interval) {
     const auto until = std::chrono::steady_clock::now() + interval;
@@ -166,7 +186,18 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
         writeText(stderr, "kesto-cli: no current directory: " + errorCodeText(ec) + "\n");
         return kExitTrouble;
     }
+    // What was read, so that an edit made while the spooler runs is not
+    // overwritten at exit.
+    const std::filesystem::path settingsFile = programFolder / "Kesto.sys";
+    SettingsOnDisk atStart = settingsOnDisk(settingsFile);
+    int tries = 3;
     JobSettings settings = LoadSettings(programFolder);
+    for (SettingsOnDisk again = settingsOnDisk(settingsFile); !(again == atStart) && tries-- > 0;
+         again = settingsOnDisk(settingsFile)) {
+        // Rewritten between the two reads: read what is there now.
+        atStart = std::move(again);
+        settings = LoadSettings(programFolder);
+    }
     settings.OfiFMen = words::kAutomatic;
     if (polling) settings.OfiFEnd = words::kDelete;
 
@@ -185,10 +216,18 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
         pause(std::chrono::milliseconds(interval));
     }
 
-    if (Status saved = SaveSettings(programFolder, settings); !saved) {
+    if (!(settingsOnDisk(settingsFile) == atStart)) {
+        writeText(stderr, "kesto-cli: Kesto.sys was changed while the spooler ran; it is left as "
+                          "it is and this run's settings are not saved\n");
+        return allGood ? kExitDone : kExitTrouble;
+    }
+    std::vector<std::string> kept;
+    if (Status saved = SaveSettings(programFolder, settings, &kept); !saved) {
         writeText(stderr, "kesto-cli: Kesto.sys not written: " + saved.reason() + "\n");
         return kExitTrouble;
     }
+    for (const std::string& line : kept)
+        writeText(stderr, "kesto-cli: Kesto.sys: " + line + "\n");
     return allGood ? kExitDone : kExitTrouble;
 }
 

@@ -5,7 +5,7 @@
 //   kesto auto|AUTO   one run a second after start-up, then close
 //   kesto AUTO30      a run every 30 seconds after the end of the last one
 //
-// SIGTERM and SIGINT act as the stop button: the run in progress stops at its
+// SIGTERM, SIGINT and SIGHUP act as the stop button: the run in progress stops at its
 // next check, and the window closes and saves the settings.
 
 #include "delivery/Spooler.h"
@@ -34,7 +34,7 @@ void onStopSignal(int) {
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
 }
 
-// Turns SIGTERM and SIGINT into a click on the stop button.
+// Turns SIGTERM, SIGINT and SIGHUP into a click on the stop button.
 void stopOnSignals(kesto::MainWindow& window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
     auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, &window);
@@ -49,6 +49,7 @@ void stopOnSignals(kesto::MainWindow& window) {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 } // namespace

@@ -184,25 +184,45 @@ private:
     SocketHandle s_;
 };
 
-// Waits for events on the socket until the deadline; an interruption
-// restarts the wait.  Returns the events, 0 on timeout, -1 on error
-// (lastSocketError() says which).
-int waitFor(SocketHandle s, short events, Clock::time_point deadline) {
+// What a wait on the socket came to, when no event came.
+constexpr int kWaitTimedOut = 0;
+constexpr int kWaitFailed = -1;
+constexpr int kWaitCancelled = -2;
+
+bool raised(const std::atomic<bool>* cancel) {
+    return cancel && cancel->load();
+}
+
+// Waits for events on the socket until the deadline, in slices short enough
+// to see a raised cancel flag in time; an interruption restarts the wait.
+// Returns the events, kWaitTimedOut, kWaitCancelled or kWaitFailed
+// (lastSocketError() says why).
+int waitFor(SocketHandle s, short events, Clock::time_point deadline,
+            const std::atomic<bool>* cancel) {
     for (;;) {
+        if (raised(cancel)) return kWaitCancelled;
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return 0;
-        const int n =
-            pollOnce(s, events, static_cast<int>(std::min<long long>(left.count(), 60'000)));
+        if (left.count() <= 0) return kWaitTimedOut;
+        const int n = pollOnce(
+            s, events, static_cast<int>(std::min<long long>(left.count(), kCancelSlice.count())));
         if (n < 0) {
             if (lastSocketError() == kInterrupted) continue;
-            return -1;
+            return kWaitFailed;
         }
         if (n > 0) return n;
     }
 }
 
+// Drops the connection with a reset, so that the plotter discards the partial
+// job instead of taking it as complete.
+void resetConnection(SocketHandle s) {
+    const linger reset{1, 0};
+    ::setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+}
+
 // Connects to one resolved address without blocking past the deadline.
-SocketHandle connectOne(const addrinfo* ai, Clock::time_point deadline, int& err) {
+SocketHandle connectOne(const addrinfo* ai, Clock::time_point deadline,
+                        const std::atomic<bool>* cancel, int& err) {
     Socket s(openSocket(ai));
     if (!s.valid()) {
         err = lastSocketError();
@@ -215,9 +235,10 @@ SocketHandle connectOne(const addrinfo* ai, Clock::time_point deadline, int& err
             err = code;
             return kNoSocket;
         }
-        const int r = waitFor(s.get(), kWritable, deadline);
+        const int r = waitFor(s.get(), kWritable, deadline, cancel);
         if (r <= 0) {
-            err = r == 0 ? kTimedOut : lastSocketError();
+            // A stop is reported by the caller, which sees the flag too.
+            err = r == kWaitFailed ? lastSocketError() : kTimedOut;
             return kNoSocket;
         }
         int soError = 0;
@@ -235,8 +256,9 @@ SocketHandle connectOne(const addrinfo* ai, Clock::time_point deadline, int& err
 } // namespace
 
 Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& host, int port,
-                      const SocketTimeouts& timeouts) {
+                      const SocketTimeouts& timeouts, const std::atomic<bool>* cancel) {
     const std::string where = "socket://" + host + ":" + std::to_string(port);
+    const Status stopped = Status::failure(where + ": delivery stopped, the job was withdrawn");
     GlfSource source;
     if (Status opened = source.open(glfFile); !opened) return opened;
     if (std::string error; !startSockets(error)) return Status::failure(where + ": " + error);
@@ -252,12 +274,17 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
     Socket sock;
     int err = 0;
     const auto connectDeadline = Clock::now() + timeouts.connect;
-    for (const addrinfo* ai = found; ai && !sock.valid(); ai = ai->ai_next)
-        sock.reset(connectOne(ai, connectDeadline, err));
+    for (const addrinfo* ai = found; ai && !sock.valid() && !raised(cancel); ai = ai->ai_next)
+        sock.reset(connectOne(ai, connectDeadline, cancel, err));
     ::freeaddrinfo(found);
+    if (raised(cancel)) return stopped;
     if (!sock.valid()) return Status::failure(where + ": cannot connect: " + socketErrorText(err));
 
     for (std::span<const char> block = source.next(); !block.empty(); block = source.next()) {
+        if (raised(cancel)) {
+            resetConnection(sock.get());
+            return stopped;
+        }
         std::size_t sent = 0;
         while (sent < block.size()) {
             const SendResult n = sendSome(sock.get(), block.data() + sent, block.size() - sent);
@@ -268,8 +295,18 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
             const int code = n < 0 ? lastSocketError() : kBrokenPipe;
             if (code == kInterrupted) continue;
             if (code == kWouldBlock || code == EAGAIN) {
-                int r = waitFor(sock.get(), kWritable, Clock::now() + timeouts.stall);
-                if (r == 0) return Status::failure(where + ": the plotter stopped taking data");
+                int r = waitFor(sock.get(), kWritable, Clock::now() + timeouts.stall, cancel);
+                if (r == kWaitCancelled) {
+                    resetConnection(sock.get());
+                    return stopped;
+                }
+                if (r == kWaitTimedOut) {
+                    resetConnection(sock.get());
+                    const long long ms = timeouts.stall.count();
+                    return Status::failure(where + ": the plotter took no data for " +
+                                           (ms % 1000 ? std::to_string(ms) + " ms"
+                                                      : std::to_string(ms / 1000) + " s"));
+                }
                 if (r < 0)
                     return Status::failure(where +
                                            ": write failed: " + socketErrorText(lastSocketError()));
@@ -288,8 +325,10 @@ Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& h
     const auto drainDeadline = Clock::now() + timeouts.drain;
     char sink[kDrainChunk];
     for (;;) {
-        int r = waitFor(sock.get(), kReadable, drainDeadline);
-        if (r == 0) break; // the plotter keeps the connection open: nothing went wrong
+        int r = waitFor(sock.get(), kReadable, drainDeadline, cancel);
+        // The plotter keeps the connection open: nothing went wrong.  Every byte
+        // is with the plotter: a stop now changes nothing.
+        if (r == kWaitTimedOut || r == kWaitCancelled) break;
         if (r < 0) return Status::failure(where + ": " + socketErrorText(lastSocketError()));
         const SendResult n = ::recv(sock.get(), sink, sizeof sink, 0);
         if (n == 0) break;

@@ -1,6 +1,7 @@
 #pragma once
 // Raw delivery straight to a network plotter's AppSocket port, no spooler between.
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -21,8 +22,11 @@ struct SocketTimeouts {
 
 // Sends the file's bytes over one TCP connection to host:port.  Delivered when
 // every byte was written and the plotter neither reset the connection nor
-// failed to take the data in time.
+// failed to take the data in time.  A raised `cancel` ends every wait within
+// kCancelSlice: the connection is reset (the plotter drops the partial job)
+// and the result is a failure that says the delivery was stopped.
 Status sendOverSocket(const std::filesystem::path& glfFile, const std::string& host, int port,
-                      const SocketTimeouts& timeouts = {});
+                      const SocketTimeouts& timeouts = {},
+                      const std::atomic<bool>* cancel = nullptr);
 
 } // namespace kesto

@@ -59,7 +59,7 @@ public:
         if (printerName.rfind("socket://", 0) == 0) {
             auto target = parsePrinterName(printerName);
             if (!target) return Status::failure("no usable printer name: \"" + printerName + "\"");
-            return sendOverSocket(glfFile, target->host, target->port);
+            return sendOverSocket(glfFile, target->host, target->port, {}, watchedCancel());
         }
         GlfSource source;
         if (Status opened = source.open(glfFile); !opened) return opened;
@@ -126,7 +126,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<Spooler> makeSystemSpooler() {
+std::unique_ptr<Spooler> makeSystemSpooler(const DeliveryTimeouts&) {
     return std::make_unique<WinSpooler>();
 }
 

@@ -149,15 +149,15 @@ private:
 };
 
 RunSummary Run::go() {
-    // An empty printer field takes the default printer's name.
-    if (host_.printerField().empty()) host_.setPrinterField(spooler_.defaultPrinter());
-
     // A fresh run: no stop requested, the create button off.
     host_.cancelFlag().store(false);
     RunScope scope(host_);
+    // Every wait of the spooler gives way to the stop button.
+    SpoolerCancelScope spoolerCancel(spooler_, &host_.cancelFlag());
 
-    // The settings snapshot.  A kanji factor that is not a number stops
-    // the run before any file is touched.
+    // The settings snapshot.  A kanji factor that is not a number, or a
+    // choice field that holds none of its words, stops the run before any
+    // file is touched.
     FieldTexts fields = host_.fieldTexts();
     fields["OfiFile"] = host_.folderField();
     fields["Hprn"] = host_.printerField();
@@ -169,6 +169,13 @@ RunSummary Run::go() {
         return summary_;
     }
     conversion_ = conversionSettingsFrom(settings);
+
+    // An empty printer field takes the default printer's name; looked up only
+    // when something is to be sent, so that a print server that does not
+    // answer cannot hold up a run whose output stays in files.
+    if (settings.OfiOut == words::kToPlotter && host_.printerField().empty()) {
+        host_.setPrinterField(spooler_.defaultPrinter());
+    }
 
     // The work file is the run's lock.
     WorkLock lock;
@@ -359,6 +366,15 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     // goes: a drawing that did not reach the plotter is never lost.
     if (toPlotter) {
         const Status sent = spooler_.sendFile(glf, host_.printerField());
+        if (!sent.ok() && cancelled()) {
+            // A stop during delivery: the job is withdrawn, both files stay.
+            host_.replaceLastStatus(title + std::string(status::kStopped));
+            host_.explainLastStatus(utf8FromPath(glf) + ": " + sent.reason());
+            ++summary_.stopped;
+            summary_.cancelled = true;
+            host_.letEventsRun();
+            return false;
+        }
         if (!sent.ok()) {
             // Both files stay; the GLF file can be sent by hand.
             markFailed(title, utf8FromPath(glf) + ": " + sent.reason(), false);
@@ -427,6 +443,29 @@ bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::st
             if (problem) *problem = std::string(settingLabel(key)) + "が数値ではありません";
             return false;
         }
+    }
+    // The fields that decide what happens to the files must hold one of their
+    // words: a typo or a re-encoded file must not read as "delete" or "file".
+    struct Choice {
+        std::string_view key;
+        const std::string& value;
+        bool known;
+        std::string_view first, second;
+    };
+    const Choice choices[] = {
+        {"OfiFMen", settings.OfiFMen, fileSelectionOf(settings.OfiFMen).has_value(), words::kManual,
+         words::kAutomatic},
+        {"OfiFEnd", settings.OfiFEnd, finishedFilesOf(settings.OfiFEnd).has_value(), words::kKeep,
+         words::kDelete},
+        {"OfiOut", settings.OfiOut, outputOf(settings.OfiOut).has_value(), words::kToPlotter,
+         words::kToFile},
+    };
+    for (const Choice& c : choices) {
+        if (c.known) continue;
+        if (problem)
+            *problem = std::string(settingLabel(c.key)) + "が「" + c.value + "」です（「" +
+                       std::string(c.first) + "」か「" + std::string(c.second) + "」）";
+        return false;
     }
     return true;
 }

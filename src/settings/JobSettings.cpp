@@ -293,7 +293,44 @@ JobSettings LoadSettingsFile(const std::filesystem::path& file,
     return s;
 }
 
-std::string settingsFileBytes(const JobSettings& settings, std::string* error) {
+bool textReadsBack(std::string_view value, std::string* why) {
+    if (value.find_first_of("\r\n") != std::string_view::npos) {
+        setError(why, "改行は書けません");
+        return false;
+    }
+    if (value.find("  ") != std::string_view::npos) {
+        setError(why, "空白が2つ続く値は書けません（そこで値が切れます）");
+        return false;
+    }
+    if (value.ends_with(' ')) {
+        setError(why, "末尾の空白は書けません（読み込みで消えます）");
+        return false;
+    }
+    if (const auto bytes = utf8ToCp932(value); bytes && cp932ToUtf8(*bytes) == value) return true;
+    // Name the first character that does not come back.
+    std::size_t i = 0;
+    while (i < value.size()) {
+        const auto lead = static_cast<unsigned char>(value[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const std::string_view c = value.substr(i, length);
+        i += length;
+        const auto bytes = utf8ToCp932(c);
+        if (!bytes) {
+            setError(why, "「" + std::string(c) + "」は Shift-JIS で書けません");
+            return false;
+        }
+        if (const auto back = cp932ToUtf8(*bytes); back != c) {
+            setError(why, "「" + std::string(c) + "」は Shift-JIS では「" + back.value_or("?") +
+                              "」として読み戻されます");
+            return false;
+        }
+    }
+    setError(why, "Shift-JIS で書けない文字が含まれています");
+    return false;
+}
+
+std::string settingsFileBytes(const JobSettings& settings, std::vector<std::string>* kept) {
+    static const JobSettings kDefaults;
     std::string out;
     for (auto line : kBanner) {
         out += utf8ToCp932(line).value_or(std::string());
@@ -302,27 +339,33 @@ std::string settingsFileBytes(const JobSettings& settings, std::string* error) {
     for (const auto& info : kKeys) {
         std::string value = valueText(settings, info, true);
         std::string bytes;
+        std::string why;
         const auto original = settings.originalBytes.find(info.key);
-        if (std::holds_alternative<TextField>(info.field) &&
-            original != settings.originalBytes.end() && original->second.first == value) {
-            bytes = original->second.second;
-        } else if (auto converted = utf8ToCp932(value)) {
-            bytes = std::move(*converted);
-        } else {
-            // Keep the line readable; the caller learns the value was not written.
-            bytes = "?";
-            if (error && error->empty())
-                *error = fieldName(info) + ": Shift-JIS で書けない文字が含まれています";
-        }
-        // A line break inside a value would make lines of its own.
-        for (char& c : bytes)
-            if (c == '\r' || c == '\n') {
-                c = ' ';
-                if (error && error->empty()) *error = fieldName(info) + ": 改行は書けません";
+        const bool read = original != settings.originalBytes.end();
+        if (auto f = std::get_if<TextField>(&info.field)) {
+            if (read && original->second.first == value) {
+                bytes = original->second.second;
+            } else if (textReadsBack(value, &why)) {
+                bytes = *utf8ToCp932(value);
+            } else {
+                // The line keeps what it held; the rest of the file is saved.
+                if (kept) kept->push_back(fieldName(info) + ": " + why + "。前の値のままです");
+                if (read) {
+                    bytes = original->second.second;
+                } else if (info.key == "OfiFile") {
+                    continue; // read back, a missing line gives the program folder
+                } else {
+                    bytes = *utf8ToCp932(kDefaults.**f);
+                }
             }
-        if (auto f = std::get_if<FactorField>(&info.field);
-            f && !std::isfinite(settings.**f) && error && error->empty())
-            *error = fieldName(info) + ": 数値ではありません";
+        } else {
+            bytes = value; // digits, sign and point: the same in Shift-JIS
+            if (auto g = std::get_if<FactorField>(&info.field); g && !std::isfinite(settings.**g)) {
+                if (kept)
+                    kept->push_back(fieldName(info) + ": 数値ではありません。既定値を書きます");
+                bytes = shortDecimal(kDefaults.**g);
+            }
+        }
 
         const int spaces = info.fixedRun
                                ? info.width
@@ -337,10 +380,9 @@ std::string settingsFileBytes(const JobSettings& settings, std::string* error) {
     return out;
 }
 
-Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings) {
-    std::string problem;
-    const std::string bytes = settingsFileBytes(settings, &problem);
-    if (!problem.empty()) return Status::failure(problem);
+Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
+                    std::vector<std::string>* kept) {
+    const std::string bytes = settingsFileBytes(settings, kept);
     return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes);
 }
 
@@ -352,12 +394,9 @@ bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_vi
         return false;
     }
     if (auto f = std::get_if<TextField>(&info->field)) {
-        if (value.find_first_of("\r\n") != std::string_view::npos) {
-            setError(error, fieldName(*info) + ": 改行は使えません");
-            return false;
-        }
-        if (!utf8ToCp932(value)) {
-            setError(error, fieldName(*info) + ": Shift-JIS で書けない文字が含まれています");
+        std::string why;
+        if (!textReadsBack(value, &why)) {
+            setError(error, fieldName(*info) + ": " + why);
             return false;
         }
         settings.** f = std::string(value);

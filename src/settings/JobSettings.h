@@ -75,18 +75,29 @@ JobSettings LoadSettings(const std::filesystem::path& programFolder);
 JobSettings LoadSettingsFile(const std::filesystem::path& file,
                              const std::filesystem::path& programFolder);
 
+// Whether a text value comes back from the file exactly as written.  A value
+// ends at the first two spaces in a row, so it may hold neither two spaces in
+// a row nor a space at its end; it may hold no line break; and every
+// character must have a Shift-JIS form that reads back as that same
+// character (not "é", nor "〜" or "¥", which come back as "～" and "\").
+// When not, *why says what stands in the way.
+bool textReadsBack(std::string_view value, std::string* why = nullptr);
+
 // Writes programFolder/Kesto.sys atomically.  Fails (with the reason) when
-// it could not; the old file is then left as it was.
-Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings);
-// The file's bytes as SaveSettings writes them.  A value that cannot be
-// written as it is (a character without Shift-JIS counterpart, a line break,
-// a factor that is not a finite number) is written in a readable substitute
-// form and *error names the first such field; SaveSettings then refuses.
-std::string settingsFileBytes(const JobSettings& settings, std::string* error = nullptr);
+// it could not; the old file is then left as it was.  A value that cannot be
+// written so that it reads back does not stop the save: its line keeps the
+// bytes it was read with (the default's when it was not read; for OfiFile,
+// whose default is the program folder, the line is left out), and *kept gets
+// one line naming the field and the reason.
+Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
+                    std::vector<std::string>* kept = nullptr);
+// The file's bytes as SaveSettings writes them, with the same *kept lines.
+std::string settingsFileBytes(const JobSettings& settings,
+                              std::vector<std::string>* kept = nullptr);
 
 // Sets a field from the text a window field would hold (UTF-8).  Factor
 // fields must be numbers as a whole, positions whole numbers in 16 bits, text
-// values free of line breaks and writable in Shift-JIS.
+// values must read back from the file (textReadsBack).
 // Returns false with a message for an unknown key or an unusable value.
 bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value,
                      std::string* error = nullptr);

@@ -3,6 +3,7 @@
 #include "io/NativeText.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
+#include "ui/NumericValidators.h"
 #include "ui/PrinterChooser.h"
 #include "ui/logic/SettingCycles.h"
 
@@ -11,7 +12,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -196,7 +196,12 @@ MainWindow::MainWindow(std::filesystem::path programFolder, std::string argument
     applyStartMode();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The fields outlive this part of the window: a field that loses the
+    // focus while they go must not call back into it.
+    for (QLineEdit* field : text_)
+        if (field) field->disconnect(this);
+}
 
 void MainWindow::buildControls() {
     for (int n = 1; n <= 26; ++n) {
@@ -218,11 +223,27 @@ void MainWindow::buildControls() {
     text(field::kPlotter)->setAlignment(Qt::AlignCenter);
     text(field::kPlotter)->setMaximumWidth(shortWidth * 3 / 2);
 
-    // The reduction field takes digits only, typed one by one.
-    text(field::kReduction)->setMaxLength(kReductionMaxLength);
-    text(field::kReduction)->setContextMenuPolicy(Qt::NoContextMenu);
-    text(field::kReduction)->setAcceptDrops(false);
-    text(field::kReduction)->installEventFilter(this);
+    // The reduction field takes digits only, however they come in (keys, an
+    // input method, paste, drops); a value read from the file that is longer
+    // than may be typed stays as it is.
+    reductionDigits_ = new DigitsValidator(kReductionMaxLength, text(field::kReduction));
+    text(field::kReduction)->setValidator(reductionDigits_);
+    connect(text(field::kReduction), &QLineEdit::inputRejected, this, [this] {
+        if (reductionDigits_->refusedACharacter()) refuseKey();
+    });
+    // The kanji factors take decimal numbers.
+    for (int n = field::kKanjiWidth; n <= field::kKanjiY; ++n)
+        text(n)->setValidator(new DecimalValidator(text(n)));
+
+    // Folder names that the settings file cannot hold are refused as typed.
+    connect(text(field::kFolder), &QLineEdit::editingFinished, this, [this] {
+        const std::string typed = fieldText(field::kFolder);
+        if (typed == acceptedFolder_) return;
+        if (writableOrSaySo("OfiFile", typed))
+            acceptedFolder_ = typed;
+        else
+            setFieldText(field::kFolder, acceptedFolder_);
+    });
 
     for (const LabelText& l : kLabels) {
         auto* lbl = new ClickLabel(QString::fromUtf8(l.caption), this);
@@ -383,6 +404,7 @@ std::string MainWindow::fieldText(int n) const {
 }
 
 void MainWindow::setFieldText(int n, const std::string& value) {
+    if (n == field::kReduction) reductionDigits_->allow(QString::fromStdString(value));
     text(n)->setText(QString::fromStdString(value));
 }
 
@@ -390,6 +412,16 @@ void MainWindow::showSettings() {
     for (const FieldKey& f : kFields)
         setFieldText(f.text, settingText(loaded_, f.key).value_or(""));
     printerName_ = loaded_.Hprn;
+    acceptedFolder_ = loaded_.OfiFile;
+}
+
+bool MainWindow::writableOrSaySo(std::string_view key, const std::string& value) {
+    std::string why;
+    if (textReadsBack(value, &why)) return true;
+    const std::string line = std::string(settingLabel(key)) + "「" + value + "」は保存できません";
+    appendStatus(line);
+    explainLastStatus(line + ": " + why);
+    return false;
 }
 
 void MainWindow::applyStartMode() {
@@ -413,6 +445,8 @@ void MainWindow::applyStartMode() {
 JobSettings MainWindow::settingsFromWindow() const {
     JobSettings s = loaded_;
     for (const FieldKey& f : kFields) {
+        // A field as loaded stays as loaded (its bytes too).
+        if (fieldText(f.text) == settingText(loaded_, f.key)) continue;
         std::string error;
         // A value the file cannot hold keeps what was loaded, so that the
         // file stays readable.
@@ -468,7 +502,8 @@ void MainWindow::choosePrinter() {
     const TwipsPlacement at = chooser.placement();
     loaded_.PrnLeft = at.left;
     loaded_.PrnTop = at.top;
-    if (chooser.chosenPrinter()) printerName_ = *chooser.chosenPrinter();
+    if (chooser.chosenPrinter() && writableOrSaySo("Hprn", *chooser.chosenPrinter()))
+        printerName_ = *chooser.chosenPrinter();
     setFieldText(field::kPrinter, printerName_);
 }
 
@@ -486,8 +521,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     delayedClose_.stop();
     if (!saved_) {
         saved_ = true;
-        const Status saved = SaveSettings(programFolder_, settingsFromWindow());
+        std::vector<std::string> kept;
+        const Status saved = SaveSettings(programFolder_, settingsFromWindow(), &kept);
         if (!saved) std::cerr << "kesto: Kesto.sys: " << saved.reason() << '\n';
+        for (const std::string& line : kept)
+            std::cerr << "kesto: Kesto.sys: " << line << '\n';
         emit settingsSaved(saved.ok());
     }
     event->accept();
@@ -499,21 +537,6 @@ void MainWindow::refuseKey() {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == text(field::kReduction) && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        // Delete and the cursor keys type no character and pass.
-        if (key->key() == Qt::Key_Delete) return false;
-        const QString typed = key->text();
-        if (typed.isEmpty()) return false;
-        // Every other key, Backspace and control keys included, must be a digit.
-        for (QChar c : typed) {
-            if (c < QChar('0') || c > QChar('9')) {
-                refuseKey();
-                return true;
-            }
-        }
-        return false;
-    }
     if (watched == create_ && event->type() == QEvent::MouseMove && mode_.pollingMs == 0)
         create_->setText(kCreateCaption);
     return QWidget::eventFilter(watched, event);
@@ -567,6 +590,8 @@ std::string MainWindow::folderField() {
 
 void MainWindow::setFolderField(const std::string& folder) {
     setFieldText(field::kFolder, folder);
+    // The run goes on in the chosen folder; only the file cannot keep it.
+    if (folder != acceptedFolder_ && writableOrSaySo("OfiFile", folder)) acceptedFolder_ = folder;
 }
 
 std::string MainWindow::printerField() {

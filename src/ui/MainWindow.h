@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QLineEdit;
@@ -28,6 +29,7 @@ class QPushButton;
 namespace kesto {
 
 class ClickLabel;
+class DigitsValidator;
 
 // The delayed close after the stop button, in milliseconds.
 constexpr int kStopCloseDelayMs = 400;
@@ -96,6 +98,9 @@ private:
     void pollingTick();
     void oneShotTick();
     void refuseKey();
+    // Whether the settings file can hold `value` for `key`; if not, a status
+    // line says why.
+    bool writableOrSaySo(std::string_view key, const std::string& value);
     QLineEdit* text(int n) const { return text_[static_cast<std::size_t>(n)]; }
     ClickLabel* label(int n) const { return label_[static_cast<std::size_t>(n)]; }
     std::string fieldText(int n) const;
@@ -108,18 +113,20 @@ private:
     TwipsPlacement placement_;
     JobRunOptions runOptions_;
 
-    std::array<QLineEdit*, 27> text_{};   // Text1 ... Text26
-    std::array<ClickLabel*, 29> label_{}; // Label1 ... Label28
-    QListWidget* status_ = nullptr;       // List2
-    QPushButton* create_ = nullptr;       // Command1
-    QPushButton* stop_ = nullptr;         // Command2
-    QPushButton* printer_ = nullptr;      // Command3
-    QTimer polling_;                      // Timer1
-    QTimer oneShot_;                      // Timer2
-    QTimer delayedClose_;                 // Timer3
+    std::array<QLineEdit*, 27> text_{};          // Text1 ... Text26
+    std::array<ClickLabel*, 29> label_{};        // Label1 ... Label28
+    QListWidget* status_ = nullptr;              // List2
+    DigitsValidator* reductionDigits_ = nullptr; // Text23's
+    QPushButton* create_ = nullptr;              // Command1
+    QPushButton* stop_ = nullptr;                // Command2
+    QPushButton* printer_ = nullptr;             // Command3
+    QTimer polling_;                             // Timer1
+    QTimer oneShot_;                             // Timer2
+    QTimer delayedClose_;                        // Timer3
 
     std::vector<std::string> fileList_;
     std::string printerName_;
+    std::string acceptedFolder_; // the folder field's last value the file can hold
     std::atomic<bool> cancel_{false};
     bool running_ = false;
     bool closePending_ = false;

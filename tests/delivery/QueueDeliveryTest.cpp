@@ -2,11 +2,14 @@
 // the capture listener.
 #include "delivery/Spooler.h"
 
+#include <atomic>
 #include <chrono>
+#include <thread>
 
 #include <cups/cups.h>
 #include <gtest/gtest.h>
 
+#include "CaptureListener.h"
 #include "CupsdEnvironment.h"
 #include "DeliveryFiles.h"
 
@@ -110,6 +113,59 @@ TEST_F(QueueDelivery, TheInstalledQueuesAndTheDefaultPrinterComeFromTheServer) {
     EXPECT_NE(std::find(names.begin(), names.end(), CupsdEnvironment::kQueue), names.end());
     ASSERT_EQ(env_->cupsd().tool({"lpadmin", "-d", CupsdEnvironment::kQueue}).exitCode, 0);
     EXPECT_EQ(spooler_->defaultPrinter(), CupsdEnvironment::kQueue);
+}
+
+// A print server that accepts the connection and never answers: a stop ends
+// the send within a second, and without one the send fails after its time
+// limit with a reason that says so.  The look-up of the default printer is
+// bounded the same way.
+TEST(SilentPrintServer, NeitherAStopNorTheTimeLimitIsLostWaitingForIt) {
+    test::CaptureListener silent;
+    ASSERT_TRUE(silent.listening());
+    silent.stopReadingAfter(0);
+    test::TempFolder folder;
+    const auto glf = folder.write("A.GLF", test::kSmallDrawing);
+    const std::string printer = "plotter@127.0.0.1:" + std::to_string(silent.port());
+    using Clock = std::chrono::steady_clock;
+
+    DeliveryTimeouts brief;
+    brief.answer = 1s;
+    brief.lookup = 1s;
+    auto spooler = makeSystemSpooler(brief);
+    auto began = Clock::now();
+    const Status timedOut = spooler->sendFile(glf, printer);
+    EXPECT_LT(Clock::now() - began, 4s);
+    EXPECT_FALSE(timedOut.ok());
+    EXPECT_NE(timedOut.reason().find("did not answer within 1 s"), std::string::npos)
+        << timedOut.reason();
+
+    DeliveryTimeouts patient;
+    patient.answer = 600s;
+    auto waiting = makeSystemSpooler(patient);
+    std::atomic<bool> stop{false};
+    waiting->watchCancel(&stop);
+    began = Clock::now();
+    Status stopped;
+    {
+        std::thread late([&stop] {
+            std::this_thread::sleep_for(300ms);
+            stop = true;
+        });
+        stopped = waiting->sendFile(glf, printer);
+        late.join();
+    }
+    EXPECT_LT(Clock::now() - began, 1300ms);
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_NE(stopped.reason().find("stopped"), std::string::npos) << stopped.reason();
+
+    // The default printer, asked of the silent server.
+    const std::string server = cupsServer();
+    const std::string silentServer = "127.0.0.1:" + std::to_string(silent.port());
+    cupsSetServer(silentServer.c_str());
+    began = Clock::now();
+    EXPECT_EQ(spooler->defaultPrinter(), "");
+    EXPECT_LT(Clock::now() - began, 4s);
+    cupsSetServer(server.c_str());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "delivery/SocketSender.h"
 #include "delivery/Spooler.h"
 
+#include <atomic>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -81,6 +82,54 @@ TEST(SocketDelivery, APlotterThatDropsTheConnectionMidwayIsAFailureAndNotACrash)
     ::close(listener);
     EXPECT_FALSE(result.ok());
     EXPECT_FALSE(result.reason().empty());
+}
+
+// Raises the flag after `delay`, from another thread, as a stop button would.
+class LateStop {
+public:
+    LateStop(std::atomic<bool>& flag, std::chrono::milliseconds delay)
+        : thread_([&flag, delay] {
+              std::this_thread::sleep_for(delay);
+              flag = true;
+          }) {}
+    ~LateStop() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+TEST(SocketDelivery, APlotterThatStopsReadingGivesWayToAStopAndToTheStallLimit) {
+    test::CaptureListener plotter;
+    ASSERT_TRUE(plotter.listening());
+    plotter.stopReadingAfter(1000);
+    test::TempFolder folder;
+    // Far more than the socket buffers hold, so that the sender has to wait.
+    const auto glf = folder.write("BIG.GLF", test::binaryBytes(24 << 20));
+    const auto port = plotter.port();
+    using Clock = std::chrono::steady_clock;
+
+    DeliveryTimeouts patient;
+    patient.stall = 600s;
+    auto spooler = makeSystemSpooler(patient);
+    std::atomic<bool> stop{false};
+    spooler->watchCancel(&stop);
+    auto began = Clock::now();
+    Status stopped;
+    {
+        LateStop late(stop, 300ms);
+        stopped = spooler->sendFile(glf, plotter.uri());
+    }
+    EXPECT_LT(Clock::now() - began, 1300ms) << "a stop is seen within a second";
+    EXPECT_FALSE(stopped.ok());
+    EXPECT_NE(stopped.reason().find("stopped"), std::string::npos) << stopped.reason();
+
+    SocketTimeouts brief;
+    brief.stall = 500ms;
+    began = Clock::now();
+    const Status stalled = sendOverSocket(glf, "127.0.0.1", port, brief);
+    EXPECT_LT(Clock::now() - began, 3s);
+    EXPECT_FALSE(stalled.ok());
+    EXPECT_NE(stalled.reason().find("took no data"), std::string::npos) << stalled.reason();
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "ui/TwipsPlacement.h"
 #include "ui/logic/Twips.h"
 
+#include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -232,24 +234,84 @@ private slots:
         QCOMPARE(fields(*w, kPlotterFields), before);
     }
 
-    void reductionFieldTakesThreeDigitsAndBeepsAtAnythingElse() {
+    void reductionFieldTakesThreeDigitsHoweverTheyComeAndBeepsAtAnythingElse() {
         auto w = open();
         QSignalSpy beeps(w.get(), &MainWindow::beeped);
         auto* reduction = control<QLineEdit>(w.get(), "Text23");
         reduction->setFocus();
         reduction->selectAll();
         QTest::keyClicks(reduction, "5");
-        for (auto key : {Qt::Key_A, Qt::Key_Period, Qt::Key_Minus, Qt::Key_Backspace})
+        for (auto key : {Qt::Key_A, Qt::Key_Period, Qt::Key_Minus})
             QTest::keyClick(reduction, key);
-        QCOMPARE(beeps.count(), 4);
+        QCOMPARE(beeps.count(), 3);
         QCOMPARE(reduction->text(), QString("5"));
-        QTest::keyClicks(reduction, "0123");
+        QTest::keyClicks(reduction, "0123"); // the fourth digit is one too many
         QCOMPARE(reduction->text(), QString("501"));
-        // Delete types no character and still works.
         QTest::keyClick(reduction, Qt::Key_Home);
         QTest::keyClick(reduction, Qt::Key_Delete);
-        QCOMPARE(reduction->text(), QString("01"));
+        QTest::keyClick(reduction, Qt::Key_End);
+        QTest::keyClick(reduction, Qt::Key_Backspace);
+        QCOMPARE(reduction->text(), QString("0"));
+        QCOMPARE(beeps.count(), 3);
+
+        // A Japanese input method commits full-width digits.
+        reduction->selectAll();
+        QInputMethodEvent commit;
+        commit.setCommitString("５０");
+        QApplication::sendEvent(reduction, &commit);
+        QCOMPARE(reduction->text(), QString("50"));
+        // Paste goes through the same check.
+        QApplication::clipboard()->setText("７x");
+        reduction->selectAll();
+        reduction->paste();
+        QCOMPARE(reduction->text(), QString("50"));
         QCOMPARE(beeps.count(), 4);
+        QApplication::clipboard()->setText("７５");
+        reduction->selectAll();
+        reduction->paste();
+        QCOMPARE(reduction->text(), QString("75"));
+
+        // Tab moves on.
+        QTest::keyClick(reduction, Qt::Key_Tab);
+        QVERIFY(!reduction->hasFocus());
+        QCOMPARE(beeps.count(), 4);
+        w->close();
+        QCOMPARE(LoadSettings(folder()).OfiS, std::string("75"));
+    }
+
+    void aReductionLongerThanMayBeTypedIsShownUsedAndSavedAsItIs() {
+        writeSettings(folder(), [](JobSettings& s) { s.OfiS = "1000"; });
+        auto w = open();
+        auto* reduction = control<QLineEdit>(w.get(), "Text23");
+        QCOMPARE(reduction->text(), QString("1000"));
+        QCOMPARE(w->fieldTexts().at("OfiS"), std::string("1000"));
+        reduction->setFocus();
+        reduction->end(false);
+        QTest::keyClicks(reduction, "5"); // it may not grow
+        QCOMPARE(reduction->text(), QString("1000"));
+        QTest::keyClick(reduction, Qt::Key_Backspace); // but may shrink
+        QCOMPARE(reduction->text(), QString("100"));
+        QTest::keyClicks(reduction, "0");
+        QCOMPARE(reduction->text(), QString("1000"));
+        w->close();
+        QCOMPARE(LoadSettings(folder()).OfiS, std::string("1000"));
+    }
+
+    void aFolderOrPrinterTheSettingsFileCannotHoldIsRefusedAndTheWindowSaysWhy() {
+        auto w = open();
+        auto* folderField = control<QLineEdit>(w.get(), "Text1");
+        const QString before = folderField->text();
+        folderField->setFocus();
+        folderField->selectAll();
+        QTest::keyClicks(folderField, "/srv/My  Plots");
+        QTest::keyClick(folderField, Qt::Key_Return);
+        QCOMPARE(folderField->text(), before);
+        auto* status = control<QListWidget>(w.get(), "List2");
+        QVERIFY(status->count() > 0);
+        QVERIFY(status->item(status->count() - 1)->text().contains("ＯＦＩ ファイルの場所"));
+        QVERIFY(!status->item(status->count() - 1)->toolTip().isEmpty());
+        w->close();
+        QCOMPARE(LoadSettings(folder()).OfiFile, folder().string());
     }
 
     void pollingSwitchesFieldsAndOnlyAZeroIntervalButtonWakesUpOnMouseMove() {

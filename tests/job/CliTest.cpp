@@ -3,6 +3,7 @@
 #include "CliProcess.h"
 #include "JobTestSupport.h"
 
+#include "CaptureListener.h"
 #include "CupsdEnvironment.h"
 #include "composer/SampleDrawings.h"
 #include "io/AtomicFile.h"
@@ -190,6 +191,56 @@ TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
     CliProcess again(kCli, {"AUTO"}, folder.path());
     EXPECT_EQ(again.wait(60s), 0) << again.err();
     EXPECT_EQ(folder.names(), (Names{"BIG.GLF", "BIG.OFI", "Kesto.sys"}));
+}
+
+// A plotter that stops taking data: a stop still ends the spooler at once,
+// the drawing marked stopped and both of its files kept.
+TEST_F(Cli, SigtermWhileAPlotterStopsReadingEndsWithinSecondsKeepingBothFiles) {
+    test::CaptureListener plotter;
+    ASSERT_TRUE(plotter.listening());
+    plotter.stopReadingAfter(1000);
+    // Its GLF file is larger than the socket buffers hold.
+    OfiComposer big = composeLargeDrawing(std::size_t(2) << 20);
+    big.titleUtf8("大図面", "B1");
+    folder.write("BIG.OFI", big);
+    test::makeOld(folder / "BIG.OFI");
+    settings.OfiOut = "ﾌﾟﾛｯﾀ";
+    settings.OfiFEnd = "消去";
+    settings.Hprn = plotter.uri();
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO"}, folder.path());
+    ASSERT_TRUE(cli.waitForOutput("　出図中\n", 30s)) << cli.out() << cli.err();
+    // Give it time to fill the buffers and wait on the plotter.
+    std::this_thread::sleep_for(1s);
+    const auto stopped = std::chrono::steady_clock::now();
+    cli.signal(SIGTERM);
+    EXPECT_EQ(cli.wait(10s), 0) << cli.out() << cli.err();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 2s);
+    EXPECT_NE(cli.out().find("　出図中止"), std::string::npos) << cli.out();
+    EXPECT_EQ(folder.names(), (Names{"BIG.GLF", "BIG.OFI", "Kesto.sys"}));
+}
+
+// Kesto.sys edited while the spooler runs is not overwritten at its exit.
+// (SIGHUP, as from a closed terminal, stops it like SIGTERM.)
+TEST_F(Cli, AKestoSysEditedMeanwhileIsLeftAsItIs) {
+    saveSettings();
+    CliProcess cli(kCli, {"AUTO1"}, folder.path());
+    ASSERT_TRUE(cli.waitForOutput("図面が無いか、サイズが0です", 10s)) << cli.out() << cli.err();
+    settings.LineL = "7";
+    saveSettings();
+    const std::string edited = test::readBytes(folder / "Kesto.sys");
+    cli.signal(SIGHUP);
+    EXPECT_EQ(cli.wait(10s), 0) << cli.err();
+    EXPECT_EQ(test::readBytes(folder / "Kesto.sys"), edited);
+    EXPECT_NE(cli.err().find("Kesto.sys was changed"), std::string::npos) << cli.err();
+
+    // Unchanged, it is written back with what the spooler changed.
+    CliProcess again(kCli, {"AUTO1"}, folder.path());
+    ASSERT_TRUE(again.waitForOutput("図面が無いか、サイズが0です", 10s)) << again.out();
+    again.signal(SIGHUP);
+    EXPECT_EQ(again.wait(10s), 0) << again.err();
+    const JobSettings saved = LoadSettings(folder.path());
+    EXPECT_EQ(std::tie(saved.LineL, saved.OfiFEnd), std::make_tuple("7", "消去"));
 }
 
 TEST_F(Cli, ASecondSpoolerOnTheSameProgramFolderDoesNotStartButAnIdLeftInKestoWokLocksNothing) {

@@ -294,6 +294,59 @@ TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
     EXPECT_TRUE(folder.names().empty());
 }
 
+// A choice field that holds none of its words (a typo, a full-width word, a
+// re-encoded file) would read as "file" or "delete": the run does not start.
+TEST_F(JobRun, DoesNotStartWhenAChoiceFieldHoldsNoneOfItsWords) {
+    drawing("A.OFI", test::smallDrawing("A"));
+    for (const auto& [key, value, line] :
+         {std::tuple{"OfiOut", "プロッタ",
+                     "GLFﾌｧｲﾙの出力先が「プロッタ」です（「ﾌﾟﾛｯﾀ」か「ﾌｧｲﾙ」）"},
+          std::tuple{"OfiFEnd", "消去 ", "終了ﾌｧｲﾙの処理が「消去 」です（「保存」か「消去」）"},
+          std::tuple{"OfiFMen", "", "ﾌｧｲﾙ選択方法が「」です（「手動」か「自動」）"}}) {
+        RecordingHost fresh;
+        fresh.folder = host.folder;
+        fresh.fields = host.fields;
+        fresh.fields[key] = value;
+        JobRunOptions options;
+        options.programFolder = folder.path();
+        EXPECT_EQ(MinP(fresh, spooler, options).start, RunStart::BadField) << key;
+        EXPECT_EQ(fresh.lines, Names{line});
+        EXPECT_EQ(fresh.finished, 1) << "the create button comes back";
+    }
+    EXPECT_EQ(folder.names(), Names{"A.OFI"});
+    EXPECT_TRUE(spooler.sends.empty());
+    EXPECT_EQ(spooler.defaultLookups, 0);
+}
+
+// The print server is asked for its default printer only when something is
+// to be sent: an unanswering server cannot hold up output to files.
+TEST_F(JobRun, LooksUpTheDefaultPrinterOnlyForOutputToThePlotter) {
+    drawing("A.OFI", test::smallDrawing("A"));
+    host.fields["OfiOut"] = "ﾌｧｲﾙ";
+    run();
+    EXPECT_EQ(spooler.defaultLookups, 0);
+    EXPECT_EQ(host.printer, "");
+    host.fields["OfiOut"] = "ﾌﾟﾛｯﾀ";
+    drawing("B.OFI", test::smallDrawing("B"));
+    run();
+    EXPECT_EQ(spooler.defaultLookups, 1);
+    EXPECT_EQ(host.printer, "FakeDefault");
+}
+
+// A stop while the spooler waits: the job is withdrawn, both files stay and
+// the line says stopped, not failed.
+TEST_F(JobRun, AStopDuringDeliveryKeepsBothFilesAndMarksTheDrawingStopped) {
+    const std::string t = drawing("A.OFI", test::smallDrawing("A"));
+    spooler.onSend = [&](const fs::path&) { host.cancel = true; };
+    const RunSummary summary = run();
+    ASSERT_EQ(spooler.sends.size(), 1u);
+    EXPECT_EQ(host.lines, Names{t + "　出図中止"});
+    EXPECT_EQ(folder.names(), (Names{"A.GLF", "A.OFI"}));
+    EXPECT_EQ(summary.stopped, 1);
+    EXPECT_EQ(summary.failed, 0);
+    EXPECT_TRUE(summary.cancelled);
+}
+
 TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPolling) {
     folder.write("EMPTY.OFI", "");
     run();

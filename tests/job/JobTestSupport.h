@@ -233,17 +233,24 @@ public:
     std::vector<Send> sends;
     bool accept = true;
     fs::path programFolder;
-    std::function<void(const fs::path& glf)> onSend; // e.g. the CAD system saves meanwhile
+    int defaultLookups = 0;
+    // Called while a file is being sent: the CAD system saves meanwhile, the
+    // stop button is pressed, ...
+    std::function<void(const fs::path& glf)> onSend;
 
     Status sendFile(const fs::path& glf, const std::string& printer) override {
         fs::path ofi = glf;
         sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
                          fs::exists(programFolder / kWorkFileName)});
         if (onSend) onSend(glf);
+        if (cancelRequested()) return Status::failure("delivery stopped, the job was withdrawn");
         if (accept) return {};
         return Status::failure("the queue refused the job");
     }
-    std::string defaultPrinter() override { return "FakeDefault"; }
+    std::string defaultPrinter() override {
+        ++defaultLookups;
+        return "FakeDefault";
+    }
     std::vector<std::string> printers() override { return {"FakeDefault"}; }
 };
 

@@ -195,25 +195,77 @@ TEST_F(SettingsFile, BytesWithoutAFaithfulWayBackAreWrittenBackAsReadWhileUnchan
 // The file is replaced as a whole or not at all.
 TEST_F(SettingsFile, SaveReplacesTheWholeFileOrFailsWithAReasonAndKeepsTheOldOne) {
     writeFile("LineL=9  *\r\n" + std::string(5000, 'x'));
-    JobSettings s = defaultSettings("F:\\PLOT");
-    Status saved = SaveSettings(folder_ / "missing", s);
+    Status saved = SaveSettings(folder_ / "missing", defaultSettings("F:\\PLOT"));
     EXPECT_FALSE(saved);
     EXPECT_FALSE(saved.reason().empty());
-    s.Hprn = "Imprimante café"; // no "é" in Shift-JIS
-    saved = SaveSettings(folder_, s);
-    EXPECT_FALSE(saved);
-    EXPECT_NE(saved.reason().find("Hprn"), std::string::npos);
-    s.Hprn = "a\r\nLineL=1";
-    EXPECT_FALSE(SaveSettings(folder_, s));
-    s.Hprn.clear();
-    s.MojiW = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_FALSE(SaveSettings(folder_, s));
     EXPECT_EQ(readFile(), "LineL=9  *\r\n" + std::string(5000, 'x'));
 
     saved = SaveSettings(folder_, defaultSettings("F:\\PLOT"));
     ASSERT_TRUE(saved) << saved.reason();
     EXPECT_EQ(readFile(), kDefaultFileForFPlot);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+// Which text values come back from the file as written: the value ends at two
+// spaces in a row, trailing spaces go, and a character must come back as itself.
+TEST_F(SettingsFile, ATextValueIsWritableExactlyWhenItReadsBackUnchanged) {
+    for (const auto& [value, readsBack] : {
+             std::pair{"C:\\My Plots", true}, std::pair{" leading space", true},
+             std::pair{"tab\there", true}, std::pair{"/srv/図面/ｶﾀｶﾅ/≒", true}, std::pair{"", true},
+             std::pair{"C:\\My  Plots", false}, // cut at the two spaces
+             std::pair{"Plotter ", false},      // the space is lost
+             std::pair{" ", false},             // reads as ""
+             std::pair{"a\rb", false}, std::pair{"a\nOfiFile=/", false},
+             std::pair{"/home/café", false}, // no Shift-JIS form
+             std::pair{"図面〜改", false},   // comes back as "～"
+             std::pair{"¥100", false},       // comes back as "\\"
+         }) {
+        std::string why;
+        EXPECT_EQ(textReadsBack(value, &why), readsBack) << value;
+        EXPECT_EQ(why.empty(), readsBack) << value << ": " << why;
+        for (const char* key : {"OfiFile", "Hprn"}) {
+            JobSettings s = defaultSettings("F:\\PLOT");
+            EXPECT_EQ(setSettingByKey(s, key, value), readsBack) << key << " " << value;
+            *textSetting(s, key) = value;
+            std::vector<std::string> kept;
+            ASSERT_TRUE(SaveSettings(folder_, s, &kept));
+            const JobSettings back = LoadSettings(folder_);
+            if (readsBack) {
+                EXPECT_EQ(*textSetting(const_cast<JobSettings&>(back), key), value) << key;
+                EXPECT_TRUE(kept.empty()) << key << " " << value;
+            } else {
+                // Never written: the line keeps the value it had (here the default).
+                ASSERT_EQ(kept.size(), 1u) << key << " " << value;
+                EXPECT_NE(kept[0].find(key), std::string::npos) << kept[0];
+                EXPECT_EQ(back.OfiFile,
+                          std::string(key) == "OfiFile" ? folder_.string() : "F:\\PLOT");
+                EXPECT_EQ(back.Hprn, "");
+            }
+        }
+    }
+}
+
+// A value that cannot be written does not cost the other settings their save:
+// its line keeps the bytes it was read with, and the caller hears of it once.
+TEST_F(SettingsFile, AnUnwritableValueKeepsItsLineAndEverythingElseIsSaved) {
+    writeFile("OfiFile=/srv/plots        *\r\nHprn=Old Plotter  *\r\nLineL=5  *\r\n");
+    JobSettings s = LoadSettings(folder_);
+    s.OfiFile = "/srv/café";
+    s.Hprn = "a\r\nLineL=1";
+    s.LineL = "7";
+    s.MojiW = std::numeric_limits<float>::quiet_NaN();
+    std::vector<std::string> kept;
+    const Status saved = SaveSettings(folder_, s, &kept);
+    ASSERT_TRUE(saved) << saved.reason();
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_NE(kept[0].find("OfiFile"), std::string::npos) << kept[0];
+    EXPECT_NE(kept[0].find("é"), std::string::npos) << kept[0];
+    EXPECT_NE(kept[1].find("MojiW"), std::string::npos) << kept[1];
+    EXPECT_NE(kept[2].find("Hprn"), std::string::npos) << kept[2];
+    const JobSettings back = LoadSettings(folder_);
+    EXPECT_EQ(std::tie(back.OfiFile, back.Hprn, back.LineL),
+              std::make_tuple("/srv/plots", "Old Plotter", "7"));
+    EXPECT_FLOAT_EQ(back.MojiW, 0.17f);
 }
 
 } // namespace

@@ -72,6 +72,9 @@ TEST(SetSettingByKey, RefusesUnknownKeysLineBreaksAndUnwritableCharacters) {
     EXPECT_FALSE(setSettingByKey(s, "plot", "A1ﾌﾟﾛｯﾀ", &error));
     EXPECT_FALSE(setSettingByKey(s, "Hprn", "x\r\nOfiFile=C:\\", &error));
     EXPECT_FALSE(setSettingByKey(s, "OfiFile", "/home/josé", &error));
+    EXPECT_NE(error.find("é"), std::string::npos) << error;
+    EXPECT_FALSE(setSettingByKey(s, "Hprn", "HP  Plotter", &error));
+    EXPECT_NE(error.find("出力先プリンタ名"), std::string::npos) << error;
     EXPECT_EQ(s.Hprn, "");
 }
 

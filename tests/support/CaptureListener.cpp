@@ -1,5 +1,6 @@
 #include "CaptureListener.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -58,6 +59,13 @@ CaptureListener::~CaptureListener() {
     }
 }
 
+void CaptureListener::stopReadingAfter(std::uint64_t bytes) {
+    readLimit_ = bytes;
+    // Inherited by the connections accepted from now on.
+    const int small = 4096;
+    ::setsockopt(listenFd_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+}
+
 std::string CaptureListener::uri() const {
     return "socket://127.0.0.1:" + std::to_string(port_);
 }
@@ -83,13 +91,24 @@ void CaptureListener::serve(int fd) {
     connection.hash = kFnvOffset;
     std::string buffer(kReadChunk, '\0');
     for (;;) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
+        // A stalled plotter only waits for the listener to go.
+        const bool stalled = connection.size >= readLimit_.load();
+        pollfd fds[2] = {{fd, static_cast<short>(stalled ? 0 : POLLIN), 0},
+                         {wakeFds_[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
             break;
         }
         if (fds[1].revents && !fds[0].revents) break;
-        ssize_t got = ::read(fd, buffer.data(), buffer.size());
+        if (stalled) {
+            // The listener goes, or the sender gave up.
+            if (fds[1].revents || (fds[0].revents & (POLLHUP | POLLERR))) break;
+            continue;
+        }
+        const std::uint64_t room = readLimit_.load() - connection.size;
+        ssize_t got =
+            ::read(fd, buffer.data(),
+                   static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), room)));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         connection.size += static_cast<std::uint64_t>(got);

@@ -2,6 +2,7 @@
 // A stand-in plotter: a TCP listener on 127.0.0.1 that records every byte of
 // every connection it accepts.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -31,6 +32,12 @@ public:
     CaptureListener& operator=(const CaptureListener&) = delete;
 
     bool listening() const { return listenFd_ >= 0; }
+    // From now on a connection takes at most `bytes` and then reads nothing
+    // more, holding the connection open until the listener goes: a plotter
+    // that stalls, or (with 0) a server that accepts and never answers.
+    // Connections also get a small receive buffer, so that a sender soon has
+    // to wait.
+    void stopReadingAfter(std::uint64_t bytes);
     int port() const { return port_; }
     // "socket://127.0.0.1:PORT"
     std::string uri() const;
@@ -47,6 +54,7 @@ private:
     void serve(int fd);
 
     bool keepBytes_;
+    std::atomic<std::uint64_t> readLimit_{UINT64_MAX};
     int listenFd_ = -1;
     int port_ = 0;
     int wakeFds_[2] = {-1, -1};
