@@ -27,17 +27,17 @@ struct Converter {
     // Writes the plotter pair of drawing point (x, y), axes exchanged when rotated.
     void point(double x, double y) {
         if (state.page.rotated) {
-            out.num(plotY(y)).put(',').num(plotX(x));
+            out.pair(plotY(y), plotX(x));
         } else {
-            out.num(plotX(x)).put(',').num(plotY(y));
+            out.pair(plotX(x), plotY(y));
         }
     }
     // Writes the plotter pair of a relative step (dx, dy).
     void step(double dx, double dy) {
         if (state.page.rotated) {
-            out.num(plotLength(dy)).put(',').num(plotLength(dx));
+            out.pair(plotLength(dy), plotLength(dx));
         } else {
-            out.num(plotLength(dx)).put(',').num(plotLength(dy));
+            out.pair(plotLength(dx), plotLength(dy));
         }
     }
 };

@@ -89,10 +89,17 @@ public:
     }
     // A number through a mask.
     GlfWriter& num(double value, Mask mask = Mask::Integer) {
-        if (kBufferSize - used_ < static_cast<std::size_t>(kMaxFormattedLength)) flush();
-        char* at = buffer_.data() + used_;
-        used_ += static_cast<std::size_t>(mask == Mask::Integer ? formatInteger(value, at)
-                                                                : formatNumber(value, mask, at));
+        char* at = room(kMaxFormattedLength);
+        commit(mask == Mask::Integer ? writeInteger(value, at)
+                                     : at + formatNumber(value, mask, at));
+        return *this;
+    }
+    // Two whole plotter numbers and the comma between them: "a,b".
+    GlfWriter& pair(double a, double b) {
+        char* p = room(2 * kMaxFormattedLength + 1);
+        p = writeInteger(a, p);
+        *p++ = ',';
+        commit(writeInteger(b, p));
         return *this;
     }
     // Text followed by CR LF; used once per drawing for the closing commands.
@@ -129,6 +136,12 @@ private:
         std::string last;
     };
     static std::size_t idx(Slot s) { return static_cast<std::size_t>(s); }
+    // Where the next `bytes` bytes go (at most that many before commit).
+    char* room(std::size_t bytes) {
+        if (kBufferSize - used_ < bytes) flush();
+        return buffer_.data() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
     GlfWriter& putSlow(std::string_view text);
 
     GlfSink* sink_;
