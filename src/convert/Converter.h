@@ -25,20 +25,19 @@ struct Converter {
     double plotLength(double d) const { return d * state.page.drawingScale / 25; }
 
     // Writes the plotter pair of drawing point (x, y), axes exchanged when rotated.
-    void point(double x, double y) {
-        if (state.page.rotated) {
-            out.pair(plotY(y), plotX(x));
-        } else {
-            out.pair(plotX(x), plotY(y));
-        }
-    }
+    void point(double x, double y) { out.commit(writePoint(x, y, out.reserve(kPairRoom))); }
     // Writes the plotter pair of a relative step (dx, dy).
-    void step(double dx, double dy) {
-        if (state.page.rotated) {
-            out.pair(plotLength(dy), plotLength(dx));
-        } else {
-            out.pair(plotLength(dx), plotLength(dy));
-        }
+    void step(double dx, double dy) { out.commit(writeStep(dx, dy, out.reserve(kPairRoom))); }
+
+    // The same straight into the writer's buffer at `at` (room for
+    // kPairRoom bytes); they return the end.
+    char* writePoint(double x, double y, char* at) const {
+        return state.page.rotated ? writePair(plotY(y), plotX(x), at)
+                                  : writePair(plotX(x), plotY(y), at);
+    }
+    char* writeStep(double dx, double dy, char* at) const {
+        return state.page.rotated ? writePair(plotLength(dy), plotLength(dx), at)
+                                  : writePair(plotLength(dx), plotLength(dy), at);
     }
 };
 

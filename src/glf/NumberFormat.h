@@ -85,8 +85,8 @@ inline char* writeBelow1e8(std::uint32_t n, char* out) {
     return out + 8 - zeros;
 }
 
-// The "#######0" text of the values the inline way leaves: near a half,
-// 100,000,000 and above, not finite.
+// The "#######0" text of the values the inline way leaves: next to a half,
+// 2^26 and above, not finite.
 char* writeIntegerSlow(double value, char* out);
 
 } // namespace number_detail
@@ -99,11 +99,13 @@ inline char* writeInteger(double value, char* out) {
     // but for the bits beyond those units, and its whole part has 8 digits
     // at most.  Also false for not-a-number, which takes the slow way.
     if (a < 0x1p26) {
-        const auto fixed = static_cast<std::uint64_t>(a * 0x1p32);
-        // 2^-32 units of a half's neighbourhood: more than a * 1e-13 + 1e-9.
+        const auto fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(a * 0x1p32));
+        // A half's neighbourhood in 2^-32 units, wider than farFromHalf's
+        // for every value here (a * 1e-13 + 1e-9 < 2^15 / 2^32).
         constexpr std::uint32_t kNearHalf = 1u << 15;
         const auto rest = static_cast<std::uint32_t>(fixed);
         if (rest - (0x80000000u - kNearHalf) > 2 * kNearHalf) {
+            // floor(a + 0.5): a half, were it here, would go away from zero.
             const auto units = static_cast<std::uint32_t>((fixed + 0x80000000u) >> 32);
             // Far from a half, a negative value shows as zero above -0.5
             // only, and zero is written without a sign.
@@ -127,7 +129,8 @@ inline double roundLikeMask(double value, int decimals) {
         const double unit = kUnits[decimals];
         const double scaled = std::fabs(value) * unit;
         if (scaled < number_detail::kDirectLimit) {
-            const double whole = std::floor(scaled);
+            // Not negative and below 2^63: truncation is the floor.
+            const auto whole = static_cast<double>(static_cast<std::int64_t>(scaled));
             const double rest = scaled - whole;
             if (number_detail::farFromHalf(scaled, rest)) {
                 // Whole units over an exact power of ten: the division is
