@@ -75,9 +75,23 @@ inline void storeBytes(std::uint64_t x, char* out) {
     }
 }
 
+// The same for n < 10,000 in the four bytes of the result.
+inline std::uint32_t digitBytes4(std::uint32_t n) {
+    const std::uint32_t hundreds = (n * 5243) >> 19; // n / 100
+    const std::uint32_t x = hundreds | ((n - 100 * hundreds) << 16);
+    const std::uint32_t tens = ((x * 103) >> 10) & 0x000F000Fu; // x / 10
+    return tens | ((x - 10 * tens) << 8);
+}
+
 // Writes n < 100,000,000 in decimal at out, without leading zeros, and
 // returns the end.  Stores 8 bytes at out whatever the length.
 inline char* writeBelow1e8(std::uint32_t n, char* out) {
+    if (n < 10000) { // most numbers of a drawing: half the work
+        const std::uint32_t x = digitBytes4(n);
+        const int zeros = std::countr_zero(x | (std::uint32_t{1} << 24)) >> 3;
+        storeBytes((x + std::uint64_t{0x30303030}) >> (8 * zeros), out);
+        return out + 4 - zeros;
+    }
     const std::uint64_t x = digitBytes(n);
     // Leading zeros are the low zero bytes; the last digit always stays.
     const int zeros = std::countr_zero(x | (std::uint64_t{1} << 56)) >> 3;
