@@ -105,9 +105,7 @@ public:
     }
     // A number through a mask.
     GlfWriter& num(double value, Mask mask = Mask::Integer) {
-        char* at = reserve(kMaxFormattedLength);
-        commit(mask == Mask::Integer ? writeInteger(value, at)
-                                     : at + formatNumber(value, mask, at));
+        commit(writeNumber(value, mask, reserve(kMaxFormattedLength)));
         return *this;
     }
     // Direct writing for hot paths: reserve() gives the place of the next

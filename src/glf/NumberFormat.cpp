@@ -238,11 +238,14 @@ char* writeIntegerSlow(double value, char* out) {
     return out + formatWithShape(value, shapeOf(Mask::Integer), out);
 }
 
+int formatDecimalSlow(double value, Mask mask, char* out) {
+    return formatWithShape(value, shapeOf(mask), out);
+}
+
 } // namespace number_detail
 
 int formatNumber(double value, Mask mask, char* out) {
-    if (mask == Mask::Integer) return formatInteger(value, out);
-    return formatWithShape(value, shapeOf(mask), out);
+    return static_cast<int>(writeNumber(value, mask, out) - out);
 }
 
 std::string formatNumber(double value, Mask mask) {

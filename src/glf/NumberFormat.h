@@ -10,6 +10,7 @@
 // directly in binary, and whole plotter units, the bulk of every drawing, are
 // written here inline, straight into the caller's buffer.
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -105,30 +106,92 @@ char* writeIntegerSlow(double value, char* out);
 
 } // namespace number_detail
 
+namespace number_detail {
+
+// Rounds a >= 0 to whole units, a half going up, when the 15-digit step
+// cannot change the result: below 2^26, away from a half.  False otherwise,
+// also for not-a-number.
+inline bool roundDirect(double a, std::uint32_t& units) {
+    if (!(a < 0x1p26)) return false;
+    // a in units of 2^-32: a whole 64-bit number, exact but for the bits
+    // beyond those units.
+    const auto fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(a * 0x1p32));
+    // A half's neighbourhood in 2^-32 units, wider than farFromHalf's for
+    // every value here (a * 1e-13 + 1e-9 < 2^15 / 2^32).
+    constexpr std::uint32_t kNearHalf = 1u << 15;
+    const auto rest = static_cast<std::uint32_t>(fixed);
+    if (rest - (0x80000000u - kNearHalf) <= 2 * kNearHalf) return false;
+    units = static_cast<std::uint32_t>((fixed + 0x80000000u) >> 32); // floor(a + 0.5)
+    return true;
+}
+
+constexpr std::uint32_t kPow10u[] = {1, 10, 100, 1000, 10000, 100000};
+
+// The decimal masks of values outside the inline way; out of line.
+int formatDecimalSlow(double value, Mask mask, char* out);
+
+// A decimal mask: at least MinInt integer digits (leading zeros fill up),
+// MinDec to MaxDec decimals (trailing zeros dropped down to MinDec).
+template <int MinInt, int MinDec, int MaxDec> char* writeFixed(double value, char* out, Mask mask) {
+    static_assert(MinInt <= 8 && 1 <= MinDec && MinDec <= MaxDec && MaxDec <= 5);
+    constexpr std::uint32_t kUnit = kPow10u[MaxDec];
+    std::uint32_t units;
+    if (!roundDirect(std::fabs(value) * kUnit, units))
+        return out + formatDecimalSlow(value, mask, out);
+    const std::uint32_t whole = units / kUnit;
+    const std::uint32_t fraction = units - whole * kUnit;
+    *out = '-';
+    out += units != 0 && std::signbit(value) ? 1 : 0;
+    if constexpr (MinInt > 1) {
+        const std::uint64_t x = digitBytes(whole);
+        const int zeros = std::min(std::countr_zero(x | (std::uint64_t{1} << 56)) >> 3, 8 - MinInt);
+        storeBytes((x + kZeroBytes) >> (8 * zeros), out);
+        out += 8 - zeros;
+    } else if (MinInt == 1 || whole != 0) {
+        out = writeBelow1e8(whole, out);
+    }
+    *out++ = '.';
+    // The decimals, the first in the lowest byte; trailing zeros are the
+    // high zero bytes.
+    std::uint64_t y;
+    if constexpr (MaxDec <= 4) {
+        y = digitBytes4(fraction) >> (8 * (4 - MaxDec));
+    } else {
+        y = digitBytes(fraction) >> (8 * (8 - MaxDec));
+    }
+    const int significant = y == 0 ? 0 : 8 - (std::countl_zero(y) >> 3);
+    storeBytes(y + kZeroBytes, out);
+    return out + std::max(significant, MinDec);
+}
+
+} // namespace number_detail
+
 // The "#######0" mask: appends the text of value at out and returns its end.
 // Needs room for kMaxFormattedLength bytes.
 inline char* writeInteger(double value, char* out) {
-    const double a = std::fabs(value);
-    // Below 2^26 the value in units of 2^-32 is a whole 64-bit number, exact
-    // but for the bits beyond those units, and its whole part has 8 digits
-    // at most.  Also false for not-a-number, which takes the slow way.
-    if (a < 0x1p26) {
-        const auto fixed = static_cast<std::uint64_t>(static_cast<std::int64_t>(a * 0x1p32));
-        // A half's neighbourhood in 2^-32 units, wider than farFromHalf's
-        // for every value here (a * 1e-13 + 1e-9 < 2^15 / 2^32).
-        constexpr std::uint32_t kNearHalf = 1u << 15;
-        const auto rest = static_cast<std::uint32_t>(fixed);
-        if (rest - (0x80000000u - kNearHalf) > 2 * kNearHalf) {
-            // floor(a + 0.5): a half, were it here, would go away from zero.
-            const auto units = static_cast<std::uint32_t>((fixed + 0x80000000u) >> 32);
-            // Far from a half, a negative value shows as zero above -0.5
-            // only, and zero is written without a sign.
-            *out = '-';
-            out += value < -0.5 ? 1 : 0;
-            return number_detail::writeBelow1e8(units, out);
-        }
+    std::uint32_t units;
+    if (number_detail::roundDirect(std::fabs(value), units)) {
+        // Far from a half, a negative value shows as zero above -0.5 only,
+        // and zero is written without a sign.
+        *out = '-';
+        out += value < -0.5 ? 1 : 0;
+        return number_detail::writeBelow1e8(units, out);
     }
     return number_detail::writeIntegerSlow(value, out);
+}
+
+// Any mask, inline: appends the text of value at out and returns its end.
+// Needs room for kMaxFormattedLength bytes.
+inline char* writeNumber(double value, Mask mask, char* out) {
+    using number_detail::writeFixed;
+    switch (mask) {
+    case Mask::Integer: return writeInteger(value, out);
+    case Mask::Fixed1To5: return writeFixed<1, 1, 5>(value, out, mask);
+    case Mask::NoLeadFixed1To5: return writeFixed<0, 1, 5>(value, out, mask);
+    case Mask::Fixed1To3: return writeFixed<1, 1, 3>(value, out, mask);
+    case Mask::Scratch: return writeFixed<8, 3, 3>(value, out, mask);
+    }
+    return out + number_detail::formatDecimalSlow(value, mask, out);
 }
 
 inline int formatInteger(double value, char* out) {
