@@ -46,25 +46,24 @@ struct Converter {
     double plotLength(double d) const { return d * state.page.drawingScale / 25; }
 
     // Writes the plotter pair of drawing point (x, y), axes exchanged when rotated.
-    void point(double x, double y) {
-        if (state.page.rotated) {
-            out.num(plotY(y)).put(',').num(plotX(x));
-        } else {
-            out.num(plotX(x)).put(',').num(plotY(y));
-        }
-    }
+    void point(double x, double y) { out.commit(writePoint(x, y, out.reserve(kPairRoom))); }
     // A character size in the standard set's centimetres: plotter units
     // (0.025 mm) divided by 400.
     double charSizeCm(std::int64_t size) const {
         return static_cast<double>(size) * state.page.drawingScale / 25 / 1000 * 2.5;
     }
     // Writes the plotter pair of a relative step (dx, dy).
-    void step(double dx, double dy) {
-        if (state.page.rotated) {
-            out.num(plotLength(dy)).put(',').num(plotLength(dx));
-        } else {
-            out.num(plotLength(dx)).put(',').num(plotLength(dy));
-        }
+    void step(double dx, double dy) { out.commit(writeStep(dx, dy, out.reserve(kPairRoom))); }
+
+    // The same straight into the writer's buffer at `at` (room for
+    // kPairRoom bytes); they return the end.
+    char* writePoint(double x, double y, char* at) const {
+        return state.page.rotated ? writePair(plotY(y), plotX(x), at)
+                                  : writePair(plotX(x), plotY(y), at);
+    }
+    char* writeStep(double dx, double dy, char* at) const {
+        return state.page.rotated ? writePair(plotLength(dy), plotLength(dx), at)
+                                  : writePair(plotLength(dx), plotLength(dy), at);
     }
 };
 

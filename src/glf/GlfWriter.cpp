@@ -19,9 +19,9 @@ void GlfWriter::writeIfChanged(Slot slot) {
     }
 }
 
-void GlfWriter::flushPendingStyle() {
+void GlfWriter::flushStyleSlot() {
     SlotText& s = slots_[idx(Slot::Style)];
-    if (s.pending.empty() || s.pending == s.last) return;
+    if (s.pending == s.last) return;
     put(s.pending);
     s.last = std::move(s.pending);
     s.pending.clear();

@@ -17,6 +17,22 @@
 
 namespace kesto {
 
+// Room for "a,b" of two whole numbers.
+constexpr std::size_t kPairRoom = 2 * kMaxFormattedLength + 1;
+
+// Writes "a,b" at out (room for kPairRoom bytes) and returns the end.
+inline char* writePair(double a, double b, char* out) {
+    out = writeInteger(a, out);
+    *out++ = ',';
+    return writeInteger(b, out);
+}
+
+// Writes a literal at out and returns the end.
+template <std::size_t N> inline char* writeLiteral(const char (&text)[N], char* out) {
+    std::memcpy(out, text, N - 1);
+    return out + (N - 1);
+}
+
 // Where the bytes of a GLF file end up.
 class GlfSink {
 public:
@@ -69,12 +85,17 @@ public:
     }
     // A number through a mask.
     GlfWriter& num(double value, Mask mask = Mask::Integer) {
-        if (kBufferSize - used_ < static_cast<std::size_t>(kMaxFormattedLength)) flush();
-        char* at = buffer_.data() + used_;
-        used_ += static_cast<std::size_t>(mask == Mask::Integer ? formatInteger(value, at)
-                                                                : formatNumber(value, mask, at));
+        commit(writeNumber(value, mask, reserve(kMaxFormattedLength)));
         return *this;
     }
+    // Direct writing for hot paths: reserve() gives the place of the next
+    // `bytes` bytes (a few kilobytes at most), commit() takes the end of what
+    // was written there.
+    char* reserve(std::size_t bytes) {
+        if (kBufferSize - used_ < bytes) flush();
+        return buffer_.data() + used_;
+    }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
     // Text followed by CR LF; used once per drawing for the closing commands.
     void writeLine(std::string_view text) { put(text).put("\r\n"); }
 
@@ -92,7 +113,9 @@ public:
 
     // Pen entry of every drawing record: the style slot, and only when it
     // wrote something, the text slots.
-    void flushPendingStyle();
+    void flushPendingStyle() {
+        if (!slots_[idx(Slot::Style)].pending.empty()) flushStyleSlot();
+    }
     // Text entry: the direction, spacing and slant slots.
     void flushPendingText();
 
@@ -110,6 +133,7 @@ private:
     };
     static std::size_t idx(Slot s) { return static_cast<std::size_t>(s); }
     GlfWriter& putSlow(std::string_view text);
+    void flushStyleSlot();
 
     GlfSink* sink_;
     std::array<char, kBufferSize> buffer_{};

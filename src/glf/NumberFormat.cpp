@@ -1,5 +1,7 @@
 #include "glf/NumberFormat.h"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -27,8 +29,6 @@ constexpr MaskShape shapeOf(Mask mask) {
 }
 
 constexpr std::uint64_t kPow10[] = {1, 10, 100, 1000, 10000, 100000};
-// Above this the fast path's integer arithmetic is no longer exact enough.
-constexpr double kFastLimit = 1e14;
 
 // Writes sign, integer digits and decimals from the decimal digit strings.
 int emit(bool negative, const char* intDigits, int intLen, const char* fracDigits, int fracLen,
@@ -149,11 +149,11 @@ inline int writeUnsigned(std::uint64_t n, char* out) {
 // safe without the exact way: false near a half, where the 15-digit step can
 // decide, and for values too large for exact integer arithmetic.
 inline bool roundFast(double scaled, std::uint64_t& units) {
-    if (!(scaled < kFastLimit)) return false;
+    if (!(scaled < number_detail::kDirectLimit)) return false;
     // scaled is not negative here, so truncation is the floor.
     const std::uint64_t whole = static_cast<std::uint64_t>(scaled);
     const double rest = scaled - static_cast<double>(whole);
-    if (std::fabs(rest - 0.5) <= scaled * 1e-13 + 1e-9) return false;
+    if (!number_detail::farFromHalf(scaled, rest)) return false;
     units = whole + (rest > 0.5 ? 1 : 0);
     return true;
 }
@@ -165,6 +165,34 @@ inline std::uint64_t splitUnits(std::uint64_t units, std::uint64_t& fraction) {
     return units / unit;
 }
 
+// The text of whole.fraction (whole below 100,000,000, fraction below
+// 10^maxDec) straight from the digit bytes.
+int writeDecimals(bool minus, std::uint32_t whole, std::uint32_t fraction, const MaskShape& shape,
+                  char* out) {
+    using number_detail::digitBytes;
+    using number_detail::kZeroBytes;
+    using number_detail::storeBytes;
+    char* p = out;
+    *p = '-';
+    p += minus ? 1 : 0;
+    if (whole != 0 || shape.minInt > 0) {
+        const std::uint64_t x = digitBytes(whole);
+        // Leading zeros are the low zero bytes; the mask keeps minInt digits.
+        const int zeros =
+            std::min(std::countr_zero(x | (std::uint64_t{1} << 56)) >> 3, 8 - shape.minInt);
+        storeBytes((x + kZeroBytes) >> (8 * zeros), p);
+        p += 8 - zeros;
+    }
+    *p++ = '.';
+    // The decimals, the first in the lowest byte; trailing zeros are the
+    // high zero bytes.
+    const std::uint64_t y = digitBytes(fraction) >> (8 * (8 - shape.maxDec));
+    const int significant = y == 0 ? 0 : 8 - (std::countl_zero(y) >> 3);
+    storeBytes(y + kZeroBytes, p);
+    p += std::max(significant, shape.minDec);
+    return static_cast<int>(p - out);
+}
+
 int formatWithShape(double value, const MaskShape& shape, char* out) {
     if (!std::isfinite(value)) value = 0; // nothing sensible to plot; never garbage
     const bool negative = std::signbit(value);
@@ -174,7 +202,7 @@ int formatWithShape(double value, const MaskShape& shape, char* out) {
         return formatSlow(a, negative, shape, out);
     }
     char* p = out;
-    if (shape.maxDec == 0 && shape.minInt == 1) { // "#######0": most numbers of a drawing
+    if (shape.maxDec == 0 && shape.minInt == 1) { // "#######0"
         if (negative && units != 0) *p++ = '-';
         return static_cast<int>(p - out) + writeUnsigned(units, p);
     }
@@ -189,6 +217,9 @@ int formatWithShape(double value, const MaskShape& shape, char* out) {
         fraction = units % kPow10[shape.maxDec];
         break;
     }
+    if (whole < 100000000 && shape.maxDec > 0)
+        return writeDecimals(negative && units != 0, static_cast<std::uint32_t>(whole),
+                             static_cast<std::uint32_t>(fraction), shape, out);
     char intDigits[24];
     const int intLen = whole == 0 ? 0 : writeUnsigned(whole, intDigits);
     char frac[8];
@@ -201,17 +232,20 @@ int formatWithShape(double value, const MaskShape& shape, char* out) {
 
 } // namespace
 
-int formatInteger(double value, char* out) {
-    const double a = std::fabs(value);
-    std::uint64_t units;
-    if (!roundFast(a, units)) return formatWithShape(value, shapeOf(Mask::Integer), out);
-    char* p = out;
-    if (units != 0 && std::signbit(value)) *p++ = '-';
-    return static_cast<int>(p - out) + writeUnsigned(units, p);
+namespace number_detail {
+
+char* writeIntegerSlow(double value, char* out) {
+    return out + formatWithShape(value, shapeOf(Mask::Integer), out);
 }
 
-int formatNumber(double value, Mask mask, char* out) {
+int formatDecimalSlow(double value, Mask mask, char* out) {
     return formatWithShape(value, shapeOf(mask), out);
+}
+
+} // namespace number_detail
+
+int formatNumber(double value, Mask mask, char* out) {
+    return static_cast<int>(writeNumber(value, mask, out) - out);
 }
 
 std::string formatNumber(double value, Mask mask) {
@@ -219,17 +253,14 @@ std::string formatNumber(double value, Mask mask) {
     return std::string(buf, static_cast<std::size_t>(formatNumber(value, mask, buf)));
 }
 
-double roundLikeMask(double value, int decimals) {
+int formatNumberExact(double value, Mask mask, char* out) {
+    if (!std::isfinite(value)) value = 0;
+    return formatSlow(std::fabs(value), std::signbit(value), shapeOf(mask), out);
+}
+
+double roundLikeMaskSlow(double value, int decimals) {
     if (decimals < 0) decimals = 0;
     if (decimals > 5) decimals = 5;
-    // Whole units over an exact power of ten: the division is correctly
-    // rounded, so this is the double nearest the decimal text.
-    const double unit = static_cast<double>(kPow10[decimals]);
-    std::uint64_t units;
-    if (std::isfinite(value) && roundFast(std::fabs(value) * unit, units)) {
-        const double r = static_cast<double>(units) / unit;
-        return std::signbit(value) ? -r : r;
-    }
     char buf[kMaxFormattedLength + 1];
     const int n = formatWithShape(value, MaskShape{1, decimals, decimals}, buf);
     buf[n] = '\0';

@@ -3,6 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace kesto {
 namespace {
 
@@ -67,6 +75,104 @@ TEST(NumberMasks, ScratchPointsRoundToThousandthsHalfAwayFromZero) {
 TEST(NumberMasks, NotANumberNeverReachesTheFile) {
     EXPECT_EQ(formatNumber(std::numeric_limits<double>::quiet_NaN(), Mask::Integer), "0");
     EXPECT_EQ(formatNumber(std::numeric_limits<double>::infinity(), Mask::Fixed1To5), "0.0");
+}
+
+// The direct ways (whole units written inline, decimals rounded in binary)
+// must give exactly the text of the 15-digit way, above all next to halves.
+std::vector<double> crossCheckValues() {
+    std::vector<double> v = {0.0,
+                             -0.0,
+                             0.5,
+                             -0.5,
+                             1.0005,
+                             2.4999999999999996,
+                             99999998.5,
+                             99999998.99999999,
+                             99999999.0,
+                             99999999.49999999,
+                             99999999.5,
+                             1e8,
+                             4294967295.5,
+                             1e14 - 0.5,
+                             1e14,
+                             1e15 + 0.5,
+                             1e20,
+                             1e300,
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity()};
+    std::mt19937_64 rng(20240611);
+    auto around = [&](double x) {
+        v.push_back(x);
+        double up = x, down = x;
+        for (int k = 0; k < 3; ++k) {
+            up = std::nextafter(up, INFINITY);
+            down = std::nextafter(down, -INFINITY);
+            v.push_back(up);
+            v.push_back(down);
+        }
+        v.push_back(x * (1 + 3e-15));
+        v.push_back(x * (1 - 3e-15));
+    };
+    // Halves of every mask's last digit, and the ulps next to them.
+    const double units[] = {1, 1e-3, 1e-5};
+    for (int i = 0; i < 1500; ++i) {
+        const double whole = static_cast<double>(rng() % 200000000);
+        for (double unit : units)
+            around((whole + 0.5) * unit);
+    }
+    // Plotter coordinates as page setup makes them.
+    for (int i = 0; i < 10000; ++i) {
+        const double c = static_cast<double>(rng() % 65536);
+        const double origin = static_cast<double>(rng() % 65536) / 7;
+        const double scale = static_cast<double>(rng() % 200 + 1) * (1 + (rng() % 4) * 0.125);
+        v.push_back((c - origin) * scale / 25);
+    }
+    // Any magnitude, with random bits below.
+    std::uniform_real_distribution<double> exponent(-8, 22);
+    for (int i = 0; i < 8000; ++i)
+        v.push_back(std::pow(10.0, exponent(rng)) * (rng() % 2 ? 1 : -1));
+    for (std::size_t i = 0, n = v.size(); i < n; ++i)
+        v.push_back(-v[i]);
+    return v;
+}
+
+TEST(NumberMasks, DirectWaysGiveTheTextOfTheFifteenDigitWay) {
+    const std::vector<double> values = crossCheckValues();
+    const Mask masks[] = {Mask::Integer, Mask::Fixed1To5, Mask::NoLeadFixed1To5, Mask::Fixed1To3,
+                          Mask::Scratch};
+    char exact[kMaxFormattedLength];
+    char direct[kMaxFormattedLength];
+    char inl[kMaxFormattedLength + 8];
+    int failures = 0;
+    for (double value : values) {
+        for (Mask mask : masks) {
+            const std::string want(exact, formatNumberExact(value, mask, exact));
+            const std::string got(direct, formatNumber(value, mask, direct));
+            if (got != want && ++failures <= 10)
+                ADD_FAILURE() << "mask " << static_cast<int>(mask) << " value " << std::hexfloat
+                              << value << ": " << got << " instead of " << want;
+        }
+        const std::string want(exact, formatNumberExact(value, Mask::Integer, exact));
+        const std::string got(inl, writeInteger(value, inl));
+        if (got != want && ++failures <= 10)
+            ADD_FAILURE() << "inline, value " << std::hexfloat << value << ": " << got
+                          << " instead of " << want;
+        // Masks that round at 0, 3 and 5 decimals; their text reads back as the value.
+        for (auto [decimals, mask] : {std::pair{0, Mask::Integer}, std::pair{3, Mask::Scratch},
+                                      std::pair{5, Mask::Fixed1To5}}) {
+            const int n = formatNumberExact(value, mask, exact);
+            const double rounded = std::strtod(std::string(exact, n).c_str(), nullptr);
+            const double r = roundLikeMask(value, decimals);
+            if (!(r == rounded) && ++failures <= 10)
+                ADD_FAILURE() << "rounded to " << decimals << ", value " << std::hexfloat << value
+                              << ": " << r << " instead of " << rounded;
+        }
+    }
+    EXPECT_EQ(failures, 0);
 }
 
 struct SlotFixture : ::testing::Test {

@@ -212,12 +212,7 @@ TEST_F(JobRun, AMissingOrWrongOfiFolderIsNamedOnItsLineAndIsNoEmptyFolder) {
 TEST_F(JobRun, AnOfiSavedAgainDuringDeliveryIsKeptAndPlottedByTheNextRun) {
     // The CAD system saves a revised drawing under the same name while the
     // old one is plotted: by a rename over it, by appending, by rewriting it.
-    const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> saves{
-        {"renamed",
-         [](const fs::path& ofi) {
-             test::writeBytes(ofi.string() + ".new", test::readBytes(ofi) + "more");
-             fs::rename(ofi.string() + ".new", ofi);
-         }},
+    std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> saves{
         {"appended", [](const fs::path& ofi) { std::ofstream(ofi, std::ios::app) << "more"; }},
         {"rewritten", [](const fs::path& ofi) {
              std::string bytes = test::readBytes(ofi);
@@ -225,6 +220,14 @@ TEST_F(JobRun, AnOfiSavedAgainDuringDeliveryIsKeptAndPlottedByTheNextRun) {
              test::writeBytes(ofi, bytes);
              fs::last_write_time(ofi, fs::last_write_time(ofi) + 1s);
          }}};
+#ifndef _WIN32
+    // Windows refuses to rename over a file that is open (the claim holds it):
+    // there the CAD system's save waits for the plot instead.
+    saves.emplace_back("renamed", [](const fs::path& ofi) {
+        test::writeBytes(ofi.string() + ".new", test::readBytes(ofi) + "more");
+        fs::rename(ofi.string() + ".new", ofi);
+    });
+#endif
     for (const auto& [how, save] : saves) {
         const std::string t = drawing("A.OFI", test::smallDrawing("A"));
         std::string revised;

@@ -43,7 +43,8 @@ TEST(SampleDrawings, CommittedFilesAreSmallCompleteAndWhatTheComposerWritesNow) 
 
 TEST(LargeDrawing, ReachesTheRequestedSizeRepeatablyAndEndsWithTheEndRecord) {
     constexpr std::size_t target = 512 * 1024;
-    for (auto kind : {LargeDrawingKind::Mixed, LargeDrawingKind::TextHeavy}) {
+    for (auto kind :
+         {LargeDrawingKind::Mixed, LargeDrawingKind::TextHeavy, LargeDrawingKind::Geometry}) {
         const OfiComposer c = composeLargeDrawing(target, kind);
         EXPECT_GE(c.size(), target);
         EXPECT_LT(c.size(), target + 16 * 1024) << "overshoots by more than one detail cell";

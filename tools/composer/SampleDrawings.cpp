@@ -1,5 +1,6 @@
 #include "composer/SampleDrawings.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -620,12 +621,70 @@ void textCell(OfiComposer& c, Random& rng, int x, int y) {
     c.textBlock(false);
 }
 
+// Geometry alone: a traced outline (a long polyline of short steps), its
+// section hatching, holes, a fillet, hidden and centre lines, a wide
+// dashed border.  No text and no pattern fills.
+void geometryCell(OfiComposer& c, Random& rng, int x, int y) {
+    const int w = rng.range(1500, 2500);
+    const int h = rng.range(1000, 1800);
+    c.lineStyle(Thick);
+    std::vector<OfiPoint> outline;
+    const int points = rng.range(8, 24);
+    int px = x;
+    int py = y;
+    outline.push_back(pt(px, py));
+    for (int k = 1; k < points; ++k) {
+        // Around the cell's box, a little off the straight way.
+        const int side = 4 * k / points;
+        const int along = rng.range(20, 2 * (w + h) / points + 20);
+        const int off = rng.range(-15, 15);
+        switch (side) {
+        case 0:
+            px = std::min(px + along, x + w);
+            py = y + off;
+            break;
+        case 1:
+            px = x + w + off;
+            py = std::min(py + along, y + h);
+            break;
+        case 2:
+            px = std::max(px - along, x);
+            py = y + h + off;
+            break;
+        default:
+            px = x + off;
+            py = std::max(py - along, y);
+            break;
+        }
+        outline.push_back(pt(px, py));
+    }
+    outline.push_back(pt(x, y));
+    c.polyline(outline);
+    c.lineStyle(Thin);
+    // Section hatching, drawn downwards.
+    for (int k = 200; k < w - 200; k += rng.range(80, 160))
+        c.line(x + k, y + h - 100, x + k - rng.range(300, 600), y + 100);
+    c.circle(pt(x + w / 2, y + h / 2), static_cast<std::uint16_t>(h / 5));
+    c.circle(pt(x + 250, y + 250), 100);
+    c.arc(pt(x + w - 500, y + h - 300), pt(x + w - 300, y + h - 100), pt(x + w - 100, y + h - 300));
+    c.lineStyle(ThinDashed);
+    c.line(x, y + h / 2 - 120, x + w, y + h / 2 - 120);
+    c.line(x, y + h / 2 + 120, x + w, y + h / 2 + 120);
+    c.lineStyle(ThinChain);
+    centreCross(c, x + w / 2, y + h / 2, h / 5 + 150);
+    if (rng.next() % 2 == 0) {
+        c.lineStyle(Medium);
+        c.wideDashedPolyline(0, {300 * LengthRaw, 80 * LengthRaw}, 0, 30,
+                             {pt(x, y - 150), pt(x + w, y - 150), pt(x + w + 150, y)});
+    }
+}
+
 } // namespace
 
 OfiComposer composeLargeDrawing(std::size_t targetBytes, LargeDrawingKind kind) {
     OfiComposer c;
     c.reserve(targetBytes + 4096);
-    c.titleUtf8(kind == LargeDrawingKind::Mixed ? "大図面 A1" : "文字図面 A1", "BIG");
+    c.titleUtf8(kind == LargeDrawingKind::TextHeavy ? "文字図面 A1" : "大図面 A1", "BIG");
     c.scale(20).record0132(1).patternLength(215).page(LargeExtentX, LargeExtentY, LargeExtentX,
                                                       LargeExtentY);
     c.lineStyle(Thick);
@@ -637,10 +696,11 @@ OfiComposer composeLargeDrawing(std::size_t targetBytes, LargeDrawingKind kind) 
     while (c.size() + EndRecordBytes < targetBytes) {
         const int x = rng.range(1000, LargeExtentX - 7500);
         const int y = rng.range(1000, LargeExtentY - 3000);
-        if (kind == LargeDrawingKind::Mixed)
-            mixedCell(c, rng, x, y);
-        else
-            textCell(c, rng, x, y);
+        switch (kind) {
+        case LargeDrawingKind::Mixed: mixedCell(c, rng, x, y); break;
+        case LargeDrawingKind::TextHeavy: textCell(c, rng, x, y); break;
+        case LargeDrawingKind::Geometry: geometryCell(c, rng, x, y); break;
+        }
     }
     c.end();
     return c;

@@ -24,8 +24,9 @@ OfiComposer sampleTextA4();
 bool writeSampleDrawings(const std::filesystem::path& dir);
 
 enum class LargeDrawingKind {
-    Mixed,    // lines, polylines, arcs, dashed and wide dashed lines, text, hatching
-    TextHeavy // mostly text records
+    Mixed,     // lines, polylines, arcs, dashed and wide dashed lines, text, hatching
+    TextHeavy, // mostly text records
+    Geometry   // lines, long polylines, circles and arcs; no text, no pattern fills
 };
 
 // An A1 drawing of about `targetBytes` bytes (never less), ending with the

@@ -4,6 +4,7 @@
 //   kesto-compose samples DIR
 //   kesto-compose large FILE MEGABYTES
 //   kesto-compose text-heavy FILE MEGABYTES
+//   kesto-compose geometry FILE MEGABYTES
 
 #include "composer/SampleDrawings.h"
 
@@ -20,7 +21,8 @@ constexpr unsigned long MaxMegabytes = 4096;
 int usage() {
     std::fputs("usage: kesto-compose samples DIR\n"
                "       kesto-compose large FILE MEGABYTES\n"
-               "       kesto-compose text-heavy FILE MEGABYTES\n",
+               "       kesto-compose text-heavy FILE MEGABYTES\n"
+               "       kesto-compose geometry FILE MEGABYTES\n",
                stderr);
     return 2;
 }
@@ -39,7 +41,7 @@ int run(int argc, char** argv) {
         }
         return 0;
     }
-    if ((mode == "large" || mode == "text-heavy") && argc == 4) {
+    if ((mode == "large" || mode == "text-heavy" || mode == "geometry") && argc == 4) {
         const std::string_view sizeText = argv[3];
         unsigned long megabytes = 0;
         const auto [end, ec] =
@@ -49,8 +51,9 @@ int run(int argc, char** argv) {
             std::fprintf(stderr, "kesto-compose: size must be 1 to %lu megabytes\n", MaxMegabytes);
             return 2;
         }
-        const auto kind =
-            mode == "large" ? kesto::LargeDrawingKind::Mixed : kesto::LargeDrawingKind::TextHeavy;
+        const auto kind = mode == "large"        ? kesto::LargeDrawingKind::Mixed
+                          : mode == "text-heavy" ? kesto::LargeDrawingKind::TextHeavy
+                                                 : kesto::LargeDrawingKind::Geometry;
         if (!kesto::composeLargeDrawing(megabytes * 1024 * 1024, kind).save(argv[2])) {
             std::fprintf(stderr, "kesto-compose: cannot write %s\n", argv[2]);
             return 1;

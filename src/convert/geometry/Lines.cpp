@@ -50,18 +50,16 @@ private:
         const ScratchPoint c2{a.x - si * w, a.y + co * w};
         const ScratchPoint c3{a.x + co * len - si * w, a.y + si * len + co * w};
         const ScratchPoint c4{a.x + co * len + si * w, a.y + si * len - co * w};
-        GlfWriter& out = c_.out;
-        out.put("PUPA");
-        c_.point(c1.x, c1.y);
-        out.put(";PM0;PDPR");
-        c_.step(c2.x - c1.x, c2.y - c1.y);
-        out.put(',');
-        c_.step(c3.x - c2.x, c3.y - c2.y);
-        out.put(',');
-        c_.step(c4.x - c3.x, c4.y - c3.y);
-        out.put(',');
-        c_.step(c1.x - c4.x, c1.y - c4.y);
-        out.put(";PM2;FP;EP;");
+        char* p = c_.out.reserve(5 * kPairRoom + 40);
+        p = c_.writePoint(c1.x, c1.y, writeLiteral("PUPA", p));
+        p = c_.writeStep(c2.x - c1.x, c2.y - c1.y, writeLiteral(";PM0;PDPR", p));
+        *p++ = ',';
+        p = c_.writeStep(c3.x - c2.x, c3.y - c2.y, p);
+        *p++ = ',';
+        p = c_.writeStep(c4.x - c3.x, c4.y - c3.y, p);
+        *p++ = ',';
+        p = c_.writeStep(c1.x - c4.x, c1.y - c4.y, p);
+        c_.out.commit(writeLiteral(";PM2;FP;EP;", p));
     }
 
     Converter& c_;
@@ -115,19 +113,30 @@ void convertPolyline(Converter& c) {
         return;
     }
     restorePattern(c);
-    c.out.put("PUPA");
+    GlfWriter& out = c.out;
+    out.put("PUPA");
     c.point(px, py);
-    c.out.put(";PDPR");
+    out.put(";PDPR");
+    // The words are read from a copy of the reader and the cursor is set
+    // once at the end: the writes into the buffer then cannot make the
+    // compiler fetch the reader's fields again for every point.
+    const OfiReader words = c.in.reader();
+    std::size_t at = c.in.index();
     for (double k = 4;; k += 2) {
-        const double x = c.in.next();
-        const double y = c.in.next();
-        c.step(x - px, y - py);
-        if (!(k < n)) break;
-        c.out.put(',');
+        const double x = words.word(++at);
+        const double y = words.word(++at);
+        char* p = c.writeStep(x - px, y - py, out.reserve(kPairRoom + 1));
+        if (!(k < n)) {
+            *p++ = ';';
+            out.commit(p);
+            break;
+        }
+        *p++ = ',';
+        out.commit(p);
         px = x;
         py = y;
     }
-    c.out.put(';');
+    c.in.setIndex(at);
 }
 
 void convertWideDashedPolyline(Converter& c) {

@@ -145,11 +145,11 @@ const char* lineTypeCommand(LineType type) {
 }
 
 void writeSegment(Converter& c, double x0, double y0, double x1, double y1) {
-    c.out.put("PUPA");
-    c.point(x0, y0);
-    c.out.put(";PDPR");
-    c.step(x1 - x0, y1 - y0);
-    c.out.put(';');
+    char* p = c.out.reserve(2 * kPairRoom + 10);
+    p = c.writePoint(x0, y0, writeLiteral("PUPA", p));
+    p = c.writeStep(x1 - x0, y1 - y0, writeLiteral(";PDPR", p));
+    *p++ = ';';
+    c.out.commit(p);
 }
 
 } // namespace kesto
