@@ -16,6 +16,7 @@ void printUsage(std::FILE* to) {
     std::fputs("usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
                "FILE...\n"
                "       kesto-cli auto|AUTO|AUTO<seconds>\n"
+               "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
                "       kesto-cli --help\n"
                "Run 'kesto-cli convert --help' for the converter's options"
                " and 'kesto-cli AUTO --help'\nfor the headless spooler's.\n",
@@ -42,6 +43,15 @@ int main(int argc, char** rawArgv) {
         return 0;
     }
     if (command == "convert") return kesto::runConvertCommand(argc - 2, argv + 2);
+    if (command == "render") {
+#ifdef KESTO_HAVE_RENDER_COMMAND
+        return kesto::runRenderCommand(argc - 2, argv + 2);
+#else
+        std::fputs("kesto-cli: render is not available in this build (built without Qt 6 Gui)\n",
+                   stderr);
+        return 2;
+#endif
+    }
     if (command == "auto" || command.substr(0, 4) == "AUTO") {
         return kesto::runSpoolerCommand(argv[1], argc - 2, argv + 2);
     }

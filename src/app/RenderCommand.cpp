@@ -1,0 +1,227 @@
+// kesto-cli render: draws GLF files (or OFI files, converted in memory) as
+// pictures of their sheets.
+
+#include "app/Commands.h"
+#include "convert/Snapshot.h"
+#include "render/DrawingSource.h"
+#include "render/Render.h"
+#include "settings/JobSettings.h"
+
+#include <QGuiApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesto {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitDone = 0;
+constexpr int kExitDamaged = 1;
+constexpr int kExitUsage = 2;
+
+void printHelp() {
+    std::fputs(
+        "usage: kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] [--no-frame]\n"
+        "                        [--set KEY=VALUE]... [--settings PATH] FILE...\n"
+        "\n"
+        "Draws GLF files as the plotter would, as pictures of their sheets: PNG at N dots\n"
+        "per inch (default 150), or SVG or PDF at the sheet's real size with the labels as\n"
+        "text.  OFI files are converted in memory first, in the given order as one run,\n"
+        "with the same settings options as 'convert'; only the pictures are written.\n"
+        "\n"
+        "  --format F        png (default), svg or pdf\n"
+        "  --dpi N           resolution of a PNG, 1 to 2400\n"
+        "  --out-dir DIR     write the pictures into DIR (default: beside each file)\n"
+        "  --no-frame        leave out the sheet's outline and the clip window\n"
+        "  --settings PATH   conversion settings from this Kesto.sys (OFI files)\n"
+        "  --set KEY=VALUE   override one setting (OFI files)\n"
+        "\n"
+        "Each picture is named after its file up to the first \".\" plus .png, .svg or .pdf.\n"
+        "\n"
+        "Exit status: 0 every picture written, 1 a picture written from a damaged or\n"
+        "partly unreadable drawing, 2 usage error or a picture that could not be made.\n",
+        stdout);
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "kesto-cli render: %s\n", message.c_str());
+    std::fputs("Try 'kesto-cli render --help'.\n", stderr);
+    return kExitUsage;
+}
+
+struct Options {
+    render::PictureFormat format = render::PictureFormat::Png;
+    std::string extension = ".png";
+    render::RenderOptions picture;
+    std::string outDir;
+    std::string settingsPath;
+    std::vector<std::pair<std::string, std::string>> overrides;
+    std::vector<std::string> files;
+};
+
+// 0 when the arguments were read, else the exit status.
+int parse(int argc, char** argv, Options& o, bool& help) {
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        auto is = [&](std::string_view option) {
+            return arg == option || (arg.size() > option.size() &&
+                                     arg.substr(0, option.size() + 1) == std::string(option) + "=");
+        };
+        auto value = [&](std::string_view option) -> const char* {
+            if (arg.size() > option.size() && arg[option.size()] == '=') {
+                return argv[i] + option.size() + 1;
+            }
+            if (i + 1 < argc) return argv[++i];
+            return nullptr;
+        };
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+            return 0;
+        }
+        if (arg == "--") {
+            for (++i; i < argc; ++i)
+                o.files.emplace_back(argv[i]);
+            break;
+        }
+        if (is("--format")) {
+            const char* v = value("--format");
+            const std::string f = v ? v : "";
+            if (f == "png") {
+                o.format = render::PictureFormat::Png;
+            } else if (f == "svg") {
+                o.format = render::PictureFormat::Svg;
+            } else if (f == "pdf") {
+                o.format = render::PictureFormat::Pdf;
+            } else {
+                return usageError("--format takes png, svg or pdf");
+            }
+            o.extension = "." + f;
+        } else if (is("--dpi")) {
+            const char* v = value("--dpi");
+            char* end = nullptr;
+            const double dpi = v ? std::strtod(v, &end) : 0;
+            if (!v || end == v || *end != '\0' || !(dpi >= 1 && dpi <= 2400)) {
+                return usageError("--dpi takes a number from 1 to 2400");
+            }
+            o.picture.dpi = dpi;
+        } else if (is("--out-dir")) {
+            const char* v = value("--out-dir");
+            if (!v) return usageError("--out-dir needs a folder");
+            o.outDir = v;
+        } else if (arg == "--no-frame") {
+            o.picture.showFrame = false;
+        } else if (is("--settings")) {
+            const char* v = value("--settings");
+            if (!v) return usageError("--settings needs a path");
+            o.settingsPath = v;
+        } else if (is("--set")) {
+            const char* kv = value("--set");
+            const std::string_view text = kv ? kv : "";
+            const std::size_t eq = text.find('=');
+            if (eq == std::string_view::npos || eq == 0) return usageError("--set needs KEY=VALUE");
+            o.overrides.emplace_back(std::string(text.substr(0, eq)),
+                                     std::string(text.substr(eq + 1)));
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option '" + std::string(arg) + "'");
+        } else {
+            o.files.emplace_back(arg);
+        }
+    }
+    if (o.files.empty()) return usageError("no file given");
+    return 0;
+}
+
+} // namespace
+
+int runRenderCommand(int argc, char** argv) {
+    Options o;
+    bool help = false;
+    if (const int status = parse(argc, argv, o, help)) return status;
+    if (help) {
+        printHelp();
+        return kExitDone;
+    }
+
+    std::error_code ec;
+    const fs::path programFolder = fs::current_path(ec);
+    JobSettings settings = defaultSettings(programFolder);
+    if (!o.settingsPath.empty()) {
+        if (!fs::is_regular_file(o.settingsPath, ec)) {
+            return usageError("cannot read settings file '" + o.settingsPath + "'");
+        }
+        settings = LoadSettingsFile(o.settingsPath, programFolder);
+    }
+    for (const auto& [key, text] : o.overrides) {
+        std::string error;
+        if (!setSettingByKey(settings, key, text, &error)) return usageError(error);
+    }
+    if (!o.outDir.empty() && !fs::is_directory(o.outDir, ec)) {
+        return usageError("output folder '" + o.outDir + "' does not exist");
+    }
+
+    // Fonts and painters need a GUI application; no screen is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char qtName[] = "kesto-cli";
+    static char* qtArgv[] = {qtName, nullptr};
+    QGuiApplication app(qtArgc, qtArgv);
+
+    const ConversionSettings conversion = conversionSettingsFrom(settings);
+    ConversionState run;
+    int status = kExitDone;
+    auto worse = [&](int s) { status = std::max(status, s); };
+    for (const std::string& file : o.files) {
+        const fs::path in(file);
+        const std::string name = in.filename().string();
+        const fs::path folder = o.outDir.empty() ? in.parent_path() : fs::path(o.outDir);
+        const fs::path out = folder / (name.substr(0, name.find('.')) + o.extension);
+        render::RenderResult result;
+        if (render::isOfiName(file)) {
+            render::InMemoryDrawing drawing = render::convertInMemory(file, run, conversion);
+            if (!drawing.readable) {
+                std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
+                             drawing.error.c_str());
+                worse(kExitUsage);
+                continue;
+            }
+            if (drawing.damaged) {
+                std::fprintf(stderr,
+                             "kesto-cli render: %s: damaged drawing, drawn as far as read: %s\n",
+                             file.c_str(), drawing.error.c_str());
+                worse(kExitDamaged);
+            }
+            render::MemoryInput input(drawing.glf);
+            result = render::renderToFile(input, out.string(), o.format, o.picture);
+        } else {
+            render::FileInput input;
+            if (!input.open(file)) {
+                std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
+                             input.error().c_str());
+                worse(kExitUsage);
+                continue;
+            }
+            result = render::renderToFile(input, out.string(), o.format, o.picture);
+        }
+        if (!result.ok) {
+            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), result.error.c_str());
+            worse(kExitUsage);
+            continue;
+        }
+        const std::string problems = render::describeProblems(result.stats);
+        if (!problems.empty()) {
+            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), problems.c_str());
+            worse(kExitDamaged);
+        }
+        std::printf("%s -> %s\n", file.c_str(), out.string().c_str());
+        std::fflush(stdout);
+    }
+    return status;
+}
+
+} // namespace kesto

@@ -1,0 +1,41 @@
+#include "render/DrawingSource.h"
+
+#include "glf/GlfWriter.h"
+#include "ofi/Conversion.h"
+#include "ofi/MappedFile.h"
+
+#include <cctype>
+
+namespace kesto::render {
+
+bool isOfiName(const std::string& path) {
+    if (path.size() < 4) return false;
+    const std::string tail = path.substr(path.size() - 4);
+    return tail[0] == '.' && std::toupper(static_cast<unsigned char>(tail[1])) == 'O' &&
+           std::toupper(static_cast<unsigned char>(tail[2])) == 'F' &&
+           std::toupper(static_cast<unsigned char>(tail[3])) == 'I';
+}
+
+// The one call of the converter's boundary from the renderer.
+InMemoryDrawing convertInMemory(const std::string& ofiPath, ConversionState& state,
+                                const ConversionSettings& settings) {
+    InMemoryDrawing result;
+    MappedFile input;
+    if (!input.open(ofiPath, &result.error)) return result;
+    result.readable = true;
+    StringSink sink;
+    DrawingResult drawing;
+    {
+        GlfWriter out(sink);
+        drawing = convertDrawing(OfiReader(input.data(), input.size()), out, state, settings);
+        out.flush();
+    }
+    result.glf = std::move(sink.text);
+    if (drawing.outcome == DrawingOutcome::Damaged) {
+        result.damaged = true;
+        result.error = drawing.reason;
+    }
+    return result;
+}
+
+} // namespace kesto::render

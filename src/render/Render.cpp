@@ -1,0 +1,324 @@
+#include "render/Render.h"
+
+#include "render/QtPlotSurface.h"
+
+#include <QImageWriter>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kesto::render {
+
+namespace {
+
+constexpr double kUnitsPerInch = 1016; // plotter units of 0.025 mm
+constexpr double kUnitsPerMm = 40;
+constexpr double kMaxPixels = 400e6; // 1.6 GB of picture
+// An A4 landscape sheet centred on the plotter's origin, for input without
+// a prologue.
+constexpr Rect kDefaultSheet{-5940, -4200, 5940, 4200};
+
+class NullSurface final : public PlotSurface {
+public:
+    void setClip(const Rect*) override {}
+    void stroke(int, const Point*, std::size_t) override {}
+    void fill(int, const std::vector<std::vector<Point>>&, bool) override {}
+    void glyph(int, const Glyph&) override {}
+};
+
+// Collects the bounds of every mark.
+class BoundsSurface final : public PlotSurface {
+public:
+    void setClip(const Rect*) override {}
+    void stroke(int, const Point* p, std::size_t n) override {
+        for (std::size_t i = 0; i < n; ++i)
+            add(p[i]);
+    }
+    void fill(int, const std::vector<std::vector<Point>>& rings, bool) override {
+        for (const auto& r : rings)
+            stroke(0, r.data(), r.size());
+    }
+    void glyph(int, const Glyph& g) override {
+        const double ux = g.along.x, uy = g.along.y;
+        add(g.origin);
+        add({g.origin.x + ux * g.w, g.origin.y + uy * g.w});
+        add({g.origin.x - uy * g.h, g.origin.y + ux * g.h});
+        add({g.origin.x + ux * g.w - uy * g.h, g.origin.y + uy * g.w + ux * g.h});
+    }
+    bool empty() const { return !any_; }
+    Rect bounds() const { return r_; }
+
+private:
+    void add(Point p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) return;
+        if (!any_) {
+            r_ = {p.x, p.y, p.x, p.y};
+            any_ = true;
+            return;
+        }
+        r_.left = std::min(r_.left, p.x);
+        r_.right = std::max(r_.right, p.x);
+        r_.bottom = std::min(r_.bottom, p.y);
+        r_.top = std::max(r_.top, p.y);
+    }
+    Rect r_;
+    bool any_ = false;
+};
+
+// Plotter units to a device of `size` pixels that shows exactly the sheet.
+QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
+    const double sx = size.width() / sheet.width();
+    const double sy = size.height() / sheet.height();
+    return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
+}
+
+void drawFrame(QPainter& painter, const SheetLayout& layout) {
+    QPen outline(QColor(0xC8, 0xC8, 0xC8));
+    outline.setCosmetic(true);
+    outline.setWidthF(1);
+    painter.setPen(outline);
+    painter.setBrush(Qt::NoBrush);
+    const Rect& s = layout.sheet;
+    painter.drawRect(QRectF(s.left, s.bottom, s.width(), s.height()));
+    if (layout.hasWindow) {
+        QPen window(QColor(0x9E, 0xCA, 0xE1));
+        window.setCosmetic(true);
+        window.setWidthF(1);
+        window.setStyle(Qt::DashLine);
+        painter.setPen(window);
+        const Rect& w = layout.window;
+        painter.drawRect(QRectF(w.left, w.bottom, w.width(), w.height()));
+    }
+}
+
+// Draws the whole drawing with `painter` onto a device of `size`.
+bool paint(QPainter& painter, QSizeF size, GlfInput& input, const RenderOptions& options,
+           RenderResult& result) {
+    const QTransform toDevice = sheetToDevice(result.layout.sheet, size);
+    painter.setWorldTransform(toDevice);
+    if (options.showFrame) drawFrame(painter, result.layout);
+    QtPlotSurface surface(painter, toDevice, result.layout.sheet);
+    GlfInterpreter interpreter(surface, result.layout.sheet);
+    const bool read = interpreter.run(input);
+    result.stats = interpreter.stats();
+    if (!read) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+    return read;
+}
+
+bool syncAndCommit(QSaveFile& file, std::string& error) {
+    if (!file.flush()) {
+        error = file.errorString().toStdString();
+        file.cancelWriting();
+        return false;
+    }
+#ifndef _WIN32
+    if (::fsync(file.handle()) != 0) {
+        error = "cannot flush to the disk";
+        file.cancelWriting();
+        return false;
+    }
+#endif
+    if (!file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error) {
+    layout = {};
+    {
+        NullSurface none;
+        GlfInterpreter scout(none, kDefaultSheet);
+        scout.stopAtFirstMark(true);
+        const bool read = scout.run(input);
+        if (!read || !input.rewind()) {
+            if (error)
+                *error = scout.stats().readErrorText.empty() ? input.error()
+                                                             : scout.stats().readErrorText;
+            return false;
+        }
+        if (scout.sawInputP1P2()) {
+            layout.sheet = scout.p1p2();
+            layout.fromPrologue = true;
+            layout.hasWindow = scout.windowSet();
+            layout.window = scout.window();
+            return true;
+        }
+    }
+    // No prologue: the sheet is what the drawing covers, with a small margin.
+    BoundsSurface bounds;
+    GlfInterpreter scout(bounds, kDefaultSheet);
+    const bool read = scout.run(input);
+    if (!read || !input.rewind()) {
+        if (error) *error = scout.stats().readErrorText;
+        return false;
+    }
+    if (bounds.empty()) {
+        layout.sheet = kDefaultSheet;
+        return true;
+    }
+    Rect r = bounds.bounds();
+    const double margin = std::max({r.width(), r.height(), 400.0}) * 0.02;
+    layout.sheet = {r.left - margin, r.bottom - margin, r.right + margin, r.top + margin};
+    return true;
+}
+
+QSize pictureSize(const SheetLayout& layout, double dpi) {
+    const double w = std::round(layout.sheet.width() / kUnitsPerInch * dpi);
+    const double h = std::round(layout.sheet.height() / kUnitsPerInch * dpi);
+    if (!(w >= 1 && h >= 1) || w * h > kMaxPixels) return {};
+    return QSize(static_cast<int>(w), static_cast<int>(h));
+}
+
+QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* out) {
+    RenderResult local;
+    RenderResult& result = out ? *out : local;
+    result = {};
+    if (!(options.dpi > 0 && options.dpi <= 4800)) {
+        result.error = "resolution out of range";
+        return {};
+    }
+    if (!findSheet(input, result.layout, &result.error)) {
+        result.error = "cannot read the drawing: " + result.error;
+        return {};
+    }
+    const QSize size = pictureSize(result.layout, options.dpi);
+    if (size.isEmpty()) {
+        result.error = "the picture would be too large at this resolution";
+        return {};
+    }
+    QImage image(size, QImage::Format_RGB32);
+    if (image.isNull()) {
+        result.error = "not enough memory for the picture";
+        return {};
+    }
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setRenderHint(QPainter::TextAntialiasing, true);
+    const bool ok = paint(painter, QSizeF(size), input, options, result);
+    painter.end();
+    if (!ok) return {};
+    result.ok = true;
+    return image;
+}
+
+RenderResult renderToFile(GlfInput& input, const std::string& path, PictureFormat format,
+                          const RenderOptions& options) {
+    RenderResult result;
+    const QString target = QString::fromStdString(path);
+    if (format == PictureFormat::Png) {
+        QImage image = renderImage(input, options, &result);
+        if (image.isNull()) return result;
+        result.ok = false;
+        QSaveFile file(target);
+        if (!file.open(QIODevice::WriteOnly)) {
+            result.error = file.errorString().toStdString();
+            return result;
+        }
+        QImageWriter writer(&file, "png");
+        writer.setCompression(1); // fast deflate: the pictures are mostly white
+        // Physical size, so viewers know the sheet's real size.
+        image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
+        image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
+        if (!writer.write(image)) {
+            result.error = writer.errorString().toStdString();
+            file.cancelWriting();
+            return result;
+        }
+        result.ok = syncAndCommit(file, result.error);
+        return result;
+    }
+
+    if (!findSheet(input, result.layout, &result.error)) {
+        result.error = "cannot read the drawing: " + result.error;
+        return result;
+    }
+    const Rect& sheet = result.layout.sheet;
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.error = file.errorString().toStdString();
+        return result;
+    }
+    bool ok = false;
+    if (format == PictureFormat::Pdf) {
+        QPdfWriter pdf(&file);
+        pdf.setCreator(QStringLiteral("kesto"));
+        pdf.setResolution(1200);
+        pdf.setPageSize(QPageSize(QSizeF(sheet.width() / kUnitsPerMm, sheet.height() / kUnitsPerMm),
+                                  QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            result.error = "cannot start the PDF document";
+            file.cancelWriting();
+            return result;
+        }
+        ok = paint(painter, QSizeF(pdf.width(), pdf.height()), input, options, result);
+        painter.end();
+    } else {
+        const double dpi = options.dpi > 0 ? options.dpi : 96;
+        const QSizeF size(sheet.width() / kUnitsPerInch * dpi,
+                          sheet.height() / kUnitsPerInch * dpi);
+        QSvgGenerator svg;
+        svg.setOutputDevice(&file);
+        svg.setResolution(static_cast<int>(std::lround(dpi)));
+        svg.setSize(size.toSize());
+        svg.setViewBox(QRectF(QPointF(0, 0), size));
+        svg.setTitle(QStringLiteral("kesto drawing"));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            result.error = "cannot start the SVG document";
+            file.cancelWriting();
+            return result;
+        }
+        ok = paint(painter, size, input, options, result);
+        painter.end();
+    }
+    if (!ok) {
+        file.cancelWriting();
+        return result;
+    }
+    result.ok = syncAndCommit(file, result.error);
+    return result;
+}
+
+std::string describeProblems(const RenderStats& s) {
+    std::string text;
+    auto add = [&](const std::string& part) {
+        if (!text.empty()) text += "; ";
+        text += part;
+    };
+    if (s.unknownCommands) {
+        add(std::to_string(s.unknownCommands) +
+            " unknown command(s) skipped (first: " + s.firstUnknown + ")");
+    }
+    if (s.skippedBytes) add(std::to_string(s.skippedBytes) + " stray byte(s) skipped");
+    if (s.badParameters) add(std::to_string(s.badParameters) + " bad parameter(s) ignored");
+    if (s.undecodable) add(std::to_string(s.undecodable) + " label character(s) without a glyph");
+    if (s.droppedPolygonPoints) {
+        add(std::to_string(s.droppedPolygonPoints) + " polygon point(s) beyond the limit dropped");
+    }
+    if (s.afterPageEnd)
+        add(std::to_string(s.afterPageEnd) + " mark(s) after the page end not drawn");
+    if (s.endsInLabel)
+        add("the file ends inside a label (cut off?)");
+    else if (!s.sheetEnded)
+        add("no page end (AF/PG): the file may be cut off");
+    return text;
+}
+
+} // namespace kesto::render

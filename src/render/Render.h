@@ -1,0 +1,47 @@
+#pragma once
+// A GLF drawing as a picture of its sheet: PNG (raster, at a resolution),
+// SVG or PDF (vector, at the sheet's real size, labels as text).  The
+// picture is exactly the paper between P1 and P2 of the prologue, seen as it
+// lies on the plotter (x to the right, y up), on white.
+
+#include "render/GlfInterpreter.h"
+
+#include <QImage>
+
+#include <string>
+
+namespace kesto::render {
+
+enum class PictureFormat { Png, Svg, Pdf };
+
+struct RenderOptions {
+    double dpi = 150;      // PNG resolution; SVG user units per inch
+    bool showFrame = true; // the sheet's outline and the clip window, in light colours
+};
+
+struct RenderResult {
+    bool ok = false;
+    std::string error; // why no picture was made
+    RenderStats stats;
+    SheetLayout layout;
+};
+
+// The sheet of a drawing: P1-P2 of the prologue, else the bounds of what is
+// drawn (an A4 sheet when nothing is).  Leaves the input rewound.
+bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error);
+
+// Pixel size of the sheet at `dpi`.
+QSize pictureSize(const SheetLayout& layout, double dpi);
+
+// Draws the drawing onto an image of the sheet.  A null image when the
+// input cannot be read or the picture would be too large (result->error).
+QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* result);
+
+// Writes the picture to `path` (a temporary file renamed when complete).
+RenderResult renderToFile(GlfInput& input, const std::string& path, PictureFormat format,
+                          const RenderOptions& options);
+
+// A short account of what was skipped, "" when nothing was.
+std::string describeProblems(const RenderStats& stats);
+
+} // namespace kesto::render
