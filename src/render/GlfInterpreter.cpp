@@ -627,15 +627,19 @@ void GlfInterpreter::dashedSegment(Point a, Point b) {
             path_.push_back(last);
         }
     };
-    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    if (lineType_ == kSolid) {
+        append(b);
+        return;
+    }
     if (lineType_ == 0) { // dots at the end points only
         path_.clear();
         dot(a);
         dot(b);
         return;
     }
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
     const double patternLength = patternPercent_ / 100 * diagonal();
-    if (lineType_ == kSolid || patternLength < 0.5 || length / patternLength > 100000) {
+    if (patternLength < 0.5 || length / patternLength > 100000) {
         append(b);
         return;
     }
@@ -690,10 +694,18 @@ void GlfInterpreter::arc(Point centre, double sweep, double chord) {
     }
     const double a0 = std::atan2(pos_.y - centre.y, pos_.x - centre.x);
     const int n = std::max(1, static_cast<int>(std::ceil(std::fabs(sweep) / chord - 1e-9)));
-    for (int i = 1; i <= n && !stopped_; ++i) {
-        const double a = a0 + sweep * i / n * kPi / 180;
-        plot({centre.x + r * std::cos(a), centre.y + r * std::sin(a)}, penDown_);
+    // Chord ends by rotating the radius step by step; the last one exactly.
+    const double step = sweep / n * kPi / 180;
+    const double c = std::cos(step), s = std::sin(step);
+    double dx = pos_.x - centre.x, dy = pos_.y - centre.y;
+    for (int i = 1; i < n && !stopped_; ++i) {
+        const double nx = dx * c - dy * s;
+        dy = dx * s + dy * c;
+        dx = nx;
+        plot({centre.x + dx, centre.y + dy}, penDown_);
     }
+    const double end = a0 + sweep * kPi / 180;
+    plot({centre.x + r * std::cos(end), centre.y + r * std::sin(end)}, penDown_);
 }
 
 void GlfInterpreter::circle(double radius, double chord) {

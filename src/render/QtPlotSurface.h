@@ -1,15 +1,22 @@
 #pragma once
 // A PlotSurface on a QPainter: the painter's own transform takes plotter
 // units to the device (a picture, a PDF page, an SVG document), so the same
-// strokes, fills and characters go to every format.
+// strokes, fills and characters go to every format.  On a raster picture the
+// pen strokes are drawn straight into the pixels and characters come from a
+// cache of drawn glyphs: the painter's general stroker is far too slow for
+// drawings of millions of vectors.
 
 #include "render/PlotSurface.h"
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QTransform>
 
+#include <cstdint>
+#include <map>
+#include <tuple>
 #include <vector>
 
 namespace kesto::render {
@@ -22,8 +29,10 @@ QFont plotterFont();
 class QtPlotSurface final : public PlotSurface {
 public:
     // `toDevice` maps plotter units to the painter's device; `sheet` is the
-    // paper (nothing is drawn outside it).
-    QtPlotSurface(QPainter& painter, const QTransform& toDevice, const Rect& sheet);
+    // paper (nothing is drawn outside it).  `raster`, when given, is the
+    // painter's device (an RGB32 image) whose pixels strokes are drawn into.
+    QtPlotSurface(QPainter& painter, const QTransform& toDevice, const Rect& sheet,
+                  QImage* raster = nullptr);
 
     void setClip(const Rect* window) override;
     void stroke(int pen, const Point* points, std::size_t count) override;
@@ -32,6 +41,10 @@ public:
 
 private:
     void usePen(int pen);
+    QTransform glyphTransform(const Glyph& g) const;
+    void rasterSegment(double ax, double ay, double bx, double by);
+    void rasterSpan(int x, int y0, int y1, bool vertical);
+    void rasterGlyph(const Glyph& g);
 
     QPainter& painter_;
     QTransform toDevice_;
@@ -42,6 +55,19 @@ private:
     QFont font_;
     double halfAdvance_ = 1, fullAdvance_ = 1, capHeight_ = 1, ascent_ = 1, descent_ = 0;
     double minimumWidth_ = 0; // plotter units: one device pixel
+
+    // Raster pictures.
+    std::uint32_t* pixels_ = nullptr;
+    std::ptrdiff_t stride_ = 0; // pixels per row
+    int clipX0_ = 0, clipY0_ = 0, clipX1_ = -1, clipY1_ = -1; // inclusive
+    std::uint32_t argb_ = 0xFF000000;
+    double nibPixels_ = 1;
+    using GlyphKey = std::tuple<char32_t, int, long, long, long, long, long, int>;
+    struct CachedGlyph {
+        QImage image;
+        QPoint offset; // of the image's corner from the glyph's origin, pixels
+    };
+    std::map<GlyphKey, CachedGlyph> glyphs_;
 };
 
 } // namespace kesto::render

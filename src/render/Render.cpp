@@ -103,11 +103,11 @@ void drawFrame(QPainter& painter, const SheetLayout& layout) {
 
 // Draws the whole drawing with `painter` onto a device of `size`.
 bool paint(QPainter& painter, QSizeF size, GlfInput& input, const RenderOptions& options,
-           RenderResult& result) {
+           RenderResult& result, QImage* raster = nullptr) {
     const QTransform toDevice = sheetToDevice(result.layout.sheet, size);
     painter.setWorldTransform(toDevice);
     if (options.showFrame) drawFrame(painter, result.layout);
-    QtPlotSurface surface(painter, toDevice, result.layout.sheet);
+    QtPlotSurface surface(painter, toDevice, result.layout.sheet, raster);
     GlfInterpreter interpreter(surface, result.layout.sheet);
     const bool read = interpreter.run(input);
     result.stats = interpreter.stats();
@@ -206,10 +206,11 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
         return {};
     }
     image.fill(Qt::white);
+    image.bits(); // detached before the painter shares it
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    const bool ok = paint(painter, QSizeF(size), input, options, result);
+    const bool ok = paint(painter, QSizeF(size), input, options, result, &image);
     painter.end();
     if (!ok) return {};
     result.ok = true;
@@ -230,7 +231,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
             return result;
         }
         QImageWriter writer(&file, "png");
-        writer.setCompression(1); // fast deflate: the pictures are mostly white
+        writer.setCompression(11); // zlib level 1: the pictures are mostly white
         // Physical size, so viewers know the sheet's real size.
         image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
         image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
