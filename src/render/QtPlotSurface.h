@@ -11,6 +11,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <QTransform>
 
@@ -38,11 +39,16 @@ public:
     void stroke(int pen, const Point* points, std::size_t count) override;
     void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
     void glyph(int pen, const Glyph& glyph) override;
+    // Draws what is still gathered; call before the painter ends.
+    void finish();
 
 private:
     void usePen(int pen);
+    void flushStrokes();
     QTransform glyphTransform(const Glyph& g) const;
     void rasterSegment(double ax, double ay, double bx, double by);
+    void rasterNib(double cx, double cy);
+    void rasterFill(const std::vector<std::vector<Point>>& rings, bool evenOdd);
     void rasterSpan(int x, int y0, int y1, bool vertical);
     void rasterGlyph(const Glyph& g);
 
@@ -51,17 +57,19 @@ private:
     Rect sheet_;
     int currentPen_ = -1;
     QPen qpen_;
-    std::vector<QPointF> points_;
+    QPainterPath strokes_; // vector output: gathered strokes of the current pen
+    std::size_t strokedPoints_ = 0;
     QFont font_;
     double halfAdvance_ = 1, fullAdvance_ = 1, capHeight_ = 1, ascent_ = 1, descent_ = 0;
     double minimumWidth_ = 0; // plotter units: one device pixel
 
     // Raster pictures.
     std::uint32_t* pixels_ = nullptr;
-    std::ptrdiff_t stride_ = 0; // pixels per row
+    std::ptrdiff_t stride_ = 0;                               // pixels per row
     int clipX0_ = 0, clipY0_ = 0, clipX1_ = -1, clipY1_ = -1; // inclusive
     std::uint32_t argb_ = 0xFF000000;
     double nibPixels_ = 1;
+    int nibSide_ = 1;
     using GlyphKey = std::tuple<char32_t, int, long, long, long, long, long, int>;
     struct CachedGlyph {
         QImage image;

@@ -110,6 +110,7 @@ bool paint(QPainter& painter, QSizeF size, GlfInput& input, const RenderOptions&
     QtPlotSurface surface(painter, toDevice, result.layout.sheet, raster);
     GlfInterpreter interpreter(surface, result.layout.sheet);
     const bool read = interpreter.run(input);
+    surface.finish();
     result.stats = interpreter.stats();
     if (!read) result.error = "cannot read the drawing: " + result.stats.readErrorText;
     return read;
