@@ -18,7 +18,8 @@ bool isOfiName(const std::string& path) {
 
 // The one call of the converter's boundary from the renderer.
 InMemoryDrawing convertInMemory(const std::string& ofiPath, ConversionState& state,
-                                const ConversionSettings& settings) {
+                                const ConversionSettings& settings,
+                                const std::atomic<bool>* cancel) {
     InMemoryDrawing result;
     MappedFile input;
     if (!input.open(ofiPath, &result.error)) return result;
@@ -27,13 +28,19 @@ InMemoryDrawing convertInMemory(const std::string& ofiPath, ConversionState& sta
     DrawingResult drawing;
     {
         GlfWriter out(sink);
-        drawing = convertDrawing(OfiReader(input.data(), input.size()), out, state, settings);
+        ConversionControl control;
+        control.cancel = cancel;
+        drawing = convertDrawing(OfiReader(input.data(), input.size()), out, state, settings,
+                                 cancel ? &control : nullptr);
         out.flush();
     }
     result.glf = std::move(sink.text);
     if (drawing.outcome == DrawingOutcome::Damaged) {
         result.damaged = true;
         result.error = drawing.reason;
+    } else if (drawing.outcome == DrawingOutcome::Cancelled) {
+        result.damaged = true;
+        result.error = "stopped";
     }
     return result;
 }

@@ -4,6 +4,7 @@
 
 #include "convert/ConversionState.h"
 
+#include <atomic>
 #include <string>
 
 namespace kesto::render {
@@ -19,7 +20,10 @@ struct InMemoryDrawing {
 bool isOfiName(const std::string& path);
 
 // Converts one OFI file as one drawing of the run `state` with `settings`.
+// `cancel`, when given, stops the conversion early (the drawing is then
+// marked damaged with the reason "stopped").
 InMemoryDrawing convertInMemory(const std::string& ofiPath, ConversionState& state,
-                                const ConversionSettings& settings);
+                                const ConversionSettings& settings,
+                                const std::atomic<bool>* cancel = nullptr);
 
 } // namespace kesto::render

@@ -208,9 +208,11 @@ bool GlfInterpreter::run(GlfInput& input) {
     at_ = end_ = 0;
     eof_ = false;
     stopped_ = false;
+    std::uint32_t sinceCheck = 0;
     while (!stopped_) {
         const int c = get();
         if (c < 0) break;
+        if (cancel_ && ++sinceCheck % 4096 == 0 && cancelled()) break;
         if (isLetter(c)) {
             const int d = peek();
             if (isLetter(d)) {

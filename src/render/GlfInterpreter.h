@@ -8,6 +8,7 @@
 #include "render/PlotSurface.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -93,6 +94,11 @@ public:
     // not be read (stats().readErrorText says why).
     bool run(GlfInput& input);
     const RenderStats& stats() const { return stats_; }
+
+    // Stops reading soon after `*flag` becomes true (a preview that is no
+    // longer wanted).
+    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
+    bool cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
 
     // For the sheet search: stop at the first mark.
     void stopAtFirstMark(bool stop) { stopAtFirstMark_ = stop; }
@@ -198,6 +204,7 @@ private:
 
     bool sheetEnded_ = false;
     bool stopAtFirstMark_ = false;
+    const std::atomic<bool>* cancel_ = nullptr;
     bool stopped_ = false;
 };
 

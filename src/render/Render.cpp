@@ -1,6 +1,7 @@
 #include "render/Render.h"
 
 #include "render/QtPlotSurface.h"
+#include "render/RasterSurface.h"
 
 #include <QImageWriter>
 #include <QPageSize>
@@ -103,12 +104,13 @@ void drawFrame(QPainter& painter, const SheetLayout& layout) {
 
 // Draws the whole drawing with `painter` onto a device of `size`.
 bool paint(QPainter& painter, QSizeF size, GlfInput& input, const RenderOptions& options,
-           RenderResult& result, QImage* raster = nullptr) {
+           RenderResult& result) {
     const QTransform toDevice = sheetToDevice(result.layout.sheet, size);
     painter.setWorldTransform(toDevice);
     if (options.showFrame) drawFrame(painter, result.layout);
-    QtPlotSurface surface(painter, toDevice, result.layout.sheet, raster);
+    QtPlotSurface surface(painter, toDevice, result.layout.sheet);
     GlfInterpreter interpreter(surface, result.layout.sheet);
+    interpreter.setCancel(options.cancel);
     const bool read = interpreter.run(input);
     surface.finish();
     result.stats = interpreter.stats();
@@ -196,24 +198,35 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
         result.error = "cannot read the drawing: " + result.error;
         return {};
     }
-    const QSize size = pictureSize(result.layout, options.dpi);
+    double dpi = options.dpi;
+    if (options.fitTo.isValid() && !options.fitTo.isEmpty()) {
+        dpi = std::min(options.fitTo.width() / (result.layout.sheet.width() / kUnitsPerInch),
+                       options.fitTo.height() / (result.layout.sheet.height() / kUnitsPerInch));
+        dpi = std::clamp(dpi, 1.0, 600.0);
+    }
+    const QSize size = pictureSize(result.layout, dpi);
     if (size.isEmpty()) {
         result.error = "the picture would be too large at this resolution";
         return {};
     }
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_Indexed8);
     if (image.isNull()) {
         result.error = "not enough memory for the picture";
         return {};
     }
-    image.fill(Qt::white);
-    image.bits(); // detached before the painter shares it
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setRenderHint(QPainter::TextAntialiasing, true);
-    const bool ok = paint(painter, QSizeF(size), input, options, result, &image);
-    painter.end();
-    if (!ok) return {};
+    image.setColorTable(RasterSurface::palette());
+    image.fill(0);
+    RasterSurface surface(image, sheetToDevice(result.layout.sheet, QSizeF(size)),
+                          result.layout.sheet);
+    if (options.showFrame) surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
+    GlfInterpreter interpreter(surface, result.layout.sheet);
+    interpreter.setCancel(options.cancel);
+    const bool read = interpreter.run(input);
+    result.stats = interpreter.stats();
+    if (!read) {
+        result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        return {};
+    }
     result.ok = true;
     return image;
 }

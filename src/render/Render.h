@@ -8,6 +8,7 @@
 
 #include <QImage>
 
+#include <atomic>
 #include <string>
 
 namespace kesto::render {
@@ -17,6 +18,8 @@ enum class PictureFormat { Png, Svg, Pdf };
 struct RenderOptions {
     double dpi = 150;      // PNG resolution; SVG user units per inch
     bool showFrame = true; // the sheet's outline and the clip window, in light colours
+    QSize fitTo;           // renderImage: when valid, the resolution that fits the sheet in it
+    const std::atomic<bool>* cancel = nullptr; // stops drawing soon after it turns true
 };
 
 struct RenderResult {

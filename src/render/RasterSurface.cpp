@@ -1,0 +1,338 @@
+#include "render/RasterSurface.h"
+
+#include "render/PenTable.h"
+
+#include <QPainter>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kesto::render {
+
+namespace {
+
+constexpr double kUnitsPerMm = 40;
+constexpr int kLevels = 15; // strengths of a pen besides none
+constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
+constexpr int kPenLooks = 8;
+
+std::uint8_t penBase(int pen) {
+    const int look = pen < 1 ? 0 : (pen - 1) % kPenLooks;
+    return static_cast<std::uint8_t>(kFirstPen + look * kLevels);
+}
+
+inline int floorToInt(double v) {
+    const int i = static_cast<int>(v);
+    return i > v ? i - 1 : i;
+}
+
+} // namespace
+
+QList<QRgb> RasterSurface::palette() {
+    QList<QRgb> colours{qRgb(255, 255, 255), qRgb(0xC8, 0xC8, 0xC8), qRgb(0x9E, 0xCA, 0xE1)};
+    for (int look = 0; look < kPenLooks; ++look) {
+        const std::uint32_t rgb = penLook(look + 1).rgb;
+        const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+        for (int k = 1; k <= kLevels; ++k) {
+            const auto mix = [k](int c) {
+                return (c * k + 255 * (kLevels - k) + kLevels / 2) / kLevels;
+            };
+            colours.push_back(qRgb(mix(r), mix(g), mix(b)));
+        }
+    }
+    return colours;
+}
+
+RasterSurface::RasterSurface(QImage& image, const QTransform& toDevice, const Rect& sheet)
+    : pixels_(image.bits()), stride_(image.bytesPerLine()), width_(image.width()),
+      height_(image.height()), toDevice_(toDevice), sheet_(sheet), font_(plotterFont()),
+      box_(fontBox(font_)) {
+    setClip(nullptr);
+}
+
+void RasterSurface::frame(const Rect* window) {
+    ink_ = kFrameGrey;
+    for (int x : {0, width_ - 1})
+        span(x, 0, height_ - 1, true);
+    for (int y : {0, height_ - 1})
+        span(y, 0, width_ - 1, false);
+    if (!window) return;
+    ink_ = kFrameBlue;
+    const QRect w =
+        toDevice_.mapRect(QRectF(window->left, window->bottom, window->width(), window->height()))
+            .toRect();
+    // Dashes of six pixels with gaps of four.
+    for (int x = w.left(); x <= w.right(); x += 10) {
+        span(w.top(), x, std::min(x + 5, w.right()), false);
+        span(w.bottom(), x, std::min(x + 5, w.right()), false);
+    }
+    for (int y = w.top(); y <= w.bottom(); y += 10) {
+        span(w.left(), y, std::min(y + 5, w.bottom()), true);
+        span(w.right(), y, std::min(y + 5, w.bottom()), true);
+    }
+    currentPen_ = -1;
+}
+
+void RasterSurface::setClip(const Rect* window) {
+    Rect r = sheet_;
+    if (window) {
+        r.left = std::max(r.left, window->left);
+        r.bottom = std::max(r.bottom, window->bottom);
+        r.right = std::min(r.right, window->right);
+        r.top = std::min(r.top, window->top);
+    }
+    const QRectF device = toDevice_.mapRect(QRectF(r.left, r.bottom, r.width(), r.height()));
+    clipX0_ = std::max(0, static_cast<int>(std::floor(device.left())));
+    clipY0_ = std::max(0, static_cast<int>(std::floor(device.top())));
+    clipX1_ = std::min(width_ - 1, static_cast<int>(std::ceil(device.right())) - 1);
+    clipY1_ = std::min(height_ - 1, static_cast<int>(std::ceil(device.bottom())) - 1);
+}
+
+void RasterSurface::usePen(int pen) {
+    if (pen == currentPen_) return;
+    currentPen_ = pen;
+    base_ = penBase(pen);
+    ink_ = static_cast<std::uint8_t>(base_ + kLevels - 1);
+    nibPixels_ = std::max(1.0, penLook(pen).widthMm * kUnitsPerMm * std::fabs(toDevice_.m11()));
+    nibSide_ = std::max(1, static_cast<int>(std::lround(nibPixels_)));
+}
+
+// One run of ink: column `line` from row `from` to `to` (vertical), or row
+// `line` from column `from` to `to`; clipped.
+void RasterSurface::span(int line, int from, int to, bool vertical) {
+    if (vertical) {
+        if (line < clipX0_ || line > clipX1_) return;
+        from = std::max(from, clipY0_);
+        to = std::min(to, clipY1_);
+        std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(from) * stride_ + line;
+        for (int y = from; y <= to; ++y, p += stride_)
+            *p = ink_;
+    } else {
+        if (line < clipY0_ || line > clipY1_) return;
+        from = std::max(from, clipX0_);
+        to = std::min(to, clipX1_);
+        if (to >= from) {
+            std::fill(pixels_ + static_cast<std::ptrdiff_t>(line) * stride_ + from,
+                      pixels_ + static_cast<std::ptrdiff_t>(line) * stride_ + to + 1, ink_);
+        }
+    }
+}
+
+// A square of the nib's size centred on (cx, cy): line ends and corners.
+void RasterSurface::nib(double cx, double cy) {
+    const int x0 = floorToInt(cx - nibPixels_ / 2 + 0.5);
+    const int y0 = floorToInt(cy - nibPixels_ / 2 + 0.5);
+    for (int y = y0; y < y0 + nibSide_; ++y)
+        span(y, x0, x0 + nibSide_ - 1, false);
+}
+
+// A segment in pixels drawn with the pen's nib: at every step along the
+// major axis a run across it, as thick as the nib measured across the line.
+void RasterSurface::segment(double ax, double ay, double bx, double by) {
+    const double dx = bx - ax, dy = by - ay;
+    const double adx = std::fabs(dx), ady = std::fabs(dy);
+    const double major = std::max(adx, ady);
+    if (major < 0.5 || major > 1e6) return; // a dot, or far outside any picture
+    const double length = std::sqrt(dx * dx + dy * dy);
+    const double across = std::max(1.0, nibPixels_ * length / major);
+    const int n = static_cast<int>(std::ceil(major));
+    const double sx = dx / n, sy = dy / n;
+    const int run = std::max(1, static_cast<int>(across + 0.5));
+    const double back = across / 2 - 0.5;
+    double x = ax, y = ay;
+    if (adx >= ady) {
+        for (int i = 0; i <= n; ++i, x += sx, y += sy) {
+            const int y0 = floorToInt(y - back);
+            span(floorToInt(x), y0, y0 + run - 1, true);
+        }
+    } else {
+        for (int i = 0; i <= n; ++i, x += sx, y += sy) {
+            const int x0 = floorToInt(x - back);
+            span(floorToInt(y), x0, x0 + run - 1, false);
+        }
+    }
+}
+
+void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
+    if (count == 0 || clipX1_ < clipX0_ || clipY1_ < clipY0_) return;
+    usePen(pen);
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    double ax = points[0].x * m11 + tx, ay = points[0].y * m22 + ty;
+    // A round nib leaves its mark at the ends and at every corner; a nib of
+    // one pixel needs the marks only where the path starts and ends.
+    const bool corners = nibSide_ >= 2;
+    nib(ax, ay);
+    for (std::size_t i = 1; i < count; ++i) {
+        const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
+        segment(ax, ay, bx, by);
+        if (corners || i + 1 == count) nib(bx, by);
+        ax = bx;
+        ay = by;
+    }
+}
+
+// Every pixel whose centre is inside (even-odd or non-zero), scan line by
+// scan line over the edges that cross it.
+void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+    usePen(pen);
+    struct Edge {
+        double x0, y0, x1, y1;
+        int winding;
+    };
+    std::vector<Edge> edges;
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    double top = 1e300, bottom = -1e300;
+    for (const auto& ring : rings) {
+        for (std::size_t i = 0; i < ring.size(); ++i) {
+            const Point& a = ring[i];
+            const Point& b = ring[(i + 1) % ring.size()];
+            double ax = a.x * m11 + tx, ay = a.y * m22 + ty;
+            double bx = b.x * m11 + tx, by = b.y * m22 + ty;
+            if (ay == by) continue;
+            int winding = 1;
+            if (ay > by) {
+                std::swap(ax, bx);
+                std::swap(ay, by);
+                winding = -1;
+            }
+            edges.push_back({ax, ay, bx, by, winding});
+            top = std::min(top, ay);
+            bottom = std::max(bottom, by);
+        }
+    }
+    if (edges.empty()) return;
+    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
+    const int yStart = std::max(clipY0_, static_cast<int>(std::ceil(std::max(top, -1e9) - 0.5)));
+    const int yEnd = std::min(clipY1_, static_cast<int>(std::floor(std::min(bottom, 1e9) - 0.5)));
+    std::vector<const Edge*> active;
+    std::vector<std::pair<double, int>> crossings;
+    std::size_t next = 0;
+    for (int y = yStart; y <= yEnd; ++y) {
+        const double cy = y + 0.5;
+        while (next < edges.size() && edges[next].y0 <= cy)
+            active.push_back(&edges[next++]);
+        crossings.clear();
+        std::size_t keep = 0;
+        for (const Edge* e : active) {
+            if (e->y1 <= cy) continue; // passed
+            active[keep++] = e;
+            crossings.emplace_back(e->x0 + (cy - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0),
+                                   e->winding);
+        }
+        active.resize(keep);
+        std::sort(crossings.begin(), crossings.end());
+        int inside = 0;
+        for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
+            inside += crossings[i].second;
+            const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
+            if (!filled) continue;
+            const double from = std::clamp(crossings[i].first, -1e9, 1e9);
+            const double to = std::clamp(crossings[i + 1].first, -1e9, 1e9);
+            const int x0 = static_cast<int>(std::ceil(from - 0.5));
+            const int x1 = static_cast<int>(std::ceil(to - 0.5)) - 1;
+            if (x1 >= x0) span(y, x0, x1, false);
+        }
+    }
+}
+
+// A character is drawn once per look (code, size, direction, slant) as
+// strengths of ink and copied from there in the pen's colour.
+void RasterSurface::glyph(int pen, const Glyph& g) {
+    usePen(pen);
+    const GlyphKey key{g.code,
+                       g.width == GlyphWidth::Full ? 1 : 0,
+                       std::lround(g.w * 4),
+                       std::lround(g.h * 4),
+                       std::lround(g.along.x * 10000),
+                       std::lround(g.along.y * 10000),
+                       std::lround(g.slant * 1000)};
+    auto it = glyphs_.find(key);
+    if (it == glyphs_.end()) {
+        if (glyphs_.size() > 20000) glyphs_.clear();
+        Glyph atZero = g;
+        atZero.origin = {0, 0};
+        // Pixels without the translation: the glyph's origin at 0.
+        const QTransform linear(toDevice_.m11(), toDevice_.m12(), toDevice_.m21(), toDevice_.m22(),
+                                0, 0);
+        // Room for descenders and overhangs around the body box.
+        const double w = std::fabs(g.w), h = std::fabs(g.h);
+        QPolygonF box;
+        for (const QPointF& p : {QPointF(-0.5 * w, -0.6 * h), QPointF(1.5 * w, -0.6 * h),
+                                 QPointF(1.5 * w, 1.6 * h), QPointF(-0.5 * w, 1.6 * h)}) {
+            const double ux = g.along.x, uy = g.along.y;
+            const double x = p.x() + g.slant * p.y();
+            box << linear.map(QPointF(x * ux - p.y() * uy, x * uy + p.y() * ux));
+        }
+        const QRect bounds = box.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
+        CachedGlyph cached;
+        if (bounds.width() > 0 && bounds.height() > 0 &&
+            static_cast<double>(bounds.width()) * bounds.height() < 4e6) {
+            QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            {
+                QPainter gp(&image);
+                gp.setRenderHint(QPainter::Antialiasing, true);
+                gp.setRenderHint(QPainter::TextAntialiasing, true);
+                gp.setPen(Qt::black);
+                gp.setFont(font_);
+                gp.setWorldTransform(glyphToPlotter(atZero, box_) * linear *
+                                     QTransform::fromTranslate(-bounds.left(), -bounds.top()));
+                gp.drawText(QPointF(0, 0), glyphText(g.code));
+            }
+            // Only the inked part is kept.
+            int l = image.width(), t = image.height(), r = -1, b = -1;
+            for (int y = 0; y < image.height(); ++y) {
+                const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+                for (int x = 0; x < image.width(); ++x) {
+                    if (qAlpha(row[x]) * kLevels < 128) continue;
+                    l = std::min(l, x);
+                    r = std::max(r, x);
+                    t = std::min(t, y);
+                    b = std::max(b, y);
+                }
+            }
+            if (r >= 0) {
+                cached.left = bounds.left() + l;
+                cached.top = bounds.top() + t;
+                cached.width = r - l + 1;
+                cached.height = b - t + 1;
+                cached.strength.resize(static_cast<std::size_t>(cached.width) * cached.height);
+                for (int y = 0; y < cached.height; ++y) {
+                    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(t + y));
+                    for (int x = 0; x < cached.width; ++x) {
+                        cached.strength[static_cast<std::size_t>(y) * cached.width + x] =
+                            static_cast<std::uint8_t>((qAlpha(row[l + x]) * kLevels + 127) / 255);
+                    }
+                }
+            }
+        }
+        it = glyphs_.emplace(key, std::move(cached)).first;
+    }
+    const CachedGlyph& c = it->second;
+    if (c.strength.empty()) return;
+    const QPointF at = toDevice_.map(QPointF(g.origin.x, g.origin.y));
+    const int left = static_cast<int>(std::lround(at.x())) + c.left;
+    const int top = static_cast<int>(std::lround(at.y())) + c.top;
+    const int x0 = std::max(left, clipX0_), x1 = std::min(left + c.width - 1, clipX1_);
+    const int y0 = std::max(top, clipY0_), y1 = std::min(top + c.height - 1, clipY1_);
+    for (int y = y0; y <= y1; ++y) {
+        const std::uint8_t* s = c.strength.data() + static_cast<std::size_t>(y - top) * c.width;
+        std::uint8_t* d = pixels_ + static_cast<std::ptrdiff_t>(y) * stride_;
+        for (int x = x0; x <= x1; ++x) {
+            const int level = s[x - left];
+            if (level == 0) continue;
+            // Weak edges only on white paper; over other ink the stronger
+            // half of the edge is drawn in full, the weaker left out.
+            if (d[x] == kWhite) {
+                d[x] = static_cast<std::uint8_t>(base_ + level - 1);
+            } else if (level * 2 > kLevels) {
+                d[x] = ink_;
+            }
+        }
+    }
+}
+
+} // namespace kesto::render

@@ -1,0 +1,68 @@
+#pragma once
+// A PlotSurface that draws straight into the pixels of a picture: strokes
+// with the pen's nib, polygons scan line by scan line, characters copied
+// from a cache of drawn glyphs.  The picture has a palette (white, the
+// frame's two colours and each pen in sixteen strengths for the edges of
+// characters), which keeps both drawing and PNG encoding fast on drawings of
+// millions of vectors.
+
+#include "render/GlyphLayout.h"
+#include "render/PlotSurface.h"
+
+#include <QImage>
+#include <QTransform>
+
+#include <cstdint>
+#include <map>
+#include <tuple>
+#include <vector>
+
+namespace kesto::render {
+
+class RasterSurface final : public PlotSurface {
+public:
+    // The palette of the pictures this surface draws into (index 0 white).
+    static QList<QRgb> palette();
+
+    // `image` is an 8-bit picture with palette(); `toDevice` maps plotter
+    // units to its pixels (scale and translation only).
+    RasterSurface(QImage& image, const QTransform& toDevice, const Rect& sheet);
+
+    // The sheet's outline and, when given, the clip window, in light colours.
+    void frame(const Rect* window);
+
+    void setClip(const Rect* window) override;
+    void stroke(int pen, const Point* points, std::size_t count) override;
+    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
+    void glyph(int pen, const Glyph& glyph) override;
+
+private:
+    void usePen(int pen);
+    void span(int line, int from, int to, bool vertical);
+    void nib(double cx, double cy);
+    void segment(double ax, double ay, double bx, double by);
+
+    std::uint8_t* pixels_;
+    std::ptrdiff_t stride_;
+    int width_, height_;
+    QTransform toDevice_;
+    Rect sheet_;
+    int clipX0_ = 0, clipY0_ = 0, clipX1_ = -1, clipY1_ = -1; // inclusive
+    int currentPen_ = -1;
+    std::uint8_t ink_ = 0;  // the current pen's full-strength index
+    std::uint8_t base_ = 0; // its index of strength 1
+    double nibPixels_ = 1;
+    int nibSide_ = 1;
+
+    QFont font_;
+    FontBox box_;
+    using GlyphKey = std::tuple<char32_t, int, long, long, long, long, long>;
+    struct CachedGlyph {
+        int left = 0, top = 0; // of the strengths' box from the glyph's origin, pixels
+        int width = 0, height = 0;
+        std::vector<std::uint8_t> strength; // 0 to 15 per pixel
+    };
+    std::map<GlyphKey, CachedGlyph> glyphs_;
+};
+
+} // namespace kesto::render
