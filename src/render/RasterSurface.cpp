@@ -112,10 +112,9 @@ void RasterSurface::span(int line, int from, int to, bool vertical) {
         if (line < clipY0_ || line > clipY1_) return;
         from = std::max(from, clipX0_);
         to = std::min(to, clipX1_);
-        if (to >= from) {
-            std::fill(pixels_ + static_cast<std::ptrdiff_t>(line) * stride_ + from,
-                      pixels_ + static_cast<std::ptrdiff_t>(line) * stride_ + to + 1, ink_);
-        }
+        std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(line) * stride_;
+        for (int x = from; x <= to; ++x)
+            p[x] = ink_;
     }
 }
 
@@ -141,6 +140,31 @@ void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;
     double x = ax, y = ay;
+    // Wholly inside the clip (the usual case): no test per pixel.
+    const double margin = across + 2;
+    const bool inside =
+        std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
+        std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
+    if (inside) {
+        const std::uint8_t ink = ink_;
+        if (adx >= ady) {
+            for (int i = 0; i <= n; ++i, x += sx, y += sy) {
+                std::uint8_t* p = pixels_ +
+                                  static_cast<std::ptrdiff_t>(floorToInt(y - back)) * stride_ +
+                                  floorToInt(x);
+                for (int k = 0; k < run; ++k, p += stride_)
+                    *p = ink;
+            }
+        } else {
+            for (int i = 0; i <= n; ++i, x += sx, y += sy) {
+                std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(floorToInt(y)) * stride_ +
+                                  floorToInt(x - back);
+                for (int k = 0; k < run; ++k)
+                    p[k] = ink;
+            }
+        }
+        return;
+    }
     if (adx >= ady) {
         for (int i = 0; i <= n; ++i, x += sx, y += sy) {
             const int y0 = floorToInt(y - back);
@@ -177,11 +201,8 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
 // scan line over the edges that cross it.
 void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
     usePen(pen);
-    struct Edge {
-        double x0, y0, x1, y1;
-        int winding;
-    };
-    std::vector<Edge> edges;
+    std::vector<Edge>& edges = edges_;
+    edges.clear();
     const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
     const double tx = toDevice_.dx(), ty = toDevice_.dy();
     double top = 1e300, bottom = -1e300;
@@ -207,8 +228,9 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
     std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
     const int yStart = std::max(clipY0_, static_cast<int>(std::ceil(std::max(top, -1e9) - 0.5)));
     const int yEnd = std::min(clipY1_, static_cast<int>(std::floor(std::min(bottom, 1e9) - 0.5)));
-    std::vector<const Edge*> active;
-    std::vector<std::pair<double, int>> crossings;
+    std::vector<const Edge*>& active = active_;
+    std::vector<std::pair<double, int>>& crossings = crossings_;
+    active.clear();
     std::size_t next = 0;
     for (int y = yStart; y <= yEnd; ++y) {
         const double cy = y + 0.5;

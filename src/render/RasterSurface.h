@@ -54,6 +54,14 @@ private:
     double nibPixels_ = 1;
     int nibSide_ = 1;
 
+    struct Edge {
+        double x0, y0, x1, y1;
+        int winding;
+    };
+    std::vector<Edge> edges_; // kept between fills
+    std::vector<const Edge*> active_;
+    std::vector<std::pair<double, int>> crossings_;
+
     QFont font_;
     FontBox box_;
     using GlyphKey = std::tuple<char32_t, int, long, long, long, long, long>;

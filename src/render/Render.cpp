@@ -202,7 +202,7 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     if (options.fitTo.isValid() && !options.fitTo.isEmpty()) {
         dpi = std::min(options.fitTo.width() / (result.layout.sheet.width() / kUnitsPerInch),
                        options.fitTo.height() / (result.layout.sheet.height() / kUnitsPerInch));
-        dpi = std::clamp(dpi, 1.0, 600.0);
+        dpi = std::clamp(dpi, 0.001, 600.0);
     }
     const QSize size = pictureSize(result.layout, dpi);
     if (size.isEmpty()) {
