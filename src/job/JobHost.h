@@ -5,6 +5,7 @@
 // the job, and the run never keeps a reference past its return.
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -47,6 +48,11 @@ public:
     // handler); the run clears it when it starts and tests it before each
     // file, before each record and after each file.
     virtual std::atomic<bool>& cancelFlag() = 0;
+
+    // The drawing whose status line was just appended: its OFI file and the
+    // GLF file it is converted into (a window offers their preview).
+    virtual void drawingStarted(const std::filesystem::path& /*ofi*/,
+                                const std::filesystem::path& /*glf*/) {}
 
     // The manual file choice ("手動"): show the chooser for `folder`, modally.
     // nullopt (or no names) when the user chose nothing.

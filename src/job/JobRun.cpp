@@ -301,6 +301,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     std::optional<std::string> titleLine = readTitleLine(ofi);
     const std::string title = titleLine ? *titleLine : name;
     host_.appendStatus(title + std::string(status::kPlotting));
+    host_.drawingStarted(ofi, glf);
     host_.letEventsRun();
 
     // A stop before the file: it stays as it is, its line unchanged.

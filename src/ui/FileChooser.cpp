@@ -2,6 +2,7 @@
 
 #include "io/NativeText.h"
 #include "ofi/OfiTitle.h"
+#include "ui/PreviewPane.h"
 #include "ui/logic/ChooserEntry.h"
 
 #include <QComboBox>
@@ -112,22 +113,30 @@ FileChooser::FileChooser(const fs::path& folder, const fs::path& fallback, Twips
     cancel->setObjectName("Command2");
     cancel->setAutoDefault(false);
 
+    // Beside the lists: the current drawing as the plotter will draw it.
+    preview_ = new PreviewPane(this);
+    preview_->setObjectName("Preview1");
+
     auto* layout = new QGridLayout(this);
     layout->addWidget(files_, 0, 0, 3, 1);
     layout->addWidget(drive_, 0, 1);
     layout->addWidget(path_, 1, 1);
     layout->addWidget(dirs_, 2, 1);
+    layout->addWidget(preview_, 0, 2, 3, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(take);
     buttons->addWidget(cancel);
-    layout->addLayout(buttons, 3, 0, 1, 2);
+    layout->addLayout(buttons, 3, 0, 1, 3);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(1, 2);
-    resize(640, 360);
+    layout->setColumnStretch(2, 3);
+    resize(960, 400);
 
     connect(take, &QPushButton::clicked, this, &FileChooser::take);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(files_, &QListWidget::currentItemChanged, this,
+            [this](QListWidgetItem* item) { previewItem(item); });
     // A double click or Enter opens a folder.
     connect(dirs_, &QListWidget::itemActivated, this, &FileChooser::folderActivated);
     connect(dirs_, &QListWidget::itemDoubleClicked, this, &FileChooser::folderActivated);
@@ -219,6 +228,15 @@ void FileChooser::listFolder() {
         auto* item = new QListWidgetItem(QString::fromStdString(chooserEntry(title, name)), files_);
         item->setData(kNameRole, QByteArray::fromStdString(name));
     }
+}
+
+void FileChooser::previewItem(QListWidgetItem* item) {
+    if (!item) {
+        preview_->showMessage(QString());
+        return;
+    }
+    const fs::path file = folder_ / item->data(kNameRole).toByteArray().toStdString();
+    preview_->showOfi(file.string(), previewSettings_);
 }
 
 void FileChooser::take() {

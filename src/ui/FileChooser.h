@@ -2,6 +2,7 @@
 // Form3, "ﾌｧｲﾙを開く": picks drawings of a folder by title for a run with
 // manual file selection.
 
+#include "convert/ConversionState.h"
 #include "ui/TwipsPlacement.h"
 
 #include <QDialog>
@@ -16,6 +17,8 @@ class QListWidget;
 class QListWidgetItem;
 
 namespace kesto {
+
+class PreviewPane;
 
 class FileChooser : public QDialog {
     Q_OBJECT
@@ -32,6 +35,12 @@ public:
     const std::vector<std::string>& chosenNames() const { return chosen_; }
     TwipsPlacement placement() const { return placement_; }
 
+    // The settings the preview pane converts the current drawing with (the
+    // window's settings, so the sheet, rotation and reduction are the
+    // plotter's).
+    void setPreviewSettings(const ConversionSettings& settings) { previewSettings_ = settings; }
+    PreviewPane* preview() const { return preview_; }
+
     // Shows another folder (as a click in the folder list does).
     void showFolder(const std::filesystem::path& folder);
 
@@ -47,11 +56,14 @@ private:
     void driveChosen(int index);
     void folderActivated(QListWidgetItem* item);
     void take();
+    void previewItem(QListWidgetItem* item);
 
     QComboBox* drive_ = nullptr;
     QLabel* path_ = nullptr;
     QListWidget* dirs_ = nullptr;
     QListWidget* files_ = nullptr;
+    PreviewPane* preview_ = nullptr;
+    ConversionSettings previewSettings_;
     std::filesystem::path folder_;
     std::vector<std::string> chosen_;
     TwipsPlacement placement_;

@@ -1,9 +1,11 @@
 #include "ui/MainWindow.h"
 
 #include "io/NativeText.h"
+#include "job/Snapshot.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
 #include "ui/NumericValidators.h"
+#include "ui/PreviewPane.h"
 #include "ui/PrinterChooser.h"
 #include "ui/logic/SettingCycles.h"
 
@@ -265,6 +267,8 @@ void MainWindow::buildControls() {
 
     status_ = new QListWidget(this);
     status_->setObjectName("List2");
+    connect(status_, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem* item) { openPreview(status_->row(item)); });
     status_->setFont(japaneseMonospace());
     status_->setFixedHeight(QFontMetrics(status_->font()).lineSpacing() * kStatusLines +
                             2 * status_->frameWidth() + 6);
@@ -572,9 +576,48 @@ void MainWindow::letEventsRun() {
     lastPump_ = std::chrono::steady_clock::now();
 }
 
+void MainWindow::drawingStarted(const std::filesystem::path& ofi,
+                                const std::filesystem::path& glf) {
+    if (status_->count() == 0) return;
+    status_->item(status_->count() - 1)
+        ->setData(Qt::UserRole, QStringList{QString::fromStdString(ofi.string()),
+                                            QString::fromStdString(glf.string())});
+}
+
+QWidget* MainWindow::openPreview(int statusRow) {
+    const QListWidgetItem* item = status_->item(statusRow);
+    if (!item || !item->text().endsWith(QString::fromUtf8(kStatusFinished))) return nullptr;
+    const QStringList files = item->data(Qt::UserRole).toStringList();
+    if (files.size() != 2) return nullptr;
+    std::error_code ec;
+    const bool haveGlf = std::filesystem::is_regular_file(files[1].toStdString(), ec);
+    const bool haveOfi = std::filesystem::is_regular_file(files[0].toStdString(), ec);
+    if (!haveGlf && !haveOfi) return nullptr;
+    auto* window = new QWidget(this, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setObjectName("PreviewWindow");
+    window->setWindowTitle(item->text());
+    auto* pane = new PreviewPane(window);
+    pane->setObjectName("Preview1");
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(pane);
+    window->resize(800, 600);
+    window->show();
+    // What went to the plotter when it is still there; else the drawing
+    // converted again with the window's settings.
+    if (haveGlf) {
+        pane->showGlf(files[1].toStdString());
+    } else {
+        pane->showOfi(files[0].toStdString(), conversionSettingsFrom(settingsFromWindow()));
+    }
+    return window;
+}
+
 std::optional<ManualChoice> MainWindow::chooseFiles(const std::string& folder) {
     FileChooser chooser(std::filesystem::path(folder), programFolder_,
                         {loaded_.FilLeft, loaded_.FilTop}, this);
+    chooser.setPreviewSettings(conversionSettingsFrom(settingsFromWindow()));
     chooser.exec();
     const TwipsPlacement at = chooser.placement();
     loaded_.FilLeft = at.left;

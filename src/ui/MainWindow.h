@@ -76,6 +76,13 @@ public:
     unsigned pollingInterval() override { return mode_.pollingMs; }
     void runStarted() override;
     void runFinished(bool showEndCaption) override;
+    void drawingStarted(const std::filesystem::path& ofi,
+                        const std::filesystem::path& glf) override;
+
+    // A finished drawing's preview, as a double click on its status line
+    // opens it; nullptr when its files are gone (or the line is not one of a
+    // finished drawing).
+    QWidget* openPreview(int statusRow);
 
 signals:
     // The window refused a key (it also beeps).

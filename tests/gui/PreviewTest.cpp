@@ -1,0 +1,108 @@
+// The drawing preview: beside the chooser's list, converted with the
+// window's settings, and from a finished drawing's status line.
+
+#include "GuiTestSupport.h"
+
+#include "ui/FileChooser.h"
+#include "ui/MainWindow.h"
+#include "ui/PreviewPane.h"
+
+#include <QtTest>
+
+using namespace kesto;
+using namespace kesto::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Waits for the pane's next picture; its width over its height.
+double shownAspect(PreviewPane* pane, const std::function<void()>& trigger) {
+    QSignalSpy shown(pane, &PreviewPane::shown);
+    trigger();
+    if (!shown.wait(20000)) return 0;
+    const QImage& p = pane->picture();
+    return p.isNull() ? 0 : static_cast<double>(p.width()) / p.height();
+}
+
+} // namespace
+
+class PreviewTest : public QObject, public WindowFixture {
+    Q_OBJECT
+
+private slots:
+    void init() { reset(); }
+
+    // Every sample shows as its sheet (an A-series page: sides 1 : 1.414);
+    // plotting the sheets unrotated turns each picture a quarter.
+    void chooserShowsTheCurrentDrawingWithTheWindowsSettings() {
+        copySamples(folder());
+        FileChooser chooser(folder(), folder(), {1150, 1250});
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        auto* files = control<QListWidget>(&chooser, "List1");
+        auto* pane = control<PreviewPane>(&chooser, "Preview1");
+        QVERIFY(pane);
+        QVERIFY(files->count() >= 4);
+        // Every sheet's rotation the other way round.
+        ConversionSettings turned;
+        for (bool* flag :
+             {&turned.rotateA4V, &turned.rotateA4H, &turned.rotateA3, &turned.rotateA2V,
+              &turned.rotateA2H, &turned.rotateA1, &turned.rotateA0})
+            *flag = !*flag;
+        for (int row = 0; row < files->count(); ++row) {
+            chooser.setPreviewSettings(ConversionSettings{});
+            const double rotated = shownAspect(pane, [&] { files->setCurrentRow(row); });
+            QVERIFY2(std::abs(rotated - 1.414) < 0.02 || std::abs(rotated - 0.707) < 0.02,
+                     qPrintable(pane->message()));
+            chooser.setPreviewSettings(turned);
+            files->setCurrentRow(-1);
+            const double plain = shownAspect(pane, [&] { files->setCurrentRow(row); });
+            QVERIFY(std::abs(plain - 1.414) < 0.02 || std::abs(plain - 0.707) < 0.02);
+            QCOMPARE(plain > 1, rotated > 1 ? false : true);
+        }
+        // Taking drawings still queues them; the pane changes nothing there.
+        QVERIFY(files->item(0)->isSelected() == false);
+    }
+
+    // A finished drawing's line opens its picture while its files are there.
+    void finishedStatusLineOpensItsPreviewOnDoubleClick() {
+        writeSettings(folder(), [](JobSettings& s) {
+            s.OfiFMen = "自動";
+            s.OfiOut = "ﾌｧｲﾙ";
+        });
+        copySamples(folder());
+        auto window = open();
+        QSignalSpy ended(window.get(), &MainWindow::runEnded);
+        window->runJob();
+        QVERIFY(ended.count() > 0 || ended.wait(60000));
+        auto* status = control<QListWidget>(window.get(), "List2");
+        int finished = -1;
+        for (int row = 0; row < status->count(); ++row) {
+            if (status->item(row)->text().endsWith("　出図終了")) finished = row;
+        }
+        QVERIFY(finished >= 0);
+        status->scrollToItem(status->item(finished));
+        const QPoint at = status->visualItemRect(status->item(finished)).center();
+        QTest::mouseClick(status->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(status->viewport(), Qt::LeftButton, {}, at);
+        auto* preview = window->findChild<QWidget*>("PreviewWindow");
+        QVERIFY(preview);
+        auto* pane = control<PreviewPane>(preview, "Preview1");
+        QSignalSpy shown(pane, &PreviewPane::shown);
+        QVERIFY(!pane->picture().isNull() || shown.wait(20000));
+        QVERIFY(!pane->picture().isNull());
+        preview->close();
+
+        // Once its files are gone, the line opens nothing.
+        for (const auto& entry : fs::directory_iterator(folder())) {
+            const std::string ext = entry.path().extension().string();
+            if (ext == ".OFI" || ext == ".GLF") fs::remove(entry.path());
+        }
+        QCOMPARE(window->openPreview(finished), nullptr);
+        // Lines of other kinds never open one.
+        QCOMPARE(window->openPreview(status->count()), nullptr);
+    }
+};
+
+QTEST_MAIN(PreviewTest)
+#include "PreviewTest.moc"
