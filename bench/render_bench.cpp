@@ -12,7 +12,7 @@
 
 #include "composer/SampleDrawings.h"
 #include "convert/ConversionState.h"
-#include "ofi/ConvertFile.h"
+#include "convert/ConvertFile.h"
 #include "render/Render.h"
 
 #include <QGuiApplication>
@@ -48,8 +48,9 @@ std::uintmax_t makeDrawing(const fs::path& ofi, const fs::path& glf, std::size_t
                            kesto::LargeDrawingKind kind) {
     if (!kesto::composeLargeDrawing(ofiBytes, kind).save(ofi)) return 0;
     kesto::ConversionState run;
-    if (kesto::convertOfiFile(ofi, glf, run, kesto::ConversionSettings{}).outcome !=
-        kesto::FileOutcome::Finished)
+    if (kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
+                              kesto::ConversionSettings{})
+            .outcome != kesto::FileOutcome::Finished)
         return 0;
     return fs::file_size(glf);
 }
@@ -117,7 +118,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
         kesto::ConversionState run;
         auto start = std::chrono::steady_clock::now();
-        kesto::convertOfiFile(ofi, glf, run, kesto::ConversionSettings{});
+        kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
+                              kesto::ConversionSettings{});
         convert = std::min(convert, seconds(start));
 
         start = std::chrono::steady_clock::now();

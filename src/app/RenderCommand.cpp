@@ -2,7 +2,7 @@
 // pictures of their sheets.
 
 #include "app/Commands.h"
-#include "convert/Snapshot.h"
+#include "job/Snapshot.h"
 #include "render/DrawingSource.h"
 #include "render/Render.h"
 #include "settings/JobSettings.h"

@@ -1,8 +1,8 @@
 #include "render/DrawingSource.h"
 
+#include "convert/Conversion.h"
 #include "glf/GlfWriter.h"
-#include "ofi/Conversion.h"
-#include "ofi/MappedFile.h"
+#include "io/FileBytes.h"
 
 #include <cctype>
 
@@ -21,8 +21,11 @@ InMemoryDrawing convertInMemory(const std::string& ofiPath, ConversionState& sta
                                 const ConversionSettings& settings,
                                 const std::atomic<bool>* cancel) {
     InMemoryDrawing result;
-    MappedFile input;
-    if (!input.open(ofiPath, &result.error)) return result;
+    FileBytes input;
+    if (const Status read = input.read(ofiPath); !read) {
+        result.error = read.reason();
+        return result;
+    }
     result.readable = true;
     StringSink sink;
     DrawingResult drawing;

@@ -2,6 +2,7 @@
 
 #include "io/NativeText.h"
 #include "job/Snapshot.h"
+#include "settings/Vocabulary.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
 #include "ui/NumericValidators.h"
@@ -586,7 +587,9 @@ void MainWindow::drawingStarted(const std::filesystem::path& ofi,
 
 QWidget* MainWindow::openPreview(int statusRow) {
     const QListWidgetItem* item = status_->item(statusRow);
-    if (!item || !item->text().endsWith(QString::fromUtf8(kStatusFinished))) return nullptr;
+    const std::string_view finished = status::kFinished;
+    if (!item || !item->text().endsWith(QString::fromUtf8(finished.data(), finished.size())))
+        return nullptr;
     const QStringList files = item->data(Qt::UserRole).toStringList();
     if (files.size() != 2) return nullptr;
     std::error_code ec;

@@ -2,7 +2,7 @@
 // and the pixels that must (and must not) be inked.
 
 #include "render/Render.h"
-#include "convert/Snapshot.h"
+#include "job/Snapshot.h"
 #include "render/CharacterSets.h"
 #include "render/DrawingSource.h"
 #include "settings/JobSettings.h"
