@@ -14,10 +14,24 @@ constexpr int kReferencePixels = 100; // the font's size before the glyph transf
 
 } // namespace
 
+namespace {
+
+std::once_flag fontOnce;
+QString fontFamily;
+QString fontFile;
+
+} // namespace
+
+QString plotterFontFile() {
+    plotterFont();
+    return fontFile;
+}
+
 QFont plotterFont() {
-    static std::once_flag once;
-    static QString family;
+    std::once_flag& once = fontOnce;
+    QString& family = fontFamily;
     std::call_once(once, [] {
+        QString& family = fontFamily;
         const char* const candidates[] = {"/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
                                           "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf"};
         for (const char* path : candidates) {
@@ -26,6 +40,7 @@ QFont plotterFont() {
             const QStringList families = QFontDatabase::applicationFontFamilies(id);
             if (!families.isEmpty()) {
                 family = families.front();
+                fontFile = QString::fromUtf8(path);
                 break;
             }
         }

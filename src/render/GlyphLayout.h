@@ -15,6 +15,8 @@ namespace kesto::render {
 // at a reference size that the glyph transform scales.  Needs a
 // QGuiApplication.
 QFont plotterFont();
+// The file that font was loaded from ("" when a system font stands in).
+QString plotterFontFile();
 
 // The measures of that font the layout uses, in its reference pixels.
 struct FontBox {

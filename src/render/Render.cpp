@@ -1,12 +1,11 @@
 #include "render/Render.h"
 
+#include "render/PdfSurface.h"
 #include "render/QtPlotSurface.h"
 #include "render/RasterSurface.h"
 
 #include <QImageWriter>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
 
@@ -270,20 +269,17 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     }
     bool ok = false;
     if (format == PictureFormat::Pdf) {
-        QPdfWriter pdf(&file);
-        pdf.setCreator(QStringLiteral("kesto"));
-        pdf.setResolution(1200);
-        pdf.setPageSize(QPageSize(QSizeF(sheet.width() / kUnitsPerMm, sheet.height() / kUnitsPerMm),
-                                  QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
-        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (!painter.begin(&pdf)) {
-            result.error = "cannot start the PDF document";
-            file.cancelWriting();
-            return result;
+        PdfSurface pdf(file, sheet);
+        if (options.showFrame) pdf.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
+        GlfInterpreter interpreter(pdf, sheet);
+        interpreter.setCancel(options.cancel);
+        ok = interpreter.run(input);
+        result.stats = interpreter.stats();
+        if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!pdf.finish() && ok) {
+            ok = false;
+            result.error = file.errorString().toStdString();
         }
-        ok = paint(painter, QSizeF(pdf.width(), pdf.height()), input, options, result);
-        painter.end();
     } else {
         const double dpi = options.dpi > 0 ? options.dpi : 96;
         const QSizeF size(sheet.width() / kUnitsPerInch * dpi,

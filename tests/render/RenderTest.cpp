@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -318,10 +319,14 @@ TEST(Render, SampleDrawingsRenderCleanly) {
         std::ifstream in(out / "s.pdf", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
-        // The page is the sheet in points (1/72 inch).
+        // The page is the sheet in points (1/72 inch), and the labels are text.
         const double w = png.layout.sheet.width() / 40 / 25.4 * 72;
         const std::string media = text.str().substr(text.str().find("/MediaBox"), 60);
-        EXPECT_NE(media.find(std::to_string(std::lround(w))), std::string::npos) << media;
+        char expected[32];
+        std::snprintf(expected, sizeof expected, "%.2f", w);
+        EXPECT_NE(media.find(expected), std::string::npos) << media;
+        EXPECT_NE(text.str().find("/FontFile2"), std::string::npos);
+        EXPECT_NE(text.str().find("/ToUnicode"), std::string::npos);
     }
     EXPECT_GE(samples, 4);
     fs::remove_all(out);
