@@ -1,17 +1,18 @@
 // Fuzz target over the renderer: arbitrary bytes read as a GLF file and
-// drawn, as a small raster picture and through the vector painter.  Built
+// drawn, as a small raster picture and through the PDF and SVG writers.  Built
 // with clang's libFuzzer when KESTO_FUZZ is on; otherwise linked with
 // replay_main.cpp as a plain program that replays files.
 
-#include "render/QtPlotSurface.h"
+#include "render/PdfSurface.h"
 #include "render/Render.h"
+#include "render/SvgSurface.h"
 
+#include <QBuffer>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
@@ -41,20 +42,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)kesto::render::describeProblems(result.stats);
     }
     {
-        // The painter the PDF and SVG pictures use, on a small picture.
+        // The PDF and SVG writers, into memory.
         kesto::render::MemoryInput input(bytes);
         kesto::render::SheetLayout layout;
         if (!kesto::render::findSheet(input, layout, nullptr)) return 0;
-        QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        const kesto::render::Rect& s = layout.sheet;
-        const QTransform toDevice(64 / s.width(), 0, 0, -64 / s.height(), -s.left * 64 / s.width(),
-                                  s.top * 64 / s.height());
-        kesto::render::QtPlotSurface surface(painter, toDevice, s);
-        kesto::render::GlfInterpreter interpreter(surface, s);
-        interpreter.run(input);
-        surface.finish();
+        QBuffer pdfBytes, svgBytes;
+        pdfBytes.open(QIODevice::WriteOnly);
+        svgBytes.open(QIODevice::WriteOnly);
+        kesto::render::PdfSurface pdf(pdfBytes, layout.sheet);
+        kesto::render::SvgSurface svg(svgBytes, layout.sheet);
+        for (kesto::render::PlotSurface* surface :
+             std::initializer_list<kesto::render::PlotSurface*>{&pdf, &svg}) {
+            kesto::render::GlfInterpreter interpreter(*surface, layout.sheet);
+            interpreter.run(input);
+            input.rewind();
+        }
+        pdf.finish();
+        svg.finish();
     }
     return 0;
 }

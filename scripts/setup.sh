@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     clang libclang-rt-14-dev clang-format
     libgtest-dev googletest libbenchmark-dev
-    qt6-base-dev qt6-svg-dev libgl-dev
+    qt6-base-dev libgl-dev
     libcups2-dev cups cups-client cups-bsd
     fonts-ipafont-gothic
     xvfb xauth imagemagick

@@ -132,10 +132,11 @@ void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
     const double major = std::max(adx, ady);
-    if (major < 0.5 || major > 1e6) return; // a dot, or far outside any picture
+    if (major > 1e6) return; // far outside any picture
     const double length = std::sqrt(dx * dx + dy * dy);
-    const double across = std::max(1.0, nibPixels_ * length / major);
-    const int n = static_cast<int>(std::ceil(major));
+    const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
+    // Even the shortest chord of an arc inks its pixels: at least one step.
+    const int n = std::max(1, static_cast<int>(std::ceil(major)));
     const double sx = dx / n, sy = dy / n;
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;

@@ -1,13 +1,11 @@
 #include "render/Render.h"
 
 #include "render/PdfSurface.h"
-#include "render/QtPlotSurface.h"
 #include "render/RasterSurface.h"
+#include "render/SvgSurface.h"
 
 #include <QImageWriter>
-#include <QPainter>
 #include <QSaveFile>
-#include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
@@ -80,41 +78,6 @@ QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
     const double sx = size.width() / sheet.width();
     const double sy = size.height() / sheet.height();
     return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
-}
-
-void drawFrame(QPainter& painter, const SheetLayout& layout) {
-    QPen outline(QColor(0xC8, 0xC8, 0xC8));
-    outline.setCosmetic(true);
-    outline.setWidthF(1);
-    painter.setPen(outline);
-    painter.setBrush(Qt::NoBrush);
-    const Rect& s = layout.sheet;
-    painter.drawRect(QRectF(s.left, s.bottom, s.width(), s.height()));
-    if (layout.hasWindow) {
-        QPen window(QColor(0x9E, 0xCA, 0xE1));
-        window.setCosmetic(true);
-        window.setWidthF(1);
-        window.setStyle(Qt::DashLine);
-        painter.setPen(window);
-        const Rect& w = layout.window;
-        painter.drawRect(QRectF(w.left, w.bottom, w.width(), w.height()));
-    }
-}
-
-// Draws the whole drawing with `painter` onto a device of `size`.
-bool paint(QPainter& painter, QSizeF size, GlfInput& input, const RenderOptions& options,
-           RenderResult& result) {
-    const QTransform toDevice = sheetToDevice(result.layout.sheet, size);
-    painter.setWorldTransform(toDevice);
-    if (options.showFrame) drawFrame(painter, result.layout);
-    QtPlotSurface surface(painter, toDevice, result.layout.sheet);
-    GlfInterpreter interpreter(surface, result.layout.sheet);
-    interpreter.setCancel(options.cancel);
-    const bool read = interpreter.run(input);
-    surface.finish();
-    result.stats = interpreter.stats();
-    if (!read) result.error = "cannot read the drawing: " + result.stats.readErrorText;
-    return read;
 }
 
 bool syncAndCommit(QSaveFile& file, std::string& error) {
@@ -281,23 +244,17 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
             result.error = file.errorString().toStdString();
         }
     } else {
-        const double dpi = options.dpi > 0 ? options.dpi : 96;
-        const QSizeF size(sheet.width() / kUnitsPerInch * dpi,
-                          sheet.height() / kUnitsPerInch * dpi);
-        QSvgGenerator svg;
-        svg.setOutputDevice(&file);
-        svg.setResolution(static_cast<int>(std::lround(dpi)));
-        svg.setSize(size.toSize());
-        svg.setViewBox(QRectF(QPointF(0, 0), size));
-        svg.setTitle(QStringLiteral("kesto drawing"));
-        QPainter painter;
-        if (!painter.begin(&svg)) {
-            result.error = "cannot start the SVG document";
-            file.cancelWriting();
-            return result;
+        SvgSurface svg(file, sheet);
+        if (options.showFrame) svg.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
+        GlfInterpreter interpreter(svg, sheet);
+        interpreter.setCancel(options.cancel);
+        ok = interpreter.run(input);
+        result.stats = interpreter.stats();
+        if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!svg.finish() && ok) {
+            ok = false;
+            result.error = file.errorString().toStdString();
         }
-        ok = paint(painter, size, input, options, result);
-        painter.end();
     }
     if (!ok) {
         file.cancelWriting();

@@ -102,6 +102,11 @@ TEST(Render, GeometryLandsWhereThePenGoes) {
          "SP1;PA3000,2000;PD;AA2000,2000,180,3;PU;",
          {{2000, 3000}, {1000, 2000}, {2707, 2707}},
          {{2000, 1000}, {2000, 2000}}},
+        // Radius 10 pixels: chords of 3 degrees are half a pixel long.
+        {"small arc of short chords",
+         "SP1;PA2100,2000;PD;AA2000,2000,180,3;PU;",
+         {{2000, 2100}, {1900, 2000}, {2071, 2071}},
+         {{2000, 1900}}},
         {"arc clockwise",
          "SP1;PA3000,2000;PD;AA2000,2000,-90,5;PU;",
          {{2000, 1000}, {2707, 1293}},

@@ -1,0 +1,155 @@
+#include "render/SvgSurface.h"
+
+#include "render/PenTable.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+namespace kesto::render {
+
+namespace {
+
+constexpr double kUnitsPerMm = 40;
+constexpr std::size_t kFlushBytes = 1 << 20;
+
+} // namespace
+
+SvgSurface::SvgSurface(QIODevice& out, const Rect& sheet)
+    : out_(out), sheet_(sheet), box_(fontBox(plotterFont())) {
+    text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.3fmm\" height=\"%.3fmm\" "
+         "viewBox=\"0 0 %.0f %.0f\">\n<title>kesto drawing</title>\n"
+         "<rect x=\"0\" y=\"0\" width=\"%.0f\" height=\"%.0f\" fill=\"#ffffff\"/>\n",
+         sheet.width() / kUnitsPerMm, sheet.height() / kUnitsPerMm, sheet.width(), sheet.height(),
+         sheet.width(), sheet.height());
+    // Plotter units, y up, from the sheet's corner.
+    text("<g transform=\"matrix(1 0 0 -1 %.0f %.0f)\">\n", -sheet.left, sheet.top);
+    setClip(nullptr);
+}
+
+void SvgSurface::text(const char* format, ...) {
+    char buffer[640];
+    va_list args;
+    va_start(args, format);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (n > 0)
+        buffer_.append(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
+    if (buffer_.size() >= kFlushBytes) flush();
+}
+
+void SvgSurface::flush() {
+    if (buffer_.empty()) return;
+    if (out_.write(buffer_.data(), static_cast<qint64>(buffer_.size())) !=
+        static_cast<qint64>(buffer_.size()))
+        ok_ = false;
+    buffer_.clear();
+}
+
+void SvgSurface::point(Point p, char op) {
+    char buffer[48];
+    char* at = buffer;
+    *at++ = op;
+    for (double v : {p.x, p.y}) {
+        const double r = std::clamp(std::round(v), -1e12, 1e12);
+        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
+        *at++ = ' ';
+    }
+    buffer_.append(buffer, static_cast<std::size_t>(at - buffer));
+}
+
+void SvgSurface::frame(const Rect* window) {
+    const Rect& s = sheet_;
+    text("<rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" fill=\"none\" "
+         "stroke=\"#c8c8c8\" stroke-width=\"4\"/>\n",
+         s.left, s.bottom, s.width(), s.height());
+    if (window) {
+        text("<rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" fill=\"none\" "
+             "stroke=\"#9ecae1\" stroke-width=\"4\" stroke-dasharray=\"80 40\"/>\n",
+             window->left, window->bottom, window->width(), window->height());
+    }
+}
+
+void SvgSurface::closePen() {
+    if (penOpen_) text("</g>\n");
+    penOpen_ = false;
+    currentPen_ = -1;
+}
+
+void SvgSurface::setClip(const Rect* window) {
+    closePen();
+    Rect r = sheet_;
+    if (window) {
+        r.left = std::max(r.left, window->left);
+        r.bottom = std::max(r.bottom, window->bottom);
+        r.right = std::max(r.left, std::min(r.right, window->right));
+        r.top = std::max(r.bottom, std::min(r.top, window->top));
+    }
+    if (clips_ > 0) text("</g>\n");
+    ++clips_;
+    // Inside defs, so that a viewer without clipping still draws nothing of it.
+    text("<defs><clipPath id=\"c%d\"><rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\"/>"
+         "</clipPath></defs>\n<g clip-path=\"url(#c%d)\">\n",
+         clips_, r.left, r.bottom, r.width(), r.height(), clips_);
+}
+
+void SvgSurface::usePen(int pen) {
+    if (pen == currentPen_) return;
+    closePen();
+    currentPen_ = pen;
+    penOpen_ = true;
+    const PenLook look = penLook(pen);
+    text("<g fill=\"none\" stroke=\"#%06x\" stroke-width=\"%.1f\" stroke-linecap=\"round\" "
+         "stroke-linejoin=\"round\">\n",
+         static_cast<unsigned>(look.rgb), look.widthMm * kUnitsPerMm);
+}
+
+void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
+    if (count == 0) return;
+    usePen(pen);
+    buffer_ += "<path d=\"";
+    point(points[0], 'M');
+    if (count == 1) point(points[0], 'L');
+    for (std::size_t i = 1; i < count; ++i)
+        point(points[i], 'L');
+    buffer_ += "\"/>\n";
+    if (buffer_.size() >= kFlushBytes) flush();
+}
+
+void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+    usePen(pen);
+    text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
+         static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
+    for (const auto& ring : rings) {
+        point(ring[0], 'M');
+        for (std::size_t i = 1; i < ring.size(); ++i)
+            point(ring[i], 'L');
+        buffer_ += "Z";
+    }
+    buffer_ += "\"/>\n";
+    if (buffer_.size() >= kFlushBytes) flush();
+}
+
+// The glyph's transform takes the font's own coordinates (y down, baseline
+// 0) into plotter units: exactly what SVG text is drawn in.
+void SvgSurface::glyph(int pen, const Glyph& g) {
+    usePen(pen);
+    const QTransform m = glyphToPlotter(g, box_);
+    text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"IPAGothic\" "
+         "font-size=\"100\" stroke=\"none\" fill=\"#%06x\">&#x%X;</text>\n",
+         m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(),
+         static_cast<unsigned>(penLook(pen).rgb), static_cast<unsigned>(g.code));
+}
+
+bool SvgSurface::finish() {
+    closePen();
+    if (clips_ > 0) text("</g>\n");
+    text("</g>\n</svg>\n");
+    flush();
+    return ok_;
+}
+
+} // namespace kesto::render

@@ -1,0 +1,48 @@
+#pragma once
+// An SVG document of the sheet at its real size, written as the drawing is
+// read (memory does not grow with the drawing): plotter units inside, paths
+// in whole plotter steps grouped by pen, characters as text in the plotter
+// font (IPAGothic) so that they stay text.
+
+#include "render/GlyphLayout.h"
+#include "render/PlotSurface.h"
+
+#include <QIODevice>
+
+#include <string>
+
+namespace kesto::render {
+
+class SvgSurface final : public PlotSurface {
+public:
+    SvgSurface(QIODevice& out, const Rect& sheet);
+
+    // The sheet's outline and the clip window, in light colours.
+    void frame(const Rect* window);
+
+    void setClip(const Rect* window) override;
+    void stroke(int pen, const Point* points, std::size_t count) override;
+    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
+    void glyph(int pen, const Glyph& glyph) override;
+
+    // Closes the document; false when a write failed.
+    bool finish();
+
+private:
+    void usePen(int pen);
+    void closePen();
+    void text(const char* format, ...);
+    void point(Point p, char op);
+    void flush();
+
+    QIODevice& out_;
+    Rect sheet_;
+    bool ok_ = true;
+    std::string buffer_;
+    int currentPen_ = -1;
+    bool penOpen_ = false;
+    int clips_ = 0;
+    FontBox box_;
+};
+
+} // namespace kesto::render
