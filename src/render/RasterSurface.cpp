@@ -147,19 +147,22 @@ void RasterSurface::segment(double ax, double ay, double bx, double by) {
         std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
     if (inside) {
+        // Fixed point, 16 bits of fraction; every coordinate is positive here.
         const std::uint8_t ink = ink_;
+        constexpr double kOne = 65536;
         if (adx >= ady) {
-            for (int i = 0; i <= n; ++i, x += sx, y += sy) {
-                std::uint8_t* p = pixels_ +
-                                  static_cast<std::ptrdiff_t>(floorToInt(y - back)) * stride_ +
-                                  floorToInt(x);
+            std::int64_t fx = std::llround(ax * kOne), fy = std::llround((ay - back) * kOne);
+            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
+                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
                 for (int k = 0; k < run; ++k, p += stride_)
                     *p = ink;
             }
         } else {
-            for (int i = 0; i <= n; ++i, x += sx, y += sy) {
-                std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(floorToInt(y)) * stride_ +
-                                  floorToInt(x - back);
+            std::int64_t fx = std::llround((ax - back) * kOne), fy = std::llround(ay * kOne);
+            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
+                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
                 for (int k = 0; k < run; ++k)
                     p[k] = ink;
             }
