@@ -49,6 +49,13 @@ void printHelp() {
         stdout);
 }
 
+// Qt's notes go to stderr, except the one about a missing runtime folder
+// that every run without a desktop session gets (nothing here needs it).
+void qtMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
+    if (message.contains(QStringLiteral("XDG_RUNTIME_DIR"))) return;
+    std::fprintf(stderr, "kesto-cli render: %s\n", message.toLocal8Bit().constData());
+}
+
 int usageError(const std::string& message) {
     std::fprintf(stderr, "kesto-cli render: %s\n", message.c_str());
     std::fputs("Try 'kesto-cli render --help'.\n", stderr);
@@ -167,6 +174,7 @@ int runRenderCommand(int argc, char** argv) {
 
     // Fonts and painters need a GUI application; no screen is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(qtMessage);
     static int qtArgc = 1;
     static char qtName[] = "kesto-cli";
     static char* qtArgv[] = {qtName, nullptr};
