@@ -25,6 +25,25 @@ QByteArray deflate(const QByteArray& data) {
     return qCompress(data, 1).mid(4);
 }
 
+// The plotter font's file, compressed once per process: every PDF embeds it.
+struct EmbeddedFont {
+    QByteArray packed;
+    qsizetype length = 0;
+};
+const EmbeddedFont& embeddedFont() {
+    static const EmbeddedFont font = [] {
+        EmbeddedFont f;
+        QFile file(plotterFontFile());
+        if (!plotterFontFile().isEmpty() && file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            f.length = bytes.size();
+            if (f.length > 0) f.packed = deflate(bytes);
+        }
+        return f;
+    }();
+    return font;
+}
+
 } // namespace
 
 PdfSurface::PdfSurface(QIODevice& out, const Rect& sheet)
@@ -60,7 +79,10 @@ qint64 PdfSurface::beginObject(int number) {
 }
 
 void PdfSurface::writeStream(int number, const QByteArray& data, const std::string& extra) {
-    const QByteArray packed = deflate(data);
+    writePacked(number, deflate(data), extra);
+}
+
+void PdfSurface::writePacked(int number, const QByteArray& packed, const std::string& extra) {
     beginObject(number);
     writeRaw("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode" +
              QByteArray::fromStdString(extra) + " >>\nstream\n");
@@ -182,18 +204,14 @@ bool PdfSurface::finish() {
                  "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 6 0 R "
                  "/CIDToGIDMap /Identity /DW 1000 /W [" +
                  widths + "] >>\nendobj\n");
-        const QString file = plotterFontFile();
-        QFile fontFile(file);
-        const bool embed = !file.isEmpty() && fontFile.open(QIODevice::ReadOnly);
+        const EmbeddedFont& font = embeddedFont();
+        const bool embed = !font.packed.isEmpty();
         beginObject(kDescriptor);
         writeRaw(QByteArray("<< /Type /FontDescriptor /FontName /IPAGothic /Flags 4 /FontBBox "
                             "[-1000 -200 2000 1000] /ItalicAngle 0 /Ascent 880 /Descent -120 "
                             "/CapHeight 730 /StemV 80") +
                  (embed ? " /FontFile2 7 0 R" : "") + " >>\nendobj\n");
-        if (embed) {
-            const QByteArray bytes = fontFile.readAll();
-            writeStream(kFontFile, bytes, " /Length1 " + std::to_string(bytes.size()));
-        }
+        if (embed) writePacked(kFontFile, font.packed, " /Length1 " + std::to_string(font.length));
         QByteArray cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
                           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> "
                           "def\n/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"

@@ -41,6 +41,7 @@ private:
     qint64 beginObject(int number);
     void writeRaw(const QByteArray& bytes);
     void writeStream(int number, const QByteArray& data, const std::string& extra = {});
+    void writePacked(int number, const QByteArray& packed, const std::string& extra = {});
 
     QIODevice& out_;
     Rect sheet_;
