@@ -22,6 +22,14 @@ std::uint8_t penBase(int pen) {
     return static_cast<std::uint8_t>(kFirstPen + look * kLevels);
 }
 
+// The runs of ink are a few pixels long: GCC would turn their loops into
+// calls of memset, which cost more than the stores.
+#if defined(__GNUC__) && !defined(__clang__)
+#define KESTO_SHORT_RUNS __attribute__((optimize("no-tree-loop-distribute-patterns")))
+#else
+#define KESTO_SHORT_RUNS
+#endif
+
 inline int floorToInt(double v) {
     const int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
@@ -100,7 +108,7 @@ void RasterSurface::usePen(int pen) {
 
 // One run of ink: column `line` from row `from` to `to` (vertical), or row
 // `line` from column `from` to `to`; clipped.
-void RasterSurface::span(int line, int from, int to, bool vertical) {
+KESTO_SHORT_RUNS void RasterSurface::span(int line, int from, int to, bool vertical) {
     if (vertical) {
         if (line < clipX0_ || line > clipX1_) return;
         from = std::max(from, clipY0_);
@@ -128,7 +136,7 @@ void RasterSurface::nib(double cx, double cy) {
 
 // A segment in pixels drawn with the pen's nib: at every step along the
 // major axis a run across it, as thick as the nib measured across the line.
-void RasterSurface::segment(double ax, double ay, double bx, double by) {
+KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
     const double major = std::max(adx, ady);
