@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-60}"
+FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-45}"
 JOBS="$(nproc)"
 
 scripts/setup.sh
@@ -42,14 +42,15 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON \
     -DKESTO_BUILD_GUI=OFF -DKESTO_BUILD_BENCH=OFF >/dev/null
 cmake --build build/asan -j"$JOBS"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" QT_QPA_PLATFORM=offscreen \
     ctest --test-dir build/asan --output-on-failure -j"$JOBS" -LE cups | tee build/asan-ctest.log
 asan_total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/asan-ctest.log)
 
-echo "== fuzzing the OFI converter for ${FUZZ_SECONDS} s =="
+echo "== fuzzing the OFI converter and the GLF renderer for ${FUZZ_SECONDS} s each =="
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKESTO_FUZZ=ON \
     -DKESTO_BUILD_GUI=OFF -DKESTO_BUILD_TESTS=OFF -DKESTO_BUILD_BENCH=OFF >/dev/null
-cmake --build build/fuzz -j"$JOBS" --target kesto_convert_fuzzer
+cmake --build build/fuzz -j"$JOBS" --target kesto_convert_fuzzer kesto_render_fuzzer
 # Seeds: the sample drawings (geometry, patterns, a text-heavy sheet) and the
 # composer-made drawings of fuzz/corpus.
 corpus=build/fuzz/corpus
@@ -57,6 +58,13 @@ mkdir -p "$corpus"
 cp samples/*.OFI fuzz/corpus/*.OFI "$corpus"/
 build/fuzz/fuzz/kesto_convert_fuzzer "$corpus" -max_total_time="$FUZZ_SECONDS" -timeout=30 \
     -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 2>&1 | tail -n 15
+# Seeds of the renderer: the GLF files of the samples and a few cut or odd ones.
+glf_corpus=build/fuzz/glf-corpus
+mkdir -p "$glf_corpus"
+cp tests/e2e/golden/*.GLF fuzz/glf-corpus/* "$glf_corpus"/
+QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
+    build/fuzz/fuzz/kesto_render_fuzzer "$glf_corpus" -max_total_time="$FUZZ_SECONDS" \
+    -timeout=30 -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 2>&1 | tail -n 6
 echo "fuzzing: no crash, no sanitizer report, no hang"
 
 echo "windows: ${windows_total} tests, release: ${release_total} tests, sanitizers: ${asan_total} tests, fuzzing: ${FUZZ_SECONDS} s"
