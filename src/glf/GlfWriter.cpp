@@ -41,16 +41,24 @@ void GlfWriter::flushPendingText() {
 
 void GlfWriter::flush() {
     if (used_ == 0) return;
-    if (!sink_->put(buffer_.data(), used_)) ok_ = false;
+    if (!sink_->put(buffer_, used_)) ok_ = false;
     flushed_ += used_;
     used_ = 0;
 }
 
+void GlfWriter::handOver() {
+    if (used_ == 0) return;
+    if (!sink_->handOver(buffer_, used_)) ok_ = false;
+    flushed_ += used_;
+    used_ = 0;
+    buffer_ = buffer_ == buffers_.get() ? buffers_.get() + kBufferSize : buffers_.get();
+}
+
 GlfWriter& GlfWriter::putSlow(std::string_view text) {
     while (!text.empty()) {
-        if (used_ == kBufferSize) flush();
+        if (used_ == kBufferSize) handOver();
         const std::size_t n = std::min(text.size(), kBufferSize - used_);
-        std::memcpy(buffer_.data() + used_, text.data(), n);
+        std::memcpy(buffer_ + used_, text.data(), n);
         used_ += n;
         text.remove_prefix(n);
     }
