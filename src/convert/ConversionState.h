@@ -3,6 +3,7 @@
 // text state of a run.  Each item is reset exactly where the record
 // grammar wants it: some per drawing, some once per run.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -94,6 +95,18 @@ struct ScratchPoint {
     double x, y;
 };
 
+// The style slot's texts of the line styles (pen weight * 5 + pattern), for
+// one standard pattern length; an empty text is not made yet.
+struct StyleTextCache {
+    double patternLength = 0;
+    std::array<std::string, 15> text;
+
+    void clear() {
+        for (std::string& t : text)
+            t.clear();
+    }
+};
+
 // Everything that lives for one run; startDrawing() resets the per-drawing part.
 struct ConversionState {
     PageState page;
@@ -102,6 +115,7 @@ struct ConversionState {
     std::uint8_t lastStyleByte = 0;    // per run
     std::vector<ScratchPoint> scratch; // the wide dashed polyline's points
     std::vector<double> elements;      // pattern elements of the current record
+    StyleTextCache styleTexts;         // per drawing
 
     void startDrawing(const ConversionSettings& settings) {
         page.firstBoundX = 0;
@@ -111,6 +125,7 @@ struct ConversionState {
         text.lastPitch = 0;
         text.sizedSet = SizedSet::None;
         text.kanaSetSelected = false;
+        styleTexts.clear(); // the settings may differ from the last drawing's
     }
 };
 

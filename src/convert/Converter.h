@@ -75,7 +75,11 @@ void convertPatternLength(Converter& c); // 0x014A
 
 // Pens and line types.
 void convertLineStyle(Converter& c); // 0x0154
-void restorePattern(Converter& c);
+// Writes the standard pattern length again after a fitted one.
+void restoreFittedPattern(Converter& c);
+inline void restorePattern(Converter& c) {
+    if (c.state.style.patternFitted) restoreFittedPattern(c);
+}
 // The HP-GL command of a line type: "LT;", "LT2;", "LT5;", "LT6;" or "LT4;".
 const char* lineTypeCommand(LineType type);
 void reselectGeometryPen(Converter& c);

@@ -23,7 +23,7 @@ void GlfWriter::flushStyleSlot() {
     SlotText& s = slots_[idx(Slot::Style)];
     if (s.pending == s.last) return;
     put(s.pending);
-    s.last = std::move(s.pending);
+    s.last.swap(s.pending); // both keep their storage for the next style
     s.pending.clear();
     flushPendingText();
 }

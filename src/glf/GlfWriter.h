@@ -109,7 +109,7 @@ public:
 
     // Deferred slots.
     void resetSlots();
-    void setPending(Slot slot, std::string text) { slots_[idx(slot)].pending = std::move(text); }
+    void setPending(Slot slot, std::string_view text) { slots_[idx(slot)].pending.assign(text); }
     const std::string& pending(Slot slot) const { return slots_[idx(slot)].pending; }
     const std::string& lastWritten(Slot slot) const { return slots_[idx(slot)].last; }
     // Writes the pending text when it differs from the last written one; the
