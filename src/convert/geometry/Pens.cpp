@@ -94,12 +94,10 @@ void convertLineStyle(Converter& c) {
     c.state.lastStyleByte = b;
 }
 
-void reselectGeometryPen(Converter& c) {
+void selectGeometryPen(Converter& c) {
     DrawingStyle& st = c.style();
-    if (!st.textActive && st.penMode != PenMode::Geometry) {
-        st.penMode = PenMode::Geometry;
-        c.out.put(st.penCommand).put(std::string_view(lineTypeCommand(st.lineType)));
-    }
+    st.penMode = PenMode::Geometry;
+    c.out.put(st.penCommand).put(std::string_view(lineTypeCommand(st.lineType)));
 }
 
 void restoreFittedPattern(Converter& c) {
