@@ -162,9 +162,17 @@ const char* lineTypeCommand(LineType type) {
 }
 
 void writeSegment(Converter& c, double x0, double y0, double x1, double y1) {
-    char* p = c.out.reserve(2 * kPairRoom + 10);
-    p = c.writePoint(x0, y0, writeLiteral("PUPA", p));
-    p = c.writeStep(x1 - x0, y1 - y0, writeLiteral(";PDPR", p));
+    // The same arithmetic as Converter::point and step, with the rotation
+    // tested once for both pairs.
+    const double ax = c.plotX(x0);
+    const double ay = c.plotY(y0);
+    const double dx = c.plotLength(x1 - x0);
+    const double dy = c.plotLength(y1 - y0);
+    const bool rotated = c.page().rotated;
+    char* p = writeLiteral("PUPA", c.out.reserve(2 * kPairRoom + 10));
+    p = rotated ? writePair(ay, ax, p) : writePair(ax, ay, p);
+    p = writeLiteral(";PDPR", p);
+    p = rotated ? writePair(dy, dx, p) : writePair(dx, dy, p);
     *p++ = ';';
     c.out.commit(p);
 }
