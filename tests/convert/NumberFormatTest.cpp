@@ -1,4 +1,5 @@
 #include "glf/NumberFormat.h"
+#include "glf/BackgroundSink.h"
 #include "glf/GlfWriter.h"
 
 #include <gtest/gtest.h>
@@ -221,18 +222,49 @@ TEST_F(SlotFixture, TextSlotsAreWrittenInDirectionSpacingSlantOrder) {
     EXPECT_EQ(text(), "DI0.0,1.0;ES0.0;SL0.268;");
 }
 
-TEST(GlfWriterBuffer, LongOutputReachesTheSinkWhole) {
-    StringSink sink;
+// A sink that refuses every put from the `failAt`-th on (0: never).
+class CountingSink final : public GlfSink {
+public:
+    explicit CountingSink(int failAt) : failAt_(failAt) {}
+    bool put(const char* data, std::size_t size) override {
+        if (++puts_ == failAt_ || (failAt_ != 0 && puts_ > failAt_)) return false;
+        text.append(data, size);
+        return true;
+    }
+    std::string text;
+
+private:
+    int failAt_;
+    int puts_ = 0;
+};
+
+// Through the writer's two buffers, directly and with the file written on a
+// second thread: every byte in order, and a failed store is reported by the
+// writer even when the thread met it.
+TEST(GlfWriterBuffer, LongOutputReachesTheSinkWholeOrTheFailureIsReported) {
     std::string expected;
-    {
-        GlfWriter out(sink);
-        for (int i = 0; i < 100000; ++i) {
-            out.put("PA").num(i).put(',').num(-i * 0.5).put(';');
-            expected +=
-                "PA" + std::to_string(i) + "," + formatNumber(-i * 0.5, Mask::Integer) + ";";
+    for (int i = 0; i < 100000; ++i)
+        expected += "PA" + std::to_string(i) + "," + formatNumber(-i * 0.5, Mask::Integer) + ";";
+    for (const bool background : {false, true}) {
+        for (const int failAt : {0, 1, 3}) {
+            SCOPED_TRACE(testing::Message()
+                         << "background " << background << ", fail at " << failAt);
+            CountingSink target(failAt);
+            bool ok = false;
+            {
+                BackgroundSink threaded(target);
+                GlfWriter out(background ? static_cast<GlfSink&>(threaded) : target);
+                for (int i = 0; i < 100000; ++i)
+                    out.put("PA").num(i).put(',').num(-i * 0.5).put(';');
+                out.flush();
+                ok = out.ok();
+            }
+            EXPECT_EQ(ok, failAt == 0);
+            if (failAt == 0) {
+                EXPECT_EQ(target.text, expected);
+            }
         }
     }
-    EXPECT_EQ(sink.text, expected);
 }
 
 } // namespace
