@@ -141,6 +141,25 @@ std::vector<double> crossCheckValues() {
     return v;
 }
 
+// Every group of four digits, alone and after a leading group, with and
+// without zeros inside: the looked-up digits of whole numbers.
+TEST(NumberMasks, WholeNumbersHaveTheirDecimalDigits) {
+    char text[kMaxFormattedLength];
+    int failures = 0;
+    for (std::uint32_t low = 0; low < 10000; ++low) {
+        for (const std::uint32_t high : {0u, 1u, 7u, 42u, 100u, 3364u, 9999u}) {
+            const std::uint32_t n = high * 10000 + low;
+            for (const double value : {static_cast<double>(n), -static_cast<double>(n)}) {
+                const std::string want = (value < 0 ? "-" : "") + std::to_string(n);
+                const std::string got(text, writeInteger(value, text));
+                if (got != want && ++failures <= 10)
+                    ADD_FAILURE() << value << ": " << got << " instead of " << want;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
 TEST(NumberMasks, DirectWaysGiveTheTextOfTheFifteenDigitWay) {
     const std::vector<double> values = crossCheckValues();
     const Mask masks[] = {Mask::Integer, Mask::Fixed1To5, Mask::NoLeadFixed1To5, Mask::Fixed1To3,
