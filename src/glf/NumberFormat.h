@@ -156,12 +156,17 @@ template <int MinInt, int MinDec, int MaxDec> char* writeFixed(double value, cha
     }
     *out++ = '.';
     // The decimals, the first in the lowest byte; trailing zeros are the
-    // high zero bytes.
+    // high zero bytes.  Digit values, not yet characters: the looked-up text less "0000".
+    constexpr std::uint32_t kZeroBytes4 = 0x30303030u;
     std::uint64_t y;
     if constexpr (MaxDec <= 4) {
-        y = digitBytes4(fraction) >> (8 * (4 - MaxDec));
+        y = (static_cast<std::uint32_t>(kFourDigits[fraction]) - kZeroBytes4) >> (8 * (4 - MaxDec));
     } else {
-        y = digitBytes(fraction) >> (8 * (8 - MaxDec));
+        // The first decimal, then four more.
+        const std::uint32_t first = fraction / 10000;
+        const std::uint32_t rest = fraction - first * 10000;
+        y = first |
+            (std::uint64_t{static_cast<std::uint32_t>(kFourDigits[rest]) - kZeroBytes4} << 8);
     }
     const int significant = y == 0 ? 0 : 8 - (std::countl_zero(y) >> 3);
     storeBytes(y + kZeroBytes, out);
