@@ -98,9 +98,10 @@ void advanceText(Converter& c, const TextStep& step) {
 }
 
 void placeSingleByte(Converter& c) {
-    c.out.put("PA");
-    c.point(c.text().textX, c.text().textY);
-    c.out.put(';');
+    char* p = writeLiteral("PA", c.out.reserve(kPairRoom + 3));
+    p = c.writePoint(c.text().textX, c.text().textY, p);
+    *p++ = ';';
+    c.out.commit(p);
 }
 
 void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
@@ -125,7 +126,9 @@ void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
     }
     placeSingleByte(c);
     const char label = static_cast<char>(kind == CharKind::Kana ? ch - kKanaOffset : ch);
-    c.out.put("LB").put(label).put(kLabelEnd);
+    char* p = writeLiteral("LB", c.out.reserve(5));
+    *p++ = label;
+    c.out.commit(writeLiteral(kLabelEnd, p));
 }
 
 void convertTextBlock(Converter& c) {
