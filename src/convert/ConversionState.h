@@ -80,6 +80,14 @@ struct DrawingStyle {
 
 enum class SizedSet { None, Standard, Kanji }; // "", "OFF", "ON"
 
+// The size command last written for one character set and the sizes it
+// was made of: text switches between the standard and the kanji set
+// character by character, mostly with the same sizes.
+struct SizeCommand {
+    double width = 0, height = 0;
+    std::string text; // empty: none made yet
+};
+
 struct TextState {
     double textX = 0, textY = 0;
     double directionRun = 0, directionRise = 0;
@@ -89,6 +97,7 @@ struct TextState {
     std::int64_t writtenWidth = 0, writtenHeight = 0;
     SizedSet sizedSet = SizedSet::None; // per drawing
     bool kanaSetSelected = false;       // per drawing: "CS8" is the standard set
+    SizeCommand standardSize, kanjiSize;
 };
 
 struct ScratchPoint {

@@ -115,7 +115,7 @@ void writeKanjiSize(Converter& c) {
                      static_cast<double>(c.settings.kanjiWidthFactor);
     const double h = c.charSizeCm(t.charHeight) * kKanjiHeightFactor *
                      static_cast<double>(c.settings.kanjiHeightFactor);
-    c.out.put("SA;DV0;SI").num(w, Mask::Fixed1To5).put(',').num(h, Mask::Fixed1To5).put(';');
+    writeSizeCommand(c, t.kanjiSize, "SA;DV0;SI", w, h);
 }
 
 void placeKanji(Converter& c) {
