@@ -25,7 +25,7 @@ bool BackgroundSink::waitIdle(std::unique_lock<std::mutex>& lock) {
 bool BackgroundSink::put(const char* data, std::size_t size) {
     std::unique_lock lock(mutex_);
     if (!waitIdle(lock)) return false;
-    ok_ = target_.put(data, size);
+    if (size != 0) ok_ = target_.put(data, size);
     return ok_;
 }
 

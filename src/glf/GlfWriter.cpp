@@ -40,15 +40,19 @@ void GlfWriter::flushPendingText() {
 }
 
 void GlfWriter::flush() {
-    if (used_ == 0) return;
+    // With nothing new, a buffer handed over may still be in the sink's
+    // hands: the sink is asked all the same, so that it finishes it.
+    if (used_ == 0 && !handedOver_) return;
     if (!sink_->put(buffer_, used_)) ok_ = false;
     flushed_ += used_;
     used_ = 0;
+    handedOver_ = false;
 }
 
 void GlfWriter::handOver() {
     if (used_ == 0) return;
     if (!sink_->handOver(buffer_, used_)) ok_ = false;
+    handedOver_ = true;
     flushed_ += used_;
     used_ = 0;
     buffer_ = buffer_ == buffers_.get() ? buffers_.get() + kBufferSize : buffers_.get();

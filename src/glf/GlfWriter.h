@@ -150,6 +150,7 @@ private:
     char* buffer_;                    // the one being filled
     std::size_t used_ = 0;
     std::size_t flushed_ = 0;
+    bool handedOver_ = false; // a buffer went to the sink since the last flush
     bool ok_ = true;
     std::array<SlotText, 4> slots_;
 };
