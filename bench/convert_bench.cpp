@@ -5,12 +5,12 @@
 //   kesto_convert_bench [megabytes] [geometry|mixed|text] [rounds]
 //
 // The drawing is made by the composer, written to a temporary folder and
-// converted file to file, as `kesto-cli convert` does: the input mapped, the
-// GLF written through the writer's buffer under a temporary name and renamed
-// when finished, no fsync.  Neither the copy nor the conversion waits for the
-// disk; what making the GLF durable costs is measured on its own.  Each round
-// starts from fresh output files, with the previous round's bytes already on
-// the disk.
+// converted file to file, as `kesto-cli convert` does: the input read whole,
+// the GLF written through the writer's two buffers (the file on a second
+// thread) under a temporary name and renamed when finished, no fsync.
+// Neither the copy nor the conversion waits for the disk; what making the
+// GLF durable costs is measured on its own.  Each round starts from fresh
+// output files, with the previous round's bytes already on the disk.
 
 #include "composer/SampleDrawings.h"
 #include "convert/ConversionState.h"

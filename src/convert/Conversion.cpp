@@ -61,22 +61,20 @@ void recordLoop(Converter& c, const OfiReader& reader, const ConversionControl* 
             }
         }
         // The physical end of the file closes the drawing like the end record.
-        if (!reader.has(i)) return;
-        std::uint16_t w = reader.word(i);
+        std::uint16_t w;
+        if (!reader.tryWord(i, w)) return;
         if (w == kEscControl) {
-            if (!reader.has(++i)) return;
-            w = reader.word(i);
-            if (w == kEndCode) return;
+            if (!reader.tryWord(++i, w) || w == kEndCode) return;
         }
         if (w == kEscHeader) {
-            if (!reader.has(++i)) return;
+            if (!reader.tryWord(++i, w)) return;
             in.setIndex(i);
-            dispatchHeader(c, reader.word(i));
+            dispatchHeader(c, w);
             i = in.index();
         } else if (w == kEscDrawing) {
-            if (!reader.has(++i)) return;
+            if (!reader.tryWord(++i, w)) return;
             in.setIndex(i);
-            dispatchDrawing(c, reader.word(i));
+            dispatchDrawing(c, w);
             i = in.index();
         }
         ++i;

@@ -3,6 +3,7 @@
 // text state of a run.  Each item is reset exactly where the record
 // grammar wants it: some per drawing, some once per run.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -79,6 +80,14 @@ struct DrawingStyle {
 
 enum class SizedSet { None, Standard, Kanji }; // "", "OFF", "ON"
 
+// The size command last written for one character set and the sizes it
+// was made of: text switches between the standard and the kanji set
+// character by character, mostly with the same sizes.
+struct SizeCommand {
+    double width = 0, height = 0;
+    std::string text; // empty: none made yet
+};
+
 struct TextState {
     double textX = 0, textY = 0;
     double directionRun = 0, directionRise = 0;
@@ -88,10 +97,23 @@ struct TextState {
     std::int64_t writtenWidth = 0, writtenHeight = 0;
     SizedSet sizedSet = SizedSet::None; // per drawing
     bool kanaSetSelected = false;       // per drawing: "CS8" is the standard set
+    SizeCommand standardSize, kanjiSize;
 };
 
 struct ScratchPoint {
     double x, y;
+};
+
+// The style slot's texts of the line styles (pen weight * 5 + pattern), for
+// one standard pattern length; an empty text is not made yet.
+struct StyleTextCache {
+    double patternLength = 0;
+    std::array<std::string, 15> text;
+
+    void clear() {
+        for (std::string& t : text)
+            t.clear();
+    }
 };
 
 // Everything that lives for one run; startDrawing() resets the per-drawing part.
@@ -102,6 +124,7 @@ struct ConversionState {
     std::uint8_t lastStyleByte = 0;    // per run
     std::vector<ScratchPoint> scratch; // the wide dashed polyline's points
     std::vector<double> elements;      // pattern elements of the current record
+    StyleTextCache styleTexts;         // per drawing
 
     void startDrawing(const ConversionSettings& settings) {
         page.firstBoundX = 0;
@@ -111,6 +134,7 @@ struct ConversionState {
         text.lastPitch = 0;
         text.sizedSet = SizedSet::None;
         text.kanaSetSelected = false;
+        styleTexts.clear(); // the settings may differ from the last drawing's
     }
 };
 

@@ -1,5 +1,6 @@
 #include "convert/ConvertFile.h"
 
+#include "glf/BackgroundSink.h"
 #include "io/NativeText.h"
 
 namespace kesto {
@@ -71,7 +72,9 @@ FileResult convertOfiFile(const std::filesystem::path& ofiFile,
     AtomicFileSink sink(output);
     DrawingResult drawing;
     {
-        GlfWriter out(sink);
+        // The file is written on a second thread while the drawing is converted.
+        BackgroundSink background(sink);
+        GlfWriter out(background);
         drawing =
             convertDrawing(OfiReader(input.data(), input.size()), out, state, settings, control);
         out.flush();

@@ -75,10 +75,19 @@ void convertPatternLength(Converter& c); // 0x014A
 
 // Pens and line types.
 void convertLineStyle(Converter& c); // 0x0154
-void restorePattern(Converter& c);
+// Writes the standard pattern length again after a fitted one.
+void restoreFittedPattern(Converter& c);
+inline void restorePattern(Converter& c) {
+    if (c.state.style.patternFitted) restoreFittedPattern(c);
+}
 // The HP-GL command of a line type: "LT;", "LT2;", "LT5;", "LT6;" or "LT4;".
 const char* lineTypeCommand(LineType type);
-void reselectGeometryPen(Converter& c);
+// Puts the geometry pen back after text or patterns.
+void selectGeometryPen(Converter& c);
+inline void reselectGeometryPen(Converter& c) {
+    const DrawingStyle& st = c.state.style;
+    if (!st.textActive && st.penMode != PenMode::Geometry) selectGeometryPen(c);
+}
 void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y1);
 // Writes "PUPA" start ";PDPR" step ";" for a straight segment.
 void writeSegment(Converter& c, double x0, double y0, double x1, double y1);

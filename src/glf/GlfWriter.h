@@ -2,7 +2,8 @@
 // GlfWriter appends the HP-GL text of one drawing.  The whole drawing is one
 // line: pieces follow each other with no separator, and the only line end is
 // the CR LF after the closing "PU;SP0;AF;".  Output goes through a fixed-size
-// buffer to a sink, so memory does not grow with the drawing.
+// buffer to a sink, so memory does not grow with the drawing.  There are two
+// buffers: while the sink stores one, the converter fills the other.
 
 #include "glf/NumberFormat.h"
 
@@ -37,8 +38,13 @@ template <std::size_t N> inline char* writeLiteral(const char (&text)[N], char* 
 class GlfSink {
 public:
     virtual ~GlfSink() = default;
-    // Returns false when the bytes could not be stored.
+    // Stores the bytes before it returns; false when they could not be stored.
     virtual bool put(const char* data, std::size_t size) = 0;
+    // A full buffer in the middle of a drawing.  The sink may store it later:
+    // the writer leaves the bytes untouched until its next call to the sink,
+    // which finishes this one first.  False when these or earlier bytes
+    // could not be stored.
+    virtual bool handOver(const char* data, std::size_t size) { return put(data, size); }
 };
 
 class StringSink final : public GlfSink {
@@ -57,7 +63,9 @@ class GlfWriter {
 public:
     static constexpr std::size_t kBufferSize = 256 * 1024; // bytes held before the sink sees them
 
-    explicit GlfWriter(GlfSink& sink) : sink_(&sink) {}
+    explicit GlfWriter(GlfSink& sink)
+        : sink_(&sink), buffers_(std::make_unique_for_overwrite<char[]>(2 * kBufferSize)),
+          buffer_(buffers_.get()) {}
     ~GlfWriter() { flush(); }
     GlfWriter(const GlfWriter&) = delete;
     GlfWriter& operator=(const GlfWriter&) = delete;
@@ -65,21 +73,21 @@ public:
     // Literal text.
     GlfWriter& put(std::string_view text) {
         if (text.size() > kBufferSize - used_) return putSlow(text);
-        std::memcpy(buffer_.data() + used_, text.data(), text.size());
+        std::memcpy(buffer_ + used_, text.data(), text.size());
         used_ += text.size();
         return *this;
     }
     // A literal: its length is known, so the copy is a few moves.
     template <std::size_t N> GlfWriter& put(const char (&text)[N]) {
         constexpr std::size_t len = N - 1;
-        if (kBufferSize - used_ < len) flush();
-        std::memcpy(buffer_.data() + used_, text, len);
+        if (kBufferSize - used_ < len) handOver();
+        std::memcpy(buffer_ + used_, text, len);
         used_ += len;
         return *this;
     }
     GlfWriter& put(const std::string& text) { return put(std::string_view(text)); }
     GlfWriter& put(char c) {
-        if (used_ == kBufferSize) flush();
+        if (used_ == kBufferSize) handOver();
         buffer_[used_++] = c;
         return *this;
     }
@@ -92,16 +100,16 @@ public:
     // `bytes` bytes (a few kilobytes at most), commit() takes the end of what
     // was written there.
     char* reserve(std::size_t bytes) {
-        if (kBufferSize - used_ < bytes) flush();
-        return buffer_.data() + used_;
+        if (kBufferSize - used_ < bytes) handOver();
+        return buffer_ + used_;
     }
-    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+    void commit(char* end) { used_ = static_cast<std::size_t>(end - buffer_); }
     // Text followed by CR LF; used once per drawing for the closing commands.
     void writeLine(std::string_view text) { put(text).put("\r\n"); }
 
     // Deferred slots.
     void resetSlots();
-    void setPending(Slot slot, std::string text) { slots_[idx(slot)].pending = std::move(text); }
+    void setPending(Slot slot, std::string_view text) { slots_[idx(slot)].pending.assign(text); }
     const std::string& pending(Slot slot) const { return slots_[idx(slot)].pending; }
     const std::string& lastWritten(Slot slot) const { return slots_[idx(slot)].last; }
     // Writes the pending text when it differs from the last written one; the
@@ -119,7 +127,7 @@ public:
     // Text entry: the direction, spacing and slant slots.
     void flushPendingText();
 
-    // Hands the buffered bytes to the sink.
+    // Hands the buffered bytes to the sink and lets it store them all.
     void flush();
     // True when every byte so far reached the sink.
     bool ok() const { return ok_; }
@@ -134,11 +142,15 @@ private:
     static std::size_t idx(Slot s) { return static_cast<std::size_t>(s); }
     GlfWriter& putSlow(std::string_view text);
     void flushStyleSlot();
+    // Hands the full buffer to the sink and goes on in the other one.
+    void handOver();
 
     GlfSink* sink_;
-    std::array<char, kBufferSize> buffer_{};
+    std::unique_ptr<char[]> buffers_; // the two buffers, one after the other
+    char* buffer_;                    // the one being filled
     std::size_t used_ = 0;
     std::size_t flushed_ = 0;
+    bool handedOver_ = false; // a buffer went to the sink since the last flush
     bool ok_ = true;
     std::array<SlotText, 4> slots_;
 };

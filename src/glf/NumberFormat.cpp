@@ -1,6 +1,7 @@
 #include "glf/NumberFormat.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,29 @@
 #include <cstring>
 
 namespace kesto {
+
+namespace number_detail {
+namespace {
+
+constexpr std::uint64_t fourDigitsOf(std::uint32_t n) {
+    const std::uint32_t digits = digitBytes4(n);
+    const int zeros = std::countr_zero(digits | (std::uint32_t{1} << 24)) >> 3;
+    return (digits + std::uint64_t{0x30303030}) | (static_cast<std::uint64_t>(zeros) << 56);
+}
+
+constexpr std::array<std::uint64_t, 10000> makeFourDigits() {
+    std::array<std::uint64_t, 10000> table{};
+    for (std::uint32_t n = 0; n < 10000; ++n)
+        table[n] = fourDigitsOf(n);
+    return table;
+}
+
+} // namespace
+
+constinit const std::array<std::uint64_t, 10000> kFourDigits = makeFourDigits();
+
+} // namespace number_detail
+
 namespace {
 
 struct MaskShape {

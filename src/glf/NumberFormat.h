@@ -11,6 +11,7 @@
 // written here inline, straight into the caller's buffer.
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -77,27 +78,30 @@ inline void storeBytes(std::uint64_t x, char* out) {
 }
 
 // The same for n < 10,000 in the four bytes of the result.
-inline std::uint32_t digitBytes4(std::uint32_t n) {
+constexpr std::uint32_t digitBytes4(std::uint32_t n) {
     const std::uint32_t hundreds = (n * 5243) >> 19; // n / 100
     const std::uint32_t x = hundreds | ((n - 100 * hundreds) << 16);
     const std::uint32_t tens = ((x * 103) >> 10) & 0x000F000Fu; // x / 10
     return tens | ((x - 10 * tens) << 8);
 }
 
+// The text of every n < 10,000, looked up rather than worked out: the four
+// digits with leading zeros in the low four bytes (the first digit in the
+// lowest), the number of leading zeros to drop in the highest byte (all but
+// the last digit of 0).
+extern const std::array<std::uint64_t, 10000> kFourDigits;
+
 // Writes n < 100,000,000 in decimal at out, without leading zeros, and
-// returns the end.  Stores 8 bytes at out whatever the length.
+// returns the end.  Stores up to 12 bytes at out whatever the length.
 inline char* writeBelow1e8(std::uint32_t n, char* out) {
-    if (n < 10000) { // most numbers of a drawing: half the work
-        const std::uint32_t x = digitBytes4(n);
-        const int zeros = std::countr_zero(x | (std::uint32_t{1} << 24)) >> 3;
-        storeBytes((x + std::uint64_t{0x30303030}) >> (8 * zeros), out);
-        return out + 4 - zeros;
-    }
-    const std::uint64_t x = digitBytes(n);
-    // Leading zeros are the low zero bytes; the last digit always stays.
-    const int zeros = std::countr_zero(x | (std::uint64_t{1} << 56)) >> 3;
-    storeBytes((x + kZeroBytes) >> (8 * zeros), out);
-    return out + 8 - zeros;
+    const std::uint32_t high = n / 10000;
+    const std::uint64_t first = kFourDigits[n < 10000 ? n : high];
+    const auto zeros = static_cast<unsigned>(first >> 56);
+    storeBytes(static_cast<std::uint32_t>(first) >> (8 * zeros), out);
+    out += 4 - zeros;
+    if (n < 10000) return out; // most numbers of a drawing
+    storeBytes(static_cast<std::uint32_t>(kFourDigits[n - high * 10000]), out);
+    return out + 4;
 }
 
 // The "#######0" text of the values the inline way leaves: next to a half,
@@ -152,12 +156,17 @@ template <int MinInt, int MinDec, int MaxDec> char* writeFixed(double value, cha
     }
     *out++ = '.';
     // The decimals, the first in the lowest byte; trailing zeros are the
-    // high zero bytes.
+    // high zero bytes.  Digit values, not yet characters: the looked-up text less "0000".
+    constexpr std::uint32_t kZeroBytes4 = 0x30303030u;
     std::uint64_t y;
     if constexpr (MaxDec <= 4) {
-        y = digitBytes4(fraction) >> (8 * (4 - MaxDec));
+        y = (static_cast<std::uint32_t>(kFourDigits[fraction]) - kZeroBytes4) >> (8 * (4 - MaxDec));
     } else {
-        y = digitBytes(fraction) >> (8 * (8 - MaxDec));
+        // The first decimal, then four more.
+        const std::uint32_t first = fraction / 10000;
+        const std::uint32_t rest = fraction - first * 10000;
+        y = first |
+            (std::uint64_t{static_cast<std::uint32_t>(kFourDigits[rest]) - kZeroBytes4} << 8);
     }
     const int significant = y == 0 ? 0 : 8 - (std::countl_zero(y) >> 3);
     storeBytes(y + kZeroBytes, out);

@@ -4,6 +4,7 @@
 // file throws OfiReadPastEnd, which the conversion boundary turns into a
 // damaged drawing.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -25,14 +26,32 @@ public:
 
     std::uint16_t word(std::size_t k) const {
         if (!has(k)) throw OfiReadPastEnd{};
-        const std::uint8_t* p = data_ + 2 * (k - 1);
-        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+        return wordAt(k);
+    }
+    // Word k into w when it is in the file; false otherwise.
+    bool tryWord(std::size_t k, std::uint16_t& w) const {
+        if (!has(k)) return false;
+        w = wordAt(k);
+        return true;
+    }
+    // Words k to k + n - 1, all checked at once: throws unless all are in
+    // the file.
+    void words(std::size_t k, std::size_t n, std::uint16_t* to) const {
+        if (k < 1 || k > words_ || n > words_ - k + 1) throw OfiReadPastEnd{};
+        for (std::size_t j = 0; j < n; ++j)
+            to[j] = wordAt(k + j);
     }
     std::int16_t signedWord(std::size_t k) const { return static_cast<std::int16_t>(word(k)); }
     std::uint8_t low(std::size_t k) const { return static_cast<std::uint8_t>(word(k) & 0xFF); }
     std::uint8_t high(std::size_t k) const { return static_cast<std::uint8_t>(word(k) >> 8); }
 
 private:
+    // Word k, known to be in the file.
+    std::uint16_t wordAt(std::size_t k) const {
+        const std::uint8_t* p = data_ + 2 * (k - 1);
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    }
+
     const std::uint8_t* data_;
     std::size_t words_;
 };
@@ -49,6 +68,14 @@ public:
     const OfiReader& reader() const { return *reader_; }
 
     std::uint16_t next() { return reader_->word(++index_); }
+    // The next N words, checked once; a record that runs past the end of the
+    // file throws before any of them is read.
+    template <std::size_t N> std::array<std::uint16_t, N> nextWords() {
+        std::array<std::uint16_t, N> w;
+        reader_->words(index_ + 1, N, w.data());
+        index_ += N;
+        return w;
+    }
     std::int16_t nextSigned() { return static_cast<std::int16_t>(next()); }
     // Two words, low word first.
     double nextULong() {

@@ -1,13 +1,16 @@
 #include "glf/NumberFormat.h"
+#include "glf/BackgroundSink.h"
 #include "glf/GlfWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -140,6 +143,25 @@ std::vector<double> crossCheckValues() {
     return v;
 }
 
+// Every group of four digits, alone and after a leading group, with and
+// without zeros inside: the looked-up digits of whole numbers.
+TEST(NumberMasks, WholeNumbersHaveTheirDecimalDigits) {
+    char text[kMaxFormattedLength];
+    int failures = 0;
+    for (std::uint32_t low = 0; low < 10000; ++low) {
+        for (const std::uint32_t high : {0u, 1u, 7u, 42u, 100u, 3364u, 9999u}) {
+            const std::uint32_t n = high * 10000 + low;
+            for (const double value : {static_cast<double>(n), -static_cast<double>(n)}) {
+                const std::string want = (value < 0 ? "-" : "") + std::to_string(n);
+                const std::string got(text, writeInteger(value, text));
+                if (got != want && ++failures <= 10)
+                    ADD_FAILURE() << value << ": " << got << " instead of " << want;
+            }
+        }
+    }
+    EXPECT_EQ(failures, 0);
+}
+
 TEST(NumberMasks, DirectWaysGiveTheTextOfTheFifteenDigitWay) {
     const std::vector<double> values = crossCheckValues();
     const Mask masks[] = {Mask::Integer, Mask::Fixed1To5, Mask::NoLeadFixed1To5, Mask::Fixed1To3,
@@ -221,18 +243,57 @@ TEST_F(SlotFixture, TextSlotsAreWrittenInDirectionSpacingSlantOrder) {
     EXPECT_EQ(text(), "DI0.0,1.0;ES0.0;SL0.268;");
 }
 
-TEST(GlfWriterBuffer, LongOutputReachesTheSinkWhole) {
-    StringSink sink;
+// A sink that refuses every put from the `failAt`-th on (0: never).
+class CountingSink final : public GlfSink {
+public:
+    explicit CountingSink(int failAt) : failAt_(failAt) {}
+    bool put(const char* data, std::size_t size) override {
+        // As slow as a disk: a store still running shows in the text.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (++puts_ == failAt_ || (failAt_ != 0 && puts_ > failAt_)) return false;
+        text.append(data, size);
+        return true;
+    }
+    std::string text;
+
+private:
+    int failAt_;
+    int puts_ = 0;
+};
+
+// Through the writer's two buffers, directly and with the file written on a
+// second thread: every byte in order, and a failed store is reported by the
+// writer even when the thread met it.
+TEST(GlfWriterBuffer, LongOutputReachesTheSinkWholeOrTheFailureIsReported) {
     std::string expected;
-    {
-        GlfWriter out(sink);
-        for (int i = 0; i < 100000; ++i) {
-            out.put("PA").num(i).put(',').num(-i * 0.5).put(';');
-            expected +=
-                "PA" + std::to_string(i) + "," + formatNumber(-i * 0.5, Mask::Integer) + ";";
+    for (int i = 0; i < 100000; ++i)
+        expected += "PA" + std::to_string(i) + "," + formatNumber(-i * 0.5, Mask::Integer) + ";";
+    for (const bool background : {false, true}) {
+        for (const int failAt : {0, 1, 3}) {
+            SCOPED_TRACE(testing::Message()
+                         << "background " << background << ", fail at " << failAt);
+            CountingSink target(failAt);
+            bool ok = false;
+            {
+                BackgroundSink threaded(target);
+                GlfWriter out(background ? static_cast<GlfSink&>(threaded) : target);
+                for (int i = 0; i < 100000; ++i)
+                    out.put("PA").num(i).put(',').num(-i * 0.5).put(';');
+                // A full buffer handed over and nothing after it: the flush
+                // still waits for it.
+                out.commit(out.reserve(GlfWriter::kBufferSize));
+                out.flush();
+                ok = out.ok();
+                if (ok) {
+                    EXPECT_EQ(target.text.size(), expected.size());
+                }
+            }
+            EXPECT_EQ(ok, failAt == 0);
+            if (failAt == 0) {
+                EXPECT_EQ(target.text, expected);
+            }
         }
     }
-    EXPECT_EQ(sink.text, expected);
 }
 
 } // namespace

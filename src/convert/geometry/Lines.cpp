@@ -90,10 +90,7 @@ void readPatternElements(Converter& c, unsigned start, unsigned n, double diviso
 void convertLineSegment(Converter& c) {
     c.out.flushPendingStyle();
     reselectGeometryPen(c);
-    const double x0 = c.in.next();
-    const double y0 = c.in.next();
-    const double x1 = c.in.next();
-    const double y1 = c.in.next();
+    const auto [x0, y0, x1, y1] = c.in.nextWords<4>();
     fitPatternToSegment(c, x0, y0, x1, y1);
     writeSegment(c, x0, y0, x1, y1);
 }

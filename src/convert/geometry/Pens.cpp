@@ -28,6 +28,9 @@ constexpr PatternLength kDashDot{"LT5,", 5, 1, 1.7};
 constexpr PatternLength kDashDotDot{"LT6,", 5, 1, 1.7};
 
 // The length rule of a patterned line type; nullptr for solid lines.
+constexpr LineType kLineTypeOfPattern[] = {LineType::Solid, LineType::Dashed, LineType::DashDot,
+                                           LineType::DashDotDot, LineType::Break};
+
 const PatternLength* patternLengthOf(LineType type) {
     switch (type) {
     case LineType::Dashed: return &kDashed;
@@ -48,6 +51,22 @@ std::string lengthCommand(const PatternLength& rule, double value) {
 
 } // namespace
 
+namespace {
+
+// The style slot's text of a pen weight (0 to 2) and pattern (0 to 4).
+std::string styleText(const ConversionSettings& s, unsigned weight, unsigned pattern,
+                      double standardPatternLength) {
+    const std::string& pen = weight == 0 ? s.penMedium : (weight == 1 ? s.penThin : s.penThick);
+    const LineType type = kLineTypeOfPattern[pattern];
+    if (const PatternLength* rule = patternLengthOf(type))
+        return pen + lengthCommand(*rule, rule->standardMultiple * standardPatternLength);
+    // The break line is drawn solid with the break-line pen.
+    if (type == LineType::Break) return s.penBreak + "LT;";
+    return pen + "LT;";
+}
+
+} // namespace
+
 void convertLineStyle(Converter& c) {
     const std::uint8_t b = c.in.next() & 0xFF;
     DrawingStyle& st = c.style();
@@ -57,38 +76,32 @@ void convertLineStyle(Converter& c) {
     const unsigned pattern = b >> 4;
     if (weight <= 2 && pattern <= 4) {
         const ConversionSettings& s = c.settings;
+        st.lineType = kLineTypeOfPattern[pattern];
         const std::string& pen = weight == 0 ? s.penMedium : (weight == 1 ? s.penThin : s.penThick);
+        st.penCommand = st.lineType == LineType::Break ? s.penBreak : pen;
+        // Drawings switch between a few styles thousands of times: each
+        // style's text is made once per drawing and page.
+        StyleTextCache& cache = c.state.styleTexts;
         const double p = c.page().standardPatternLength;
-        st.penCommand = pen;
-        std::string pending = pen;
-        constexpr LineType kByPattern[] = {LineType::Solid, LineType::Dashed, LineType::DashDot,
-                                           LineType::DashDotDot, LineType::Break};
-        st.lineType = kByPattern[pattern];
-        if (const PatternLength* rule = patternLengthOf(st.lineType)) {
-            pending += lengthCommand(*rule, rule->standardMultiple * p);
-        } else if (st.lineType == LineType::Break) {
-            // The break line is drawn solid with the break-line pen.
-            st.penCommand = s.penBreak;
-            pending = s.penBreak + "LT;";
-        } else {
-            pending += "LT;";
+        if (!(cache.patternLength == p)) {
+            cache.clear();
+            cache.patternLength = p;
         }
-        c.out.setPending(Slot::Style, std::move(pending));
+        std::string& text = cache.text[weight * 5 + pattern];
+        if (text.empty()) text = styleText(s, weight, pattern, p);
+        c.out.setPending(Slot::Style, text);
     }
     c.state.lastStyleByte = b;
 }
 
-void reselectGeometryPen(Converter& c) {
+void selectGeometryPen(Converter& c) {
     DrawingStyle& st = c.style();
-    if (!st.textActive && st.penMode != PenMode::Geometry) {
-        st.penMode = PenMode::Geometry;
-        c.out.put(st.penCommand).put(std::string_view(lineTypeCommand(st.lineType)));
-    }
+    st.penMode = PenMode::Geometry;
+    c.out.put(st.penCommand).put(std::string_view(lineTypeCommand(st.lineType)));
 }
 
-void restorePattern(Converter& c) {
+void restoreFittedPattern(Converter& c) {
     DrawingStyle& st = c.style();
-    if (!st.patternFitted) return;
     if (c.out.pending(Slot::Style) == c.out.lastWritten(Slot::Style)) return;
     st.patternFitted = false;
     if (const PatternLength* rule = patternLengthOf(st.lineType)) {
@@ -101,11 +114,15 @@ void restorePattern(Converter& c) {
 
 void fitPatternToSegment(Converter& c, double x0, double y0, double x1, double y1) {
     DrawingStyle& st = c.style();
+    // Most lines are solid: they are never fitted.
+    if (st.lineType == LineType::Solid) {
+        restorePattern(c);
+        return;
+    }
     const PageState& page = c.page();
     const double len = std::sqrt((x0 - x1) * (x0 - x1) + (y0 - y1) * (y0 - y1));
     // Without a sheet there is no diagonal to measure a pattern against.
-    if (st.lineType == LineType::Solid || len > kFitMaxPatterns * page.patternBase ||
-        page.sheetDiagonal == 0) {
+    if (len > kFitMaxPatterns * page.patternBase || page.sheetDiagonal == 0) {
         restorePattern(c);
         return;
     }
@@ -145,9 +162,17 @@ const char* lineTypeCommand(LineType type) {
 }
 
 void writeSegment(Converter& c, double x0, double y0, double x1, double y1) {
-    char* p = c.out.reserve(2 * kPairRoom + 10);
-    p = c.writePoint(x0, y0, writeLiteral("PUPA", p));
-    p = c.writeStep(x1 - x0, y1 - y0, writeLiteral(";PDPR", p));
+    // The same arithmetic as Converter::point and step, with the rotation
+    // tested once for both pairs.
+    const double ax = c.plotX(x0);
+    const double ay = c.plotY(y0);
+    const double dx = c.plotLength(x1 - x0);
+    const double dy = c.plotLength(y1 - y0);
+    const bool rotated = c.page().rotated;
+    char* p = writeLiteral("PUPA", c.out.reserve(2 * kPairRoom + 10));
+    p = rotated ? writePair(ay, ax, p) : writePair(ax, ay, p);
+    p = writeLiteral(";PDPR", p);
+    p = rotated ? writePair(dy, dx, p) : writePair(dx, dy, p);
     *p++ = ';';
     c.out.commit(p);
 }

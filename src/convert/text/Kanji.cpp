@@ -25,10 +25,10 @@ constexpr int kMaxLabelNumber = 255 - kJisOffset; // larger rows or cells give n
 constexpr std::uint8_t kSpace = 32;
 
 void writeLabel(Converter& c, std::uint16_t jis) {
-    c.out.put("LB")
-        .put(static_cast<char>(jis >> 8))
-        .put(static_cast<char>(jis & 0xFF))
-        .put(kLabelEnd);
+    char* p = writeLiteral("LB", c.out.reserve(6));
+    *p++ = static_cast<char>(jis >> 8);
+    *p++ = static_cast<char>(jis & 0xFF);
+    c.out.commit(writeLiteral(kLabelEnd, p));
 }
 
 bool isSymbolCode(std::uint8_t ch) {
@@ -115,7 +115,7 @@ void writeKanjiSize(Converter& c) {
                      static_cast<double>(c.settings.kanjiWidthFactor);
     const double h = c.charSizeCm(t.charHeight) * kKanjiHeightFactor *
                      static_cast<double>(c.settings.kanjiHeightFactor);
-    c.out.put("SA;DV0;SI").num(w, Mask::Fixed1To5).put(',').num(h, Mask::Fixed1To5).put(';');
+    writeSizeCommand(c, t.kanjiSize, "SA;DV0;SI", w, h);
 }
 
 void placeKanji(Converter& c) {
@@ -127,18 +127,17 @@ void placeKanji(Converter& c) {
     const double absH = std::abs(static_cast<double>(t.charHeight));
     const double run = t.directionRun;
     const double rise = t.directionRise;
-    c.out.put("PA");
+    char* p = writeLiteral("PA", c.out.reserve(kPairRoom + 3));
     if (c.state.page.rotated) {
         // The turned sheet takes the width with its sign.
-        c.out.num(c.plotY(t.textY - run * kx * w - rise * ky * absH))
-            .put(',')
-            .num(c.plotX(t.textX + rise * kx * w + run * ky * absH));
+        p = writePair(c.plotY(t.textY - run * kx * w - rise * ky * absH),
+                      c.plotX(t.textX + rise * kx * w + run * ky * absH), p);
     } else {
-        c.out.num(c.plotX(t.textX + run * kx * absW - rise * ky * absH))
-            .put(',')
-            .num(c.plotY(t.textY - rise * kx * absW - run * ky * absH));
+        p = writePair(c.plotX(t.textX + run * kx * absW - rise * ky * absH),
+                      c.plotY(t.textY - rise * kx * absW - run * ky * absH), p);
     }
-    c.out.put(';');
+    *p++ = ';';
+    c.out.commit(p);
 }
 
 void writeKanjiSymbol(Converter& c, std::uint8_t ch) {

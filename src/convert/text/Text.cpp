@@ -97,10 +97,25 @@ void advanceText(Converter& c, const TextStep& step) {
     }
 }
 
+void writeSizeCommand(Converter& c, SizeCommand& last, std::string_view head, double w, double h) {
+    if (last.text.empty() || !(w == last.width && h == last.height)) {
+        char text[2 * kMaxFormattedLength + 2];
+        char* p = writeNumber(w, Mask::Fixed1To5, text);
+        *p++ = ',';
+        p = writeNumber(h, Mask::Fixed1To5, p);
+        *p++ = ';';
+        last.width = w;
+        last.height = h;
+        last.text.assign(text, p);
+    }
+    c.out.put(head).put(std::string_view(last.text));
+}
+
 void placeSingleByte(Converter& c) {
-    c.out.put("PA");
-    c.point(c.text().textX, c.text().textY);
-    c.out.put(';');
+    char* p = writeLiteral("PA", c.out.reserve(kPairRoom + 3));
+    p = c.writePoint(c.text().textX, c.text().textY, p);
+    *p++ = ';';
+    c.out.commit(p);
 }
 
 void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
@@ -110,11 +125,8 @@ void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
         t.writtenWidth = t.charWidth;
         t.writtenHeight = t.charHeight;
         t.sizedSet = SizedSet::Standard;
-        c.out.put("SS;SI")
-            .num(c.charSizeCm(t.charWidth), Mask::Fixed1To5)
-            .put(',')
-            .num(c.charSizeCm(t.charHeight), Mask::Fixed1To5)
-            .put(';');
+        writeSizeCommand(c, t.standardSize, "SS;SI", c.charSizeCm(t.charWidth),
+                         c.charSizeCm(t.charHeight));
     }
     if (kind == CharKind::Kana && !t.kanaSetSelected) {
         t.kanaSetSelected = true;
@@ -125,7 +137,9 @@ void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {
     }
     placeSingleByte(c);
     const char label = static_cast<char>(kind == CharKind::Kana ? ch - kKanaOffset : ch);
-    c.out.put("LB").put(label).put(kLabelEnd);
+    char* p = writeLiteral("LB", c.out.reserve(5));
+    *p++ = label;
+    c.out.commit(writeLiteral(kLabelEnd, p));
 }
 
 void convertTextBlock(Converter& c) {

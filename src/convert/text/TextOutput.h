@@ -5,6 +5,7 @@
 #include "convert/Converter.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace kesto {
 
@@ -21,6 +22,10 @@ struct TextStep {
 TextStep startString(Converter& c);
 // Moves the text position one step along the string.
 void advanceText(Converter& c, const TextStep& step);
+
+// Writes `head` and "w,h;" (both to 5 decimals), made again only when the
+// sizes differ from the last ones of `last`.
+void writeSizeCommand(Converter& c, SizeCommand& last, std::string_view head, double w, double h);
 
 // Standard set.
 void placeSingleByte(Converter& c);
