@@ -2,6 +2,7 @@
 
 #include "render/PdfSurface.h"
 #include "render/RasterSurface.h"
+#include "render/RelaySurface.h"
 #include "render/SvgSurface.h"
 
 #include <QImageWriter>
@@ -181,12 +182,19 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     RasterSurface surface(image, sheetToDevice(result.layout.sheet, QSizeF(size)),
                           result.layout.sheet);
     if (options.showFrame) surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-    GlfInterpreter interpreter(surface, result.layout.sheet);
+    // The HP-GL is read on this thread and drawn on another.
+    RelaySurface relay(surface, options.cancel);
+    GlfInterpreter interpreter(relay, result.layout.sheet);
     interpreter.setCancel(options.cancel);
     const bool read = interpreter.run(input);
+    const bool drawn = relay.finish();
     result.stats = interpreter.stats();
     if (!read) {
         result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        return {};
+    }
+    if (!drawn) {
+        result.error = "not enough memory to draw the picture";
         return {};
     }
     result.ok = true;
