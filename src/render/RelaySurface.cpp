@@ -8,9 +8,9 @@ namespace {
 
 // A batch is handed over when it holds this much; a single larger mark (a
 // long polygon) travels alone.
-constexpr std::size_t kBatchPoints = 1 << 16;
-constexpr std::size_t kBatchMarks = 1 << 14;
-constexpr std::size_t kBatchGlyphs = 1 << 12;
+constexpr std::size_t kBatchPoints = 1 << 14;
+constexpr std::size_t kBatchMarks = 1 << 12;
+constexpr std::size_t kBatchGlyphs = 1 << 10;
 // Batches waiting for the drawing thread; the reader waits beyond that.
 constexpr std::size_t kMaxQueued = 4;
 constexpr auto kPoll = std::chrono::milliseconds(100);
