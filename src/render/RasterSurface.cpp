@@ -30,6 +30,14 @@ std::uint8_t penBase(int pen) {
 #define KESTO_SHORT_RUNS
 #endif
 
+// std::llround without the call into the library, for values well inside
+// the range of 64 bits: ties away from zero, as it rounds.
+inline std::int64_t roundToInt64(double v) {
+    const auto whole = static_cast<std::int64_t>(v);    // toward zero
+    const double rest = v - static_cast<double>(whole); // exact
+    return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
+}
+
 inline int floorToInt(double v) {
     const int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
@@ -159,16 +167,16 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
         const std::uint8_t ink = ink_;
         constexpr double kOne = 65536;
         if (adx >= ady) {
-            std::int64_t fx = std::llround(ax * kOne), fy = std::llround((ay - back) * kOne);
-            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            std::int64_t fx = roundToInt64(ax * kOne), fy = roundToInt64((ay - back) * kOne);
+            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
                 std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
                 for (int k = 0; k < run; ++k, p += stride_)
                     *p = ink;
             }
         } else {
-            std::int64_t fx = std::llround((ax - back) * kOne), fy = std::llround(ay * kOne);
-            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            std::int64_t fx = roundToInt64((ax - back) * kOne), fy = roundToInt64(ay * kOne);
+            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
                 std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
                 for (int k = 0; k < run; ++k)
