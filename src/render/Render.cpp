@@ -238,15 +238,22 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         result.error = file.errorString().toStdString();
         return result;
     }
+    // As for PNG: the HP-GL is read on this thread, written out on another.
     bool ok = false;
     if (format == PictureFormat::Pdf) {
         PdfSurface pdf(file, sheet);
         if (options.showFrame) pdf.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        GlfInterpreter interpreter(pdf, sheet);
+        RelaySurface relay(pdf, options.cancel);
+        GlfInterpreter interpreter(relay, sheet);
         interpreter.setCancel(options.cancel);
         ok = interpreter.run(input);
+        const bool drawn = relay.finish();
         result.stats = interpreter.stats();
         if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drawn && ok) {
+            ok = false;
+            result.error = "not enough memory to draw the picture";
+        }
         if (!pdf.finish() && ok) {
             ok = false;
             result.error = file.errorString().toStdString();
@@ -254,11 +261,17 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     } else {
         SvgSurface svg(file, sheet);
         if (options.showFrame) svg.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        GlfInterpreter interpreter(svg, sheet);
+        RelaySurface relay(svg, options.cancel);
+        GlfInterpreter interpreter(relay, sheet);
         interpreter.setCancel(options.cancel);
         ok = interpreter.run(input);
+        const bool drawn = relay.finish();
         result.stats = interpreter.stats();
         if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drawn && ok) {
+            ok = false;
+            result.error = "not enough memory to draw the picture";
+        }
         if (!svg.finish() && ok) {
             ok = false;
             result.error = file.errorString().toStdString();
