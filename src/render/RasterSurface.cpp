@@ -135,11 +135,21 @@ KESTO_SHORT_RUNS void RasterSurface::span(int line, int from, int to, bool verti
 }
 
 // A square of the nib's size centred on (cx, cy): line ends and corners.
-void RasterSurface::nib(double cx, double cy) {
+KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
     const int x0 = floorToInt(cx - nibPixels_ / 2 + 0.5);
     const int y0 = floorToInt(cy - nibPixels_ / 2 + 0.5);
-    for (int y = y0; y < y0 + nibSide_; ++y)
-        span(y, x0, x0 + nibSide_ - 1, false);
+    const int side = nibSide_;
+    if (x0 >= clipX0_ && x0 + side - 1 <= clipX1_ && y0 >= clipY0_ && y0 + side - 1 <= clipY1_) {
+        // Wholly inside the clip (the usual case): no test per row.
+        const std::uint8_t ink = ink_;
+        std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(y0) * stride_ + x0;
+        for (int y = 0; y < side; ++y, p += stride_)
+            for (int x = 0; x < side; ++x)
+                p[x] = ink;
+        return;
+    }
+    for (int y = y0; y < y0 + side; ++y)
+        span(y, x0, x0 + side - 1, false);
 }
 
 // A segment in pixels drawn with the pen's nib: at every step along the
