@@ -174,21 +174,24 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
+        // Locals: stores of bytes could alias the members.
         const std::uint8_t ink = ink_;
+        std::uint8_t* const pixels = pixels_;
+        const std::ptrdiff_t stride = stride_;
         constexpr double kOne = 65536;
         if (adx >= ady) {
             std::int64_t fx = roundToInt64(ax * kOne), fy = roundToInt64((ay - back) * kOne);
             const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
-                for (int k = 0; k < run; ++k, p += stride_)
+                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
+                for (int k = 0; k < run; ++k, p += stride)
                     *p = ink;
             }
         } else {
             std::int64_t fx = roundToInt64((ax - back) * kOne), fy = roundToInt64(ay * kOne);
             const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
+                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
                 for (int k = 0; k < run; ++k)
                     p[k] = ink;
             }
