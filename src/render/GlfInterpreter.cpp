@@ -104,28 +104,33 @@ Rect GlfInterpreter::p1p2() const {
 
 // ---------------------------------------------------------------- input
 
-int GlfInterpreter::get() {
-    if (at_ == end_) {
-        if (eof_) return -1;
-        const long n = in_->read(buffer_.data(), buffer_.size());
-        if (n <= 0) {
-            eof_ = true;
-            if (n < 0) {
-                stats_.readError = true;
-                stats_.readErrorText = in_->error();
-            }
-            return -1;
-        }
-        at_ = 0;
-        end_ = static_cast<std::size_t>(n);
-    }
-    return static_cast<unsigned char>(buffer_[at_++]);
+// The next byte from the buffer; refill() only when it is used up.
+inline int GlfInterpreter::get() {
+    if (at_ < end_) return static_cast<unsigned char>(buffer_[at_++]);
+    return refill();
 }
 
-int GlfInterpreter::peek() {
-    const int c = get();
+inline int GlfInterpreter::peek() {
+    if (at_ < end_) return static_cast<unsigned char>(buffer_[at_]);
+    const int c = refill();
     if (c >= 0) --at_;
     return c;
+}
+
+int GlfInterpreter::refill() {
+    if (eof_) return -1;
+    const long n = in_->read(buffer_.data(), buffer_.size());
+    if (n <= 0) {
+        eof_ = true;
+        if (n < 0) {
+            stats_.readError = true;
+            stats_.readErrorText = in_->error();
+        }
+        return -1;
+    }
+    at_ = 0;
+    end_ = static_cast<std::size_t>(n);
+    return static_cast<unsigned char>(buffer_[at_++]);
 }
 
 // An HP-GL number: separators (spaces, commas) before it, an optional sign,

@@ -112,6 +112,7 @@ private:
     // Input.
     int get();
     int peek();
+    int refill();
     bool readNumber(double& value);
     void skipParameters();
     void readParameters(int maxCount);

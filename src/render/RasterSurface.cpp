@@ -30,6 +30,14 @@ std::uint8_t penBase(int pen) {
 #define KESTO_SHORT_RUNS
 #endif
 
+// std::llround without the call into the library, for values well inside
+// the range of 64 bits: ties away from zero, as it rounds.
+inline std::int64_t roundToInt64(double v) {
+    const auto whole = static_cast<std::int64_t>(v);    // toward zero
+    const double rest = v - static_cast<double>(whole); // exact
+    return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
+}
+
 inline int floorToInt(double v) {
     const int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
@@ -127,11 +135,21 @@ KESTO_SHORT_RUNS void RasterSurface::span(int line, int from, int to, bool verti
 }
 
 // A square of the nib's size centred on (cx, cy): line ends and corners.
-void RasterSurface::nib(double cx, double cy) {
+KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
     const int x0 = floorToInt(cx - nibPixels_ / 2 + 0.5);
     const int y0 = floorToInt(cy - nibPixels_ / 2 + 0.5);
-    for (int y = y0; y < y0 + nibSide_; ++y)
-        span(y, x0, x0 + nibSide_ - 1, false);
+    const int side = nibSide_;
+    if (x0 >= clipX0_ && x0 + side - 1 <= clipX1_ && y0 >= clipY0_ && y0 + side - 1 <= clipY1_) {
+        // Wholly inside the clip (the usual case): no test per row.
+        const std::uint8_t ink = ink_;
+        std::uint8_t* p = pixels_ + static_cast<std::ptrdiff_t>(y0) * stride_ + x0;
+        for (int y = 0; y < side; ++y, p += stride_)
+            for (int x = 0; x < side; ++x)
+                p[x] = ink;
+        return;
+    }
+    for (int y = y0; y < y0 + side; ++y)
+        span(y, x0, x0 + side - 1, false);
 }
 
 // A segment in pixels drawn with the pen's nib: at every step along the
@@ -156,21 +174,24 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
+        // Locals: stores of bytes could alias the members.
         const std::uint8_t ink = ink_;
+        std::uint8_t* const pixels = pixels_;
+        const std::ptrdiff_t stride = stride_;
         constexpr double kOne = 65536;
         if (adx >= ady) {
-            std::int64_t fx = std::llround(ax * kOne), fy = std::llround((ay - back) * kOne);
-            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            std::int64_t fx = roundToInt64(ax * kOne), fy = roundToInt64((ay - back) * kOne);
+            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
-                for (int k = 0; k < run; ++k, p += stride_)
+                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
+                for (int k = 0; k < run; ++k, p += stride)
                     *p = ink;
             }
         } else {
-            std::int64_t fx = std::llround((ax - back) * kOne), fy = std::llround(ay * kOne);
-            const std::int64_t stepX = std::llround(sx * kOne), stepY = std::llround(sy * kOne);
+            std::int64_t fx = roundToInt64((ax - back) * kOne), fy = roundToInt64(ay * kOne);
+            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
             for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels_ + (fy >> 16) * stride_ + (fx >> 16);
+                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
                 for (int k = 0; k < run; ++k)
                     p[k] = ink;
             }
@@ -352,19 +373,23 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
     const int top = static_cast<int>(std::lround(at.y())) + c.top;
     const int x0 = std::max(left, clipX0_), x1 = std::min(left + c.width - 1, clipX1_);
     const int y0 = std::max(top, clipY0_), y1 = std::min(top + c.height - 1, clipY1_);
+    // Weak edges only on white paper; over other ink the stronger half of
+    // the edge is drawn in full, the weaker left out.  Without branches, so
+    // that a row goes at the speed of the memory: a strength of 0 leaves the
+    // pixel as it is either way.
+    const std::uint8_t ink = ink_;
+    const auto belowBase = static_cast<std::uint8_t>(base_ - 1);
+    const int n = x1 - x0 + 1;
     for (int y = y0; y <= y1; ++y) {
-        const std::uint8_t* s = c.strength.data() + static_cast<std::size_t>(y - top) * c.width;
-        std::uint8_t* d = pixels_ + static_cast<std::ptrdiff_t>(y) * stride_;
-        for (int x = x0; x <= x1; ++x) {
-            const int level = s[x - left];
-            if (level == 0) continue;
-            // Weak edges only on white paper; over other ink the stronger
-            // half of the edge is drawn in full, the weaker left out.
-            if (d[x] == kWhite) {
-                d[x] = static_cast<std::uint8_t>(base_ + level - 1);
-            } else if (level * 2 > kLevels) {
-                d[x] = ink_;
-            }
+        const std::uint8_t* __restrict s =
+            c.strength.data() + static_cast<std::size_t>(y - top) * c.width + (x0 - left);
+        std::uint8_t* __restrict d = pixels_ + static_cast<std::ptrdiff_t>(y) * stride_ + x0;
+        for (int x = 0; x < n; ++x) {
+            const std::uint8_t level = s[x], was = d[x];
+            const std::uint8_t onWhite =
+                level != 0 ? static_cast<std::uint8_t>(belowBase + level) : kWhite;
+            const std::uint8_t onInk = level * 2 > kLevels ? ink : was;
+            d[x] = was == kWhite ? onWhite : onInk;
         }
     }
 }

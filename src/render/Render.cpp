@@ -2,6 +2,7 @@
 
 #include "render/PdfSurface.h"
 #include "render/RasterSurface.h"
+#include "render/RelaySurface.h"
 #include "render/SvgSurface.h"
 
 #include <QImageWriter>
@@ -181,12 +182,19 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     RasterSurface surface(image, sheetToDevice(result.layout.sheet, QSizeF(size)),
                           result.layout.sheet);
     if (options.showFrame) surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-    GlfInterpreter interpreter(surface, result.layout.sheet);
+    // The HP-GL is read on this thread and drawn on another.
+    RelaySurface relay(surface, options.cancel);
+    GlfInterpreter interpreter(relay, result.layout.sheet);
     interpreter.setCancel(options.cancel);
     const bool read = interpreter.run(input);
+    const bool drawn = relay.finish();
     result.stats = interpreter.stats();
     if (!read) {
         result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        return {};
+    }
+    if (!drawn) {
+        result.error = "not enough memory to draw the picture";
         return {};
     }
     result.ok = true;
@@ -230,15 +238,22 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         result.error = file.errorString().toStdString();
         return result;
     }
+    // As for PNG: the HP-GL is read on this thread, written out on another.
     bool ok = false;
     if (format == PictureFormat::Pdf) {
         PdfSurface pdf(file, sheet);
         if (options.showFrame) pdf.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        GlfInterpreter interpreter(pdf, sheet);
+        RelaySurface relay(pdf, options.cancel);
+        GlfInterpreter interpreter(relay, sheet);
         interpreter.setCancel(options.cancel);
         ok = interpreter.run(input);
+        const bool drawn = relay.finish();
         result.stats = interpreter.stats();
         if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drawn && ok) {
+            ok = false;
+            result.error = "not enough memory to draw the picture";
+        }
         if (!pdf.finish() && ok) {
             ok = false;
             result.error = file.errorString().toStdString();
@@ -246,11 +261,17 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     } else {
         SvgSurface svg(file, sheet);
         if (options.showFrame) svg.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        GlfInterpreter interpreter(svg, sheet);
+        RelaySurface relay(svg, options.cancel);
+        GlfInterpreter interpreter(relay, sheet);
         interpreter.setCancel(options.cancel);
         ok = interpreter.run(input);
+        const bool drawn = relay.finish();
         result.stats = interpreter.stats();
         if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drawn && ok) {
+            ok = false;
+            result.error = "not enough memory to draw the picture";
+        }
         if (!svg.finish() && ok) {
             ok = false;
             result.error = file.errorString().toStdString();
