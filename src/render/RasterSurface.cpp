@@ -293,6 +293,30 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
     }
 }
 
+// Glyph pictures larger than this many pixels are not drawn.
+constexpr double kMaxGlyphPixels = 4e6;
+// How far a character's body may be squeezed or sheared on the picture: the
+// font library fails (and the painter with it) on bodies far thinner than
+// tall, which no plotter label is.
+constexpr double kMaxGlyphDistortion = 64;
+
+// Whether the character's body, as it lands on the picture, is a shape the
+// font library can draw: finite, and neither squeezed nor sheared beyond
+// kMaxGlyphDistortion (its longer side squared over its area).
+bool drawableShape(const QTransform& linear, const Glyph& g) {
+    const double ax = g.along.x, ay = g.along.y;
+    // The body's sides on the picture: the width along the writing direction,
+    // the height across it, sheared by the slant.
+    const QPointF width = linear.map(QPointF(g.w * ax, g.w * ay));
+    const QPointF height =
+        linear.map(QPointF(g.h * (-ay + g.slant * ax), g.h * (ax + g.slant * ay)));
+    const double area = std::fabs(width.x() * height.y() - width.y() * height.x());
+    const double longer =
+        std::max(std::hypot(width.x(), width.y()), std::hypot(height.x(), height.y()));
+    if (!std::isfinite(area) || !std::isfinite(longer) || area <= 0) return false;
+    return longer * longer / area <= kMaxGlyphDistortion;
+}
+
 // A character is drawn once per look (code, size, direction, slant) as
 // strengths of ink and copied from there in the pen's colour.
 void RasterSurface::glyph(int pen, const Glyph& g) {
@@ -324,7 +348,8 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
         const QRect bounds = box.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
         CachedGlyph cached;
         if (bounds.width() > 0 && bounds.height() > 0 &&
-            static_cast<double>(bounds.width()) * bounds.height() < 4e6) {
+            static_cast<double>(bounds.width()) * bounds.height() < kMaxGlyphPixels &&
+            drawableShape(linear, g)) {
             QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
             {
