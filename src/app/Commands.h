@@ -3,6 +3,12 @@
 
 namespace kesto {
 
+// Exit status of every command: all done; a drawing damaged, not delivered or
+// a run that could not start; a usage error or a file that could not be used.
+constexpr int kExitDone = 0;
+constexpr int kExitTrouble = 1;
+constexpr int kExitUsage = 2;
+
 int runConvertCommand(int argc, char** argv);
 // "auto", "AUTO" and "AUTO<seconds>": the headless spooler.
 int runSpoolerCommand(const char* mode, int argc, char** argv);

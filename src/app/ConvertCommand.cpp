@@ -23,10 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitDone = 0;
-constexpr int kExitDamaged = 1;
-constexpr int kExitUsage = 2;
-
 std::atomic<bool> gCancel{false};
 
 extern "C" void onInterrupt(int) {
@@ -190,11 +186,11 @@ int runConvertCommand(int argc, char** argv) {
         case FileOutcome::Damaged:
             writeText(stdout, *title + std::string(status::kDamaged) + "\n");
             writeText(stderr, "kesto-cli convert: " + file + ": " + result.message + "\n");
-            if (status == kExitDone) status = kExitDamaged;
+            if (status == kExitDone) status = kExitTrouble;
             break;
         case FileOutcome::Cancelled:
             writeText(stdout, *title + std::string(status::kStopped) + "\n");
-            if (status == kExitDone) status = kExitDamaged;
+            if (status == kExitDone) status = kExitTrouble;
             break;
         case FileOutcome::Failed:
             writeText(stderr, "kesto-cli convert: " + result.message + "\n");

@@ -21,10 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kExitDone = 0;
-constexpr int kExitDamaged = 1;
-constexpr int kExitUsage = 2;
-
 void printHelp() {
     std::fputs(
         "usage: kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] [--no-frame]\n"
@@ -202,7 +198,7 @@ int runRenderCommand(int argc, char** argv) {
                 std::fprintf(stderr,
                              "kesto-cli render: %s: damaged drawing, drawn as far as read: %s\n",
                              file.c_str(), drawing.error.c_str());
-                worse(kExitDamaged);
+                worse(kExitTrouble);
             }
             render::MemoryInput input(drawing.glf);
             result = render::renderToFile(input, out.string(), o.format, o.picture);
@@ -224,7 +220,7 @@ int runRenderCommand(int argc, char** argv) {
         const std::string problems = render::describeProblems(result.stats);
         if (!problems.empty()) {
             std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), problems.c_str());
-            worse(kExitDamaged);
+            worse(kExitTrouble);
         }
         std::printf("%s -> %s\n", file.c_str(), out.string().c_str());
         std::fflush(stdout);

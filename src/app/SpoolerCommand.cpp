@@ -27,10 +27,6 @@
 namespace kesto {
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitTrouble = 1;
-constexpr int kExitUsage = 2;
-
 // How often a pause between polling runs looks at the stop request.
 constexpr std::chrono::milliseconds kPauseSlice{50};
 

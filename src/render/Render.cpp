@@ -239,43 +239,35 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         return result;
     }
     // As for PNG: the HP-GL is read on this thread, written out on another.
+    // Both writers are driven alike: the frame, the drawing through the relay,
+    // then the end of the file.
+    auto draw = [&](auto& surface) {
+        if (options.showFrame)
+            surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
+        RelaySurface relay(surface, options.cancel);
+        GlfInterpreter interpreter(relay, sheet);
+        interpreter.setCancel(options.cancel);
+        bool drewAll = interpreter.run(input);
+        const bool drawn = relay.finish();
+        result.stats = interpreter.stats();
+        if (!drewAll) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drawn && drewAll) {
+            drewAll = false;
+            result.error = "not enough memory to draw the picture";
+        }
+        if (!surface.finish() && drewAll) {
+            drewAll = false;
+            result.error = file.errorString().toStdString();
+        }
+        return drewAll;
+    };
     bool ok = false;
     if (format == PictureFormat::Pdf) {
         PdfSurface pdf(file, sheet);
-        if (options.showFrame) pdf.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        RelaySurface relay(pdf, options.cancel);
-        GlfInterpreter interpreter(relay, sheet);
-        interpreter.setCancel(options.cancel);
-        ok = interpreter.run(input);
-        const bool drawn = relay.finish();
-        result.stats = interpreter.stats();
-        if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
-        if (!drawn && ok) {
-            ok = false;
-            result.error = "not enough memory to draw the picture";
-        }
-        if (!pdf.finish() && ok) {
-            ok = false;
-            result.error = file.errorString().toStdString();
-        }
+        ok = draw(pdf);
     } else {
         SvgSurface svg(file, sheet);
-        if (options.showFrame) svg.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
-        RelaySurface relay(svg, options.cancel);
-        GlfInterpreter interpreter(relay, sheet);
-        interpreter.setCancel(options.cancel);
-        ok = interpreter.run(input);
-        const bool drawn = relay.finish();
-        result.stats = interpreter.stats();
-        if (!ok) result.error = "cannot read the drawing: " + result.stats.readErrorText;
-        if (!drawn && ok) {
-            ok = false;
-            result.error = "not enough memory to draw the picture";
-        }
-        if (!svg.finish() && ok) {
-            ok = false;
-            result.error = file.errorString().toStdString();
-        }
+        ok = draw(svg);
     }
     if (!ok) {
         file.cancelWriting();
