@@ -56,14 +56,14 @@ cmake --build build/fuzz -j"$JOBS" --target kesto_convert_fuzzer kesto_render_fu
 corpus=build/fuzz/corpus
 mkdir -p "$corpus"
 cp samples/*.OFI fuzz/corpus/*.OFI "$corpus"/
-build/fuzz/fuzz/kesto_convert_fuzzer "$corpus" -max_total_time="$FUZZ_SECONDS" -timeout=30 \
+UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build/fuzz/fuzz/kesto_convert_fuzzer "$corpus" -max_total_time="$FUZZ_SECONDS" -timeout=30 \
     -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 2>&1 | tail -n 15
 # Seeds of the renderer: the GLF files of the samples and a few cut or odd ones.
 glf_corpus=build/fuzz/glf-corpus
 mkdir -p "$glf_corpus"
 cp tests/e2e/golden/*.GLF fuzz/glf-corpus/* "$glf_corpus"/
 QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
-    build/fuzz/fuzz/kesto_render_fuzzer "$glf_corpus" -max_total_time="$FUZZ_SECONDS" \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 build/fuzz/fuzz/kesto_render_fuzzer "$glf_corpus" -max_total_time="$FUZZ_SECONDS" \
     -timeout=30 -max_len=65536 -rss_limit_mb=2048 -print_final_stats=1 2>&1 | tail -n 6
 echo "fuzzing: no crash, no sanitizer report, no hang"
 

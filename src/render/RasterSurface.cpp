@@ -345,9 +345,14 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
             const double x = p.x() + g.slant * p.y();
             box << linear.map(QPointF(x * ux - p.y() * uy, x * uy + p.y() * ux));
         }
-        const QRect bounds = box.boundingRect().toAlignedRect().adjusted(-2, -2, 2, 2);
+        // A body too large for whole pixel numbers is not drawn.
+        const QRectF area = box.boundingRect();
+        const bool sized = std::isfinite(area.width()) && std::isfinite(area.height()) &&
+                           (area.width() + 4) * (area.height() + 4) < kMaxGlyphPixels &&
+                           std::fabs(area.left()) < 1e9 && std::fabs(area.top()) < 1e9;
+        const QRect bounds = sized ? area.toAlignedRect().adjusted(-2, -2, 2, 2) : QRect();
         CachedGlyph cached;
-        if (bounds.width() > 0 && bounds.height() > 0 &&
+        if (sized && bounds.width() > 0 && bounds.height() > 0 &&
             static_cast<double>(bounds.width()) * bounds.height() < kMaxGlyphPixels &&
             drawableShape(linear, g)) {
             QImage image(bounds.size(), QImage::Format_ARGB32_Premultiplied);
