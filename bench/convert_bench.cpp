@@ -226,7 +226,7 @@ int main(int argc, char** argv) {
                 "%.3f to %.3f s)\n",
                 fsyncs[fsyncs.size() / 2], fsyncs.front(), fsyncs.back());
     std::printf("peak memory      %.1f MB resident for the conversion (input file %.1f MB, "
-                "mapped)\n",
+                "read whole)\n",
                 static_cast<double>(childPeak) / 1024, inputMb);
     fs::remove_all(dir);
     return 0;
