@@ -121,7 +121,10 @@ protected:
 
 TEST_F(WineCli, ConvertWritesTheLinuxBytesUnderJapaneseNamesWithSpaces) {
     const fs::path in = root / "入力 図面";
-    const fs::path out = root / "出力 先の フォルダ";
+    // Deep enough to pass the old 260-character limit of Windows paths.
+    fs::path out = root / "出力 先の フォルダ";
+    for (int level = 1; level <= 16; ++level)
+        out /= "長い 名前の フォルダ 第" + std::to_string(level) + "階層";
     fs::create_directories(in);
     fs::create_directories(out);
     Names args{"convert", "--out-dir", windowsPath(out)};
