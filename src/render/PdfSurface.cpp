@@ -1,5 +1,6 @@
 #include "render/PdfSurface.h"
 
+#include "render/AppendFormatted.h"
 #include "render/PenTable.h"
 
 #include <QFile>
@@ -57,13 +58,10 @@ PdfSurface::PdfSurface(QIODevice& out, const Rect& sheet)
 }
 
 void PdfSurface::put(const char* format, ...) {
-    char buffer[512];
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    appendFormatted(content_, format, args);
     va_end(args);
-    if (n > 0)
-        content_.append(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
     if (content_.size() >= kContentPiece) flushContent();
 }
 

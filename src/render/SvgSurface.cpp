@@ -1,5 +1,6 @@
 #include "render/SvgSurface.h"
 
+#include "render/AppendFormatted.h"
 #include "render/PenTable.h"
 
 #include <algorithm>
@@ -31,13 +32,10 @@ SvgSurface::SvgSurface(QIODevice& out, const Rect& sheet)
 }
 
 void SvgSurface::text(const char* format, ...) {
-    char buffer[640];
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    appendFormatted(buffer_, format, args);
     va_end(args);
-    if (n > 0)
-        buffer_.append(buffer, static_cast<std::size_t>(std::min<int>(n, sizeof buffer - 1)));
     if (buffer_.size() >= kFlushBytes) flush();
 }
 
