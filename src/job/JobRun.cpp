@@ -8,13 +8,12 @@
 #include "io/SystemError.h"
 #include "job/OfiScan.h"
 #include "job/Snapshot.h"
+#include "job/Undeletable.h"
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
 #include <exception>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -43,78 +42,27 @@ private:
     JobHost& host_;
 };
 
-// Drawings that were delivered but whose OFI file could not be deleted (a
-// shared folder where the CAD user owns the files): while such a file stays
-// unchanged it is not sent again, for the life of the process.  Each one
-// keeps its claim, so that another spooler on the folder leaves it too, up to
-// a number of open files.
-class Undeletable {
-public:
-    static Undeletable& instance() {
-        static Undeletable undeletable;
-        return undeletable;
-    }
-
-    // Whether `ofi` is one of them and unchanged; a changed one is forgotten
-    // (and plotted again, as a new drawing).
-    bool unchanged(const fs::path& ofi) {
-        std::lock_guard guard(mutex_);
-        const auto it = entries_.find(utf8FromPath(ofi));
-        if (it == entries_.end()) return false;
-        if (same(ofi, it->second.identity)) return true;
-        entries_.erase(it);
-        return false;
-    }
-
-    void remember(const fs::path& ofi, const FileIdentity& identity,
-                  std::unique_ptr<FileLock> claim) {
-        std::lock_guard guard(mutex_);
-        Entry& entry = entries_[utf8FromPath(ofi)];
-        entry.identity = identity;
-        entry.claim = std::move(claim);
-        if (entry.claim && entry.claim->locked() && ++held_ > kHeldClaims) entry.claim->unlock();
-    }
-
-    // Forgets the files that changed or went since.
-    void prune() {
-        std::lock_guard guard(mutex_);
-        std::erase_if(entries_, [](const auto& e) { return !same(e.first, e.second.identity); });
-        held_ = 0;
-        for (const auto& e : entries_)
-            held_ += e.second.claim && e.second.claim->locked() ? 1 : 0;
-    }
-
-private:
-    // Open files kept for claims; the rest are remembered without one.
-    static constexpr std::size_t kHeldClaims = 256;
-
-    struct Entry {
-        FileIdentity identity;
-        std::unique_ptr<FileLock> claim;
-    };
-
-    static bool same(const std::string& ofi, const FileIdentity& identity) {
-        return same(pathFromUtf8(ofi), identity);
-    }
-    static bool same(const fs::path& ofi, const FileIdentity& identity) {
-        FileIdentity now;
-        return fileIdentity(ofi, now, Links::Followed).ok() && now == identity;
-    }
-
-    std::mutex mutex_;
-    std::map<std::string, Entry> entries_;
-    std::size_t held_ = 0;
-};
-
 // Whether two identities are of the same file (whatever its content).
 bool sameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.device == b.device && a.inode == b.inode;
 }
 
+// One drawing as the run takes it through its steps.
+struct Drawing {
+    std::string name; // the OFI file's name in its folder
+    fs::path ofi;
+    fs::path glf;
+    std::string title; // the status line's text before its outcome
+    std::unique_ptr<FileLock> claim;
+    FileIdentity claimed;   // the file the claim is on
+    FileIdentity converted; // the OFI file as it was read
+};
+
 class Run {
 public:
     Run(JobHost& host, Spooler& spooler, const JobRunOptions& options)
-        : host_(host), spooler_(spooler), options_(options) {}
+        : host_(host), spooler_(spooler), options_(options),
+          undeletable_(options.undeletable ? *options.undeletable : processUndeletables()) {}
 
     RunSummary go();
 
@@ -124,13 +72,26 @@ private:
     // Returns false when the loop is to stop.
     bool processFile(const fs::path& folder, const std::string& name, const JobSettings& settings,
                      bool automatic);
+
+    // The steps of one drawing.  Each returns false when the drawing goes no
+    // further (its status line then says why).
+    bool claim(Drawing& d, bool automatic);
+    void announce(Drawing& d);
+    bool convert(Drawing& d, const JobSettings& settings);
+    bool isClaimedDrawing(const Drawing& d, bool toPlotter);
+    bool deliver(const Drawing& d, bool toPlotter);
+    void finish(Drawing& d, const JobSettings& settings);
     // Deletes the OFI file of a delivered drawing if it is still the file
-    // that was converted; returns the note for its status line.
-    void dispose(const std::string& title, const fs::path& ofi, const FileIdentity& converted,
-                 std::unique_ptr<FileLock>& claim);
-    void markFailed(const std::string& title, const std::string& reason, bool damaged);
-    // A failed drawing's end: false when a stop came meanwhile.
-    bool afterFailure();
+    // that was converted.
+    void dispose(Drawing& d);
+
+    // The drawing's line ends as failed (or damaged); returns false.
+    bool failed(const Drawing& d, const std::string& reason, bool damaged);
+    // The drawing's line ends as stopped, with the reason when there is one;
+    // returns false.
+    bool stopped(const Drawing& d, const std::string& reason = {});
+    // Lets the host breathe; false when a stop came meanwhile.
+    bool goOn();
     bool cancelled() const { return host_.cancelFlag().load(); }
     void runLine(const std::string& line) {
         host_.appendStatus(line);
@@ -141,6 +102,7 @@ private:
     JobHost& host_;
     Spooler& spooler_;
     const JobRunOptions& options_;
+    UndeletableRegistry& undeletable_;
     RunSummary summary_;
     ConversionState state_;
     ConversionSettings conversion_;
@@ -162,9 +124,8 @@ RunSummary Run::go() {
     fields["OfiFile"] = host_.folderField();
     fields["Hprn"] = host_.printerField();
     JobSettings settings;
-    std::string problem;
-    if (!snapshotFromFields(fields, settings, &problem)) {
-        runLine(problem);
+    if (Status snapshot = settingsFromFields(fields, settings, FieldRule::Run); !snapshot) {
+        runLine(snapshot.reason());
         summary_.start = RunStart::BadField;
         return summary_;
     }
@@ -216,7 +177,7 @@ RunSummary Run::go() {
     const fs::path folder = folderPath(folderText, options_.programFolder);
     // GLF files half written by a run that was killed.
     removeLeftoverTemporaries(folder);
-    Undeletable::instance().prune();
+    undeletable_.forgetChanged();
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
@@ -250,13 +211,21 @@ std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::stri
                          &folderProblem);
 }
 
-void Run::markFailed(const std::string& title, const std::string& reason, bool damaged) {
-    host_.replaceLastStatus(title + std::string(damaged ? status::kDamaged : status::kFailed));
+bool Run::failed(const Drawing& d, const std::string& reason, bool damaged) {
+    host_.replaceLastStatus(d.title + std::string(damaged ? status::kDamaged : status::kFailed));
     host_.explainLastStatus(reason);
     ++(damaged ? summary_.damaged : summary_.failed);
+    return false;
 }
 
-bool Run::afterFailure() {
+bool Run::stopped(const Drawing& d, const std::string& reason) {
+    host_.replaceLastStatus(d.title + std::string(status::kStopped));
+    if (!reason.empty()) host_.explainLastStatus(reason);
+    ++summary_.stopped;
+    return false;
+}
+
+bool Run::goOn() {
     host_.letEventsRun();
     if (cancelled()) {
         summary_.cancelled = true;
@@ -267,145 +236,129 @@ bool Run::afterFailure() {
 
 bool Run::processFile(const fs::path& folder, const std::string& name, const JobSettings& settings,
                       bool automatic) {
-    const fs::path ofi = folder / pathFromUtf8(name);
-    const fs::path glf = glfPathFor(folder, name);
-
+    Drawing d{name, folder / pathFromUtf8(name), glfPathFor(folder, name), {}, {}, {}, {}};
     // Delivered before and not deletable: not again while it is unchanged.
-    if (Undeletable::instance().unchanged(ofi)) return true;
+    if (undeletable_.contains(d.ofi)) return true;
+    if (!claim(d, automatic)) return true;
+    announce(d);
+    // A stop before the file: it stays as it is, its line unchanged.
+    if (!goOn()) return false;
 
-    // The claim: while this run holds it, another spooler on the same OFI
-    // folder leaves the drawing alone, and we leave the ones it holds.  It
-    // is held until the OFI file is deleted or the drawing is done.
-    auto claim = std::make_unique<FileLock>();
-    FileIdentity claimed;
-    switch (claim->tryLock(ofi, FileLock::Open::Existing)) {
+    // Delivery (or the GLF file stays), and only then the OFI file goes: a
+    // drawing that did not reach the plotter is never lost.
+    const bool toPlotter = settings.OfiOut == words::kToPlotter;
+    if (convert(d, settings) && isClaimedDrawing(d, toPlotter) && deliver(d, toPlotter))
+        finish(d, settings);
+    // A stop after the file ends the loop.
+    return goOn();
+}
+
+bool Run::claim(Drawing& d, bool automatic) {
+    // While this run holds the claim, another spooler on the same OFI folder
+    // leaves the drawing alone, and we leave the ones it holds.  It is held
+    // until the OFI file is deleted or the drawing is done.
+    d.claim = std::make_unique<FileLock>();
+    switch (d.claim->tryLock(d.ofi, FileLock::Open::Existing)) {
     case FileLockState::Acquired:
         // The file the claim is on (the lock made sure that it still has the name).
-        if (!fileIdentity(ofi, claimed, Links::Followed)) claim->unlock();
-        break;
-    case FileLockState::Held: return true; // another spooler is plotting it
+        if (!fileIdentity(d.ofi, d.claimed, Links::Followed)) d.claim->unlock();
+        return true;
+    case FileLockState::Held: return false; // another spooler is plotting it
     case FileLockState::Error: {
         // Taken and deleted by another spooler meanwhile: nothing to do.  A
         // file chosen by hand is reported by the conversion.
         std::error_code ec;
-        if (automatic && fs::symlink_status(ofi, ec).type() == fs::file_type::not_found)
-            return true;
+        if (automatic && fs::symlink_status(d.ofi, ec).type() == fs::file_type::not_found)
+            return false;
         // Unreadable: the conversion says why.  A link, or a file system
         // without locks: plotted unclaimed, as before claims existed.
-        break;
+        return true;
     }
-    }
-
-    // The title line, marked as plotting.  A file whose title cannot be
-    // read is shown by its name.
-    std::optional<std::string> titleLine = readTitleLine(ofi);
-    const std::string title = titleLine ? *titleLine : name;
-    host_.appendStatus(title + std::string(status::kPlotting));
-    host_.drawingStarted(ofi, glf);
-    host_.letEventsRun();
-
-    // A stop before the file: it stays as it is, its line unchanged.
-    if (cancelled()) {
-        summary_.cancelled = true;
-        return false;
-    }
-
-    // Two drawings of a run with one GLF name: the earlier one's GLF file
-    // stays; this drawing waits, its OFI file kept.
-    if (Status target = outputs_.checkTarget(ofi, glf); !target) {
-        markFailed(title, target.reason(), false);
-        return afterFailure();
-    }
-
-    // Conversion.  No GLF file appears unless the drawing is finished.  Where
-    // the OFI file is deleted on the strength of the GLF file alone, the GLF
-    // file must be on the disk first.
-    const bool toPlotter = settings.OfiOut == words::kToPlotter;
-    const bool glfReplacesOfi = !toPlotter && settings.OfiFEnd != words::kKeep;
-    const FileResult result =
-        convertOfiFile(ofi, glf, glfReplacesOfi ? Durability::Durable : Durability::Replace, state_,
-                       conversion_, &control_);
-    switch (result.outcome) {
-    case FileOutcome::Finished: break;
-    case FileOutcome::Cancelled:
-        host_.replaceLastStatus(title + std::string(status::kStopped));
-        ++summary_.stopped;
-        summary_.cancelled = true;
-        host_.letEventsRun();
-        return false;
-    case FileOutcome::Damaged:
-    case FileOutcome::Failed:
-        // The OFI file stays, whatever OfiFEnd says.
-        markFailed(title, utf8FromPath(ofi) + ": " + result.message,
-                   result.outcome == FileOutcome::Damaged);
-        return afterFailure();
-    }
-    outputs_.written(glf, name);
-
-    // A stop that came while the last records were written: the drawing is
-    // closed as stopped, nothing is sent and the OFI file stays.
-    std::error_code ec;
-    if (cancelled()) {
-        fs::remove(glf, ec);
-        host_.replaceLastStatus(title + std::string(status::kStopped));
-        ++summary_.stopped;
-        summary_.cancelled = true;
-        host_.letEventsRun();
-        return false;
-    }
-
-    // Another file took the name between the claim and the reading: what was
-    // converted is not the claimed drawing, and another spooler may claim it.
-    if (claim->locked() && !sameFile(claimed, result.input)) {
-        if (toPlotter) fs::remove(glf, ec);
-        markFailed(title, utf8FromPath(ofi) + ": 出図の直前に別のファイルに置き換えられました",
-                   false);
-        return afterFailure();
-    }
-
-    // Delivery (or the GLF file stays), and only then the OFI file
-    // goes: a drawing that did not reach the plotter is never lost.
-    if (toPlotter) {
-        const Status sent = spooler_.sendFile(glf, host_.printerField());
-        if (!sent.ok() && cancelled()) {
-            // A stop during delivery: the job is withdrawn, both files stay.
-            host_.replaceLastStatus(title + std::string(status::kStopped));
-            host_.explainLastStatus(utf8FromPath(glf) + ": " + sent.reason());
-            ++summary_.stopped;
-            summary_.cancelled = true;
-            host_.letEventsRun();
-            return false;
-        }
-        if (!sent.ok()) {
-            // Both files stay; the GLF file can be sent by hand.
-            markFailed(title, utf8FromPath(glf) + ": " + sent.reason(), false);
-            return afterFailure();
-        }
-        fs::remove(glf, ec);
-    }
-    ++summary_.finished;
-    if (settings.OfiFEnd == words::kKeep) {
-        host_.replaceLastStatus(title + std::string(status::kFinished));
-    } else {
-        dispose(title, ofi, result.input, claim);
-    }
-    host_.letEventsRun();
-
-    // A stop after the file ends the loop.
-    if (cancelled()) {
-        summary_.cancelled = true;
-        return false;
     }
     return true;
 }
 
-void Run::dispose(const std::string& title, const fs::path& ofi, const FileIdentity& converted,
-                  std::unique_ptr<FileLock>& claim) {
-    const std::string finished = title + std::string(status::kFinished);
+void Run::announce(Drawing& d) {
+    // The title line, marked as plotting.  A file whose title cannot be
+    // read is shown by its name.
+    std::optional<std::string> titleLine = readTitleLine(d.ofi);
+    d.title = titleLine ? *titleLine : d.name;
+    host_.appendStatus(d.title + std::string(status::kPlotting));
+    host_.drawingStarted(d.ofi, d.glf);
+}
+
+bool Run::convert(Drawing& d, const JobSettings& settings) {
+    // Two drawings of a run with one GLF name: the earlier one's GLF file
+    // stays; this drawing waits, its OFI file kept.
+    if (Status target = outputs_.checkTarget(d.ofi, d.glf); !target)
+        return failed(d, target.reason(), false);
+
+    // No GLF file appears unless the drawing is finished.  Where the OFI file
+    // is deleted on the strength of the GLF file alone, the GLF file must be
+    // on the disk first.
+    const bool glfReplacesOfi =
+        settings.OfiOut != words::kToPlotter && settings.OfiFEnd != words::kKeep;
+    const FileResult result =
+        convertOfiFile(d.ofi, d.glf, glfReplacesOfi ? Durability::Durable : Durability::Replace,
+                       state_, conversion_, &control_);
+    switch (result.outcome) {
+    case FileOutcome::Finished: break;
+    case FileOutcome::Cancelled: return stopped(d);
+    case FileOutcome::Damaged:
+    case FileOutcome::Failed:
+        // The OFI file stays, whatever OfiFEnd says.
+        return failed(d, utf8FromPath(d.ofi) + ": " + result.message,
+                      result.outcome == FileOutcome::Damaged);
+    }
+    d.converted = result.input;
+    outputs_.written(d.glf, d.name);
+
+    // A stop that came while the last records were written: the drawing is
+    // closed as stopped, nothing is sent and the OFI file stays.
+    if (cancelled()) {
+        std::error_code ec;
+        fs::remove(d.glf, ec);
+        return stopped(d);
+    }
+    return true;
+}
+
+bool Run::isClaimedDrawing(const Drawing& d, bool toPlotter) {
+    // Another file took the name between the claim and the reading: what was
+    // converted is not the claimed drawing, and another spooler may claim it.
+    if (!d.claim->locked() || sameFile(d.claimed, d.converted)) return true;
+    std::error_code ec;
+    if (toPlotter) fs::remove(d.glf, ec);
+    return failed(d, utf8FromPath(d.ofi) + ": 出図の直前に別のファイルに置き換えられました", false);
+}
+
+bool Run::deliver(const Drawing& d, bool toPlotter) {
+    if (!toPlotter) return true; // the GLF file stays
+    const Status sent = spooler_.sendFile(d.glf, host_.printerField());
+    // A stop during delivery: the job is withdrawn, both files stay.
+    if (!sent.ok() && cancelled()) return stopped(d, utf8FromPath(d.glf) + ": " + sent.reason());
+    // Both files stay; the GLF file can be sent by hand.
+    if (!sent.ok()) return failed(d, utf8FromPath(d.glf) + ": " + sent.reason(), false);
+    std::error_code ec;
+    fs::remove(d.glf, ec);
+    return true;
+}
+
+void Run::finish(Drawing& d, const JobSettings& settings) {
+    ++summary_.finished;
+    if (settings.OfiFEnd == words::kKeep) {
+        host_.replaceLastStatus(d.title + std::string(status::kFinished));
+    } else {
+        dispose(d);
+    }
+}
+
+void Run::dispose(Drawing& d) {
+    const std::string finished = d.title + std::string(status::kFinished);
     std::error_code ec;
     FileIdentity now;
-    if (!fileIdentity(ofi, now, Links::Followed) || !(now == converted)) {
-        if (fs::symlink_status(ofi, ec).type() == fs::file_type::not_found) {
+    if (!fileIdentity(d.ofi, now, Links::Followed) || !(now == d.converted)) {
+        if (fs::symlink_status(d.ofi, ec).type() == fs::file_type::not_found) {
             // Someone else removed it meanwhile: nothing is left to delete.
             host_.replaceLastStatus(finished);
             return;
@@ -413,63 +366,24 @@ void Run::dispose(const std::string& title, const fs::path& ofi, const FileIdent
         // Replaced, appended or rewritten while it was plotted: what is there
         // now was not plotted.  It stays for the next run.
         host_.replaceLastStatus(finished + std::string(status::kKeptChanged));
-        host_.explainLastStatus(utf8FromPath(ofi) +
+        host_.explainLastStatus(utf8FromPath(d.ofi) +
                                 ": 出図中に変更されたため削除しません（次の出図で出図します）");
         ++summary_.changed;
         return;
     }
-    if (!fs::remove(ofi, ec) && ec) {
+    if (!fs::remove(d.ofi, ec) && ec) {
         // It would be plotted again by every run: remembered instead.
         host_.replaceLastStatus(finished + std::string(status::kNotRemoved));
-        host_.explainLastStatus(utf8FromPath(ofi) + ": 削除できません: " + errorCodeText(ec) +
+        host_.explainLastStatus(utf8FromPath(d.ofi) + ": 削除できません: " + errorCodeText(ec) +
                                 "（変更されるまで再出図しません）");
         ++summary_.undisposed;
-        Undeletable::instance().remember(ofi, now, std::move(claim));
+        undeletable_.remember(d.ofi, now, std::move(d.claim));
         return;
     }
     host_.replaceLastStatus(finished);
 }
 
 } // namespace
-
-bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::string* problem) {
-    // Text fields are taken as they are; a factor must be a number as a whole.
-    for (std::string_view key : settingKeys()) {
-        const auto it = fields.find(key);
-        if (it == fields.end()) continue;
-        if (std::string* field = textSetting(settings, key)) {
-            *field = it->second;
-        } else if (settingKind(key) == SettingKind::Factor &&
-                   !setSettingByKey(settings, key, it->second)) {
-            if (problem) *problem = std::string(settingLabel(key)) + "が数値ではありません";
-            return false;
-        }
-    }
-    // The fields that decide what happens to the files must hold one of their
-    // words: a typo or a re-encoded file must not read as "delete" or "file".
-    struct Choice {
-        std::string_view key;
-        const std::string& value;
-        bool known;
-        std::string_view first, second;
-    };
-    const Choice choices[] = {
-        {"OfiFMen", settings.OfiFMen, fileSelectionOf(settings.OfiFMen).has_value(), words::kManual,
-         words::kAutomatic},
-        {"OfiFEnd", settings.OfiFEnd, finishedFilesOf(settings.OfiFEnd).has_value(), words::kKeep,
-         words::kDelete},
-        {"OfiOut", settings.OfiOut, outputOf(settings.OfiOut).has_value(), words::kToPlotter,
-         words::kToFile},
-    };
-    for (const Choice& c : choices) {
-        if (c.known) continue;
-        if (problem)
-            *problem = std::string(settingLabel(c.key)) + "が「" + c.value + "」です（「" +
-                       std::string(c.first) + "」か「" + std::string(c.second) + "」）";
-        return false;
-    }
-    return true;
-}
 
 RunSummary MinP(JobHost& host, Spooler& spooler, const JobRunOptions& options) {
     try {

@@ -15,6 +15,8 @@
 
 namespace kesto {
 
+class UndeletableRegistry;
+
 // A file whose size or modification time changed within this time is still
 // being written by the CAD system; the automatic scan leaves it for a later run.
 constexpr std::chrono::milliseconds kSettleTime{2000};
@@ -36,6 +38,9 @@ struct JobRunOptions {
     std::filesystem::path
         programFolder; // holds Kesto.wok; a relative OFI folder is taken from here
     std::chrono::milliseconds settleTime = kSettleTime;
+    // Where drawings that could not be deleted are remembered; null for the
+    // registry every run of this process shares.
+    UndeletableRegistry* undeletable = nullptr;
 };
 
 enum class RunStart {
@@ -61,12 +66,6 @@ struct RunSummary {
                undisposed == 0;
     }
 };
-
-// The settings a run works with, from the window's field texts: text fields
-// as they are, the kanji factors converted strictly (the whole text must be a
-// number).  On a factor that is not one, returns false and *problem is the
-// status line that names it ("漢字幅変更倍率が数値ではありません").
-bool snapshotFromFields(const FieldTexts& fields, JobSettings& settings, std::string* problem);
 
 // Runs one job.  Never throws.
 RunSummary MinP(JobHost& host, Spooler& spooler, const JobRunOptions& options);

@@ -3,6 +3,7 @@
 #include "settings/Vocabulary.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace kesto {
 namespace {
@@ -20,7 +21,53 @@ double fieldNumber(float value) {
     return std::strtod(fieldDecimal(value).c_str(), nullptr);
 }
 
+// The fields that decide what happens to the files must hold one of their
+// words: a typo or a re-encoded file must not read as "delete" or "file".
+Status choicesKnown(const JobSettings& settings) {
+    struct Choice {
+        std::string_view key;
+        const std::string& value;
+        bool known;
+        std::string_view first, second;
+    };
+    const Choice choices[] = {
+        {"OfiFMen", settings.OfiFMen, fileSelectionOf(settings.OfiFMen).has_value(), kManual,
+         kAutomatic},
+        {"OfiFEnd", settings.OfiFEnd, finishedFilesOf(settings.OfiFEnd).has_value(), kKeep,
+         kDelete},
+        {"OfiOut", settings.OfiOut, outputOf(settings.OfiOut).has_value(), kToPlotter, kToFile},
+    };
+    for (const Choice& c : choices) {
+        if (c.known) continue;
+        return Status::failure(std::string(settingLabel(c.key)) + "が「" + c.value + "」です（「" +
+                               std::string(c.first) + "」か「" + std::string(c.second) + "」）");
+    }
+    return {};
+}
+
 } // namespace
+
+Status settingsFromFields(const FieldTexts& fields, JobSettings& settings, FieldRule rule,
+                          std::vector<std::string>* kept) {
+    for (std::string_view key : settingKeys()) {
+        const auto it = fields.find(key);
+        if (it == fields.end() || it->second == settingText(settings, key)) continue;
+        // A run has no use for the windows' positions.
+        if (rule == FieldRule::Run && settingKind(key) == SettingKind::Position) continue;
+        std::string* text = textSetting(settings, key);
+        if (rule == FieldRule::Run && text) {
+            // A run works with what the window shows.
+            *text = it->second;
+            continue;
+        }
+        std::string error;
+        if (setSettingByKey(settings, key, it->second, &error)) continue;
+        if (rule == FieldRule::Run)
+            return Status::failure(std::string(settingLabel(key)) + "が数値ではありません");
+        if (kept) kept->push_back(std::string(key) + ": " + error);
+    }
+    return rule == FieldRule::Run ? choicesKnown(settings) : Status();
+}
 
 FitTarget fitTargetFor(const std::string& ofiS, const std::string& plot) {
     const bool a1 = plot == kPlotterA1;

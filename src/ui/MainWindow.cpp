@@ -449,15 +449,12 @@ void MainWindow::applyStartMode() {
 
 JobSettings MainWindow::settingsFromWindow() const {
     JobSettings s = loaded_;
-    for (const FieldKey& f : kFields) {
-        // A field as loaded stays as loaded (its bytes too).
-        if (fieldText(f.text) == settingText(loaded_, f.key)) continue;
-        std::string error;
-        // A value the file cannot hold keeps what was loaded, so that the
-        // file stays readable.
-        if (!setSettingByKey(s, f.key, fieldText(f.text), &error))
-            std::cerr << "kesto: " << f.key << ": " << error << '\n';
-    }
+    // A value the file cannot hold keeps what was loaded, so that the file
+    // stays readable.
+    std::vector<std::string> kept;
+    (void)settingsFromFields(windowFieldTexts(), s, FieldRule::File, &kept);
+    for (const std::string& line : kept)
+        std::cerr << "kesto: " << line << '\n';
     const TwipsPlacement at = placement_.current(*this);
     s.OfiLeft = at.left;
     s.OfiTop = at.top;
@@ -649,6 +646,10 @@ void MainWindow::setPrinterField(const std::string& printer) {
 }
 
 FieldTexts MainWindow::fieldTexts() {
+    return windowFieldTexts();
+}
+
+FieldTexts MainWindow::windowFieldTexts() const {
     FieldTexts texts;
     for (const FieldKey& f : kFields)
         texts.emplace(std::string(f.key), fieldText(f.text));

@@ -111,6 +111,7 @@ private:
     QLineEdit* text(int n) const { return text_[static_cast<std::size_t>(n)]; }
     ClickLabel* label(int n) const { return label_[static_cast<std::size_t>(n)]; }
     std::string fieldText(int n) const;
+    FieldTexts windowFieldTexts() const;
     void setFieldText(int n, const std::string& value);
 
     std::filesystem::path programFolder_;

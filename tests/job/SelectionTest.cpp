@@ -119,7 +119,8 @@ TEST(StartArguments, AutoRunsOnceAndAutoWithSecondsPollsAtThatIntervalUpTo65535M
 
 TEST(Snapshot, KanjiFactorFieldsAreConvertedStrictlyAndABadOneIsNamedByItsLabel) {
     JobSettings settings;
-    ASSERT_TRUE(snapshotFromFields({{"MojiW", "0.5"}, {"MojiY", "-0.1"}}, settings, nullptr));
+    ASSERT_TRUE(
+        settingsFromFields({{"MojiW", "0.5"}, {"MojiY", "-0.1"}}, settings, FieldRule::Run));
     EXPECT_FLOAT_EQ(settings.MojiW, 0.5f);
     EXPECT_FLOAT_EQ(settings.MojiY, -0.1f);
 
@@ -128,9 +129,8 @@ TEST(Snapshot, KanjiFactorFieldsAreConvertedStrictlyAndABadOneIsNamedByItsLabel)
           std::tuple{"MojiH", "0.1x", "漢字高さ変更倍率が数値ではありません"},
           std::tuple{"MojiX", "", "漢字Ｘ座標変更倍率が数値ではありません"},
           std::tuple{"MojiY", "1..2", "漢字Ｙ座標変更倍率が数値ではありません"}}) {
-        std::string p;
-        EXPECT_FALSE(snapshotFromFields({{key, text}}, settings, &p)) << key << " " << text;
-        EXPECT_EQ(p, problem);
+        const Status s = settingsFromFields({{key, text}}, settings, FieldRule::Run);
+        EXPECT_EQ(s.reason(), problem) << key << " " << text;
     }
 }
 
@@ -144,7 +144,8 @@ TEST(Snapshot, ReductionAndFitTargetComeFromOfiSAndThePlotterSize) {
     for (const Case& c : {Case{"50", "A1ﾌﾟﾛｯﾀ", 0.5, 0, 0}, Case{"A3", "A1ﾌﾟﾛｯﾀ", 1, 393, 287},
                           Case{"A3", "A0ﾌﾟﾛｯﾀ", 1, 410, 274}}) {
         JobSettings settings;
-        ASSERT_TRUE(snapshotFromFields({{"OfiS", c.ofiS}, {"Plot", c.plot}}, settings, nullptr));
+        ASSERT_TRUE(
+            settingsFromFields({{"OfiS", c.ofiS}, {"Plot", c.plot}}, settings, FieldRule::Run));
         const ConversionSettings s = conversionSettingsFrom(settings);
         EXPECT_DOUBLE_EQ(s.reduction, c.reduction) << c.ofiS << " " << c.plot;
         EXPECT_EQ(s.fitLong, c.fitLong) << c.ofiS << " " << c.plot;
