@@ -1,5 +1,6 @@
 #include "job/Snapshot.h"
 
+#include "settings/NumberText.h"
 #include "settings/Vocabulary.h"
 
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "job/StartMode.h"
 
-#include "settings/JobSettings.h"
+#include "settings/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

@@ -104,12 +104,4 @@ bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_vi
 // The text a window field shows for the key (factors as "0.17"), or nullopt.
 std::optional<std::string> settingText(const JobSettings& settings, std::string_view key);
 
-// Leading-number value: skip leading spaces, take the longest prefix that is
-// a decimal number (sign, digits, at most one point); 0 when there is none.
-double leadingNumber(std::string_view text);
-// A factor in the file's short form: ".17", "-.2", "1.5", "0".
-std::string shortDecimal(float value);
-// A factor as a window field shows it: "0.17", "-0.2".
-std::string fieldDecimal(float value);
-
 } // namespace kesto

@@ -1,4 +1,5 @@
 #include "settings/JobSettings.h"
+#include "settings/NumberText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "ui/logic/SettingCycles.h"
 
-#include "settings/JobSettings.h"
+#include "settings/NumberText.h"
 
 #include <cmath>
 
