@@ -134,8 +134,8 @@ int runConvertCommand(int argc, char** argv) {
         settings = LoadSettingsFile(pathFromUtf8(settingsPath), programFolder);
     }
     for (const auto& [key, text] : overrides) {
-        std::string error;
-        if (!setSettingByKey(settings, key, text, &error)) return usageError(error);
+        if (Status set = setSettingByKey(settings, key, text); !set)
+            return usageError(set.reason());
     }
     if (!outDir.empty() && !fs::is_directory(pathFromUtf8(outDir), ec)) {
         return usageError("output folder '" + outDir + "' does not exist");

@@ -161,8 +161,8 @@ int runRenderCommand(int argc, char** argv) {
         settings = LoadSettingsFile(o.settingsPath, programFolder);
     }
     for (const auto& [key, text] : o.overrides) {
-        std::string error;
-        if (!setSettingByKey(settings, key, text, &error)) return usageError(error);
+        if (Status set = setSettingByKey(settings, key, text); !set)
+            return usageError(set.reason());
     }
     if (!o.outDir.empty() && !fs::is_directory(o.outDir, ec)) {
         return usageError("output folder '" + o.outDir + "' does not exist");

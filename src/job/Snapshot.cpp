@@ -61,11 +61,11 @@ Status settingsFromFields(const FieldTexts& fields, JobSettings& settings, Field
             *text = it->second;
             continue;
         }
-        std::string error;
-        if (setSettingByKey(settings, key, it->second, &error)) continue;
+        const Status set = setSettingByKey(settings, key, it->second);
+        if (set) continue;
         if (rule == FieldRule::Run)
             return Status::failure(std::string(settingLabel(key)) + "が数値ではありません");
-        if (kept) kept->push_back(std::string(key) + ": " + error);
+        if (kept) kept->push_back(std::string(key) + ": " + set.reason());
     }
     return rule == FieldRule::Run ? choicesKnown(settings) : Status();
 }

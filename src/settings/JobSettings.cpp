@@ -152,10 +152,6 @@ void storeFileValue(JobSettings& s, const KeyInfo& info, std::string_view bytes)
         s.*std::get<PositionField>(info.field) = static_cast<std::int16_t>(rounded);
 }
 
-void setError(std::string* error, std::string message) {
-    if (error) *error = std::move(message);
-}
-
 std::string fieldName(const KeyInfo& info) {
     return std::string(label(info)) + " (" + std::string(info.key) + ")";
 }
@@ -230,20 +226,14 @@ JobSettings LoadSettingsFile(const std::filesystem::path& file,
     return s;
 }
 
-bool textReadsBack(std::string_view value, std::string* why) {
-    if (value.find_first_of("\r\n") != std::string_view::npos) {
-        setError(why, "改行は書けません");
-        return false;
-    }
-    if (value.find("  ") != std::string_view::npos) {
-        setError(why, "空白が2つ続く値は書けません（そこで値が切れます）");
-        return false;
-    }
-    if (value.ends_with(' ')) {
-        setError(why, "末尾の空白は書けません（読み込みで消えます）");
-        return false;
-    }
-    if (const auto bytes = utf8ToCp932(value); bytes && cp932ToUtf8(*bytes) == value) return true;
+Status textReadsBack(std::string_view value) {
+    if (value.find_first_of("\r\n") != std::string_view::npos)
+        return Status::failure("改行は書けません");
+    if (value.find("  ") != std::string_view::npos)
+        return Status::failure("空白が2つ続く値は書けません（そこで値が切れます）");
+    if (value.ends_with(' '))
+        return Status::failure("末尾の空白は書けません（読み込みで消えます）");
+    if (const auto bytes = utf8ToCp932(value); bytes && cp932ToUtf8(*bytes) == value) return {};
     // Name the first character that does not come back.
     std::size_t i = 0;
     while (i < value.size()) {
@@ -252,18 +242,12 @@ bool textReadsBack(std::string_view value, std::string* why) {
         const std::string_view c = value.substr(i, length);
         i += length;
         const auto bytes = utf8ToCp932(c);
-        if (!bytes) {
-            setError(why, "「" + std::string(c) + "」は Shift-JIS で書けません");
-            return false;
-        }
-        if (const auto back = cp932ToUtf8(*bytes); back != c) {
-            setError(why, "「" + std::string(c) + "」は Shift-JIS では「" + back.value_or("?") +
-                              "」として読み戻されます");
-            return false;
-        }
+        if (!bytes) return Status::failure("「" + std::string(c) + "」は Shift-JIS で書けません");
+        if (const auto back = cp932ToUtf8(*bytes); back != c)
+            return Status::failure("「" + std::string(c) + "」は Shift-JIS では「" +
+                                   back.value_or("?") + "」として読み戻されます");
     }
-    setError(why, "Shift-JIS で書けない文字が含まれています");
-    return false;
+    return Status::failure("Shift-JIS で書けない文字が含まれています");
 }
 
 std::string settingsFileBytes(const JobSettings& settings, std::vector<std::string>* kept) {
@@ -276,17 +260,19 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
     for (const auto& info : kKeys) {
         std::string value = valueText(settings, info, true);
         std::string bytes;
-        std::string why;
+        Status readsBack;
         const auto original = settings.originalBytes.find(info.key);
         const bool read = original != settings.originalBytes.end();
         if (auto f = std::get_if<TextField>(&info.field)) {
             if (read && original->second.first == value) {
                 bytes = original->second.second;
-            } else if (textReadsBack(value, &why)) {
+            } else if (readsBack = textReadsBack(value); readsBack) {
                 bytes = *utf8ToCp932(value);
             } else {
                 // The line keeps what it held; the rest of the file is saved.
-                if (kept) kept->push_back(fieldName(info) + ": " + why + "。前の値のままです");
+                if (kept)
+                    kept->push_back(fieldName(info) + ": " + readsBack.reason() +
+                                    "。前の値のままです");
                 if (read) {
                     bytes = original->second.second;
                 } else if (info.key == "OfiFile") {
@@ -323,21 +309,14 @@ Status SaveSettings(const std::filesystem::path& programFolder, const JobSetting
     return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes);
 }
 
-bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value,
-                     std::string* error) {
+Status setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value) {
     const KeyInfo* info = findKey(key);
-    if (!info) {
-        setError(error, "不明な設定キーです: " + std::string(key));
-        return false;
-    }
+    if (!info) return Status::failure("不明な設定キーです: " + std::string(key));
     if (auto f = std::get_if<TextField>(&info->field)) {
-        std::string why;
-        if (!textReadsBack(value, &why)) {
-            setError(error, fieldName(*info) + ": " + why);
-            return false;
-        }
+        if (Status readsBack = textReadsBack(value); !readsBack)
+            return readsBack.about(fieldName(*info));
         settings.** f = std::string(value);
-        return true;
+        return {};
     }
     std::string_view text = trimSpaces(value);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -348,22 +327,20 @@ bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_vi
         const auto r = std::from_chars(first, last, number);
         if (text.empty() || r.ec != std::errc() || r.ptr != last || !std::isfinite(number) ||
             std::fabs(number) > std::numeric_limits<float>::max()) {
-            setError(error,
-                     fieldName(*info) + ": 「" + std::string(value) + "」は数値ではありません");
-            return false;
+            return Status::failure(fieldName(*info) + ": 「" + std::string(value) +
+                                   "」は数値ではありません");
         }
         settings.** f = static_cast<float>(number);
-        return true;
+        return {};
     }
     std::int16_t position = 0;
     const auto r = std::from_chars(first, last, position);
     if (text.empty() || r.ec != std::errc() || r.ptr != last) {
-        setError(error, fieldName(*info) + ": 「" + std::string(value) +
-                            "」は -32768 から 32767 までの整数ではありません");
-        return false;
+        return Status::failure(fieldName(*info) + ": 「" + std::string(value) +
+                               "」は -32768 から 32767 までの整数ではありません");
     }
     settings.*std::get<PositionField>(info->field) = position;
-    return true;
+    return {};
 }
 
 std::optional<std::string> settingText(const JobSettings& settings, std::string_view key) {

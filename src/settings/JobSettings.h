@@ -80,8 +80,8 @@ JobSettings LoadSettingsFile(const std::filesystem::path& file,
 // a row nor a space at its end; it may hold no line break; and every
 // character must have a Shift-JIS form that reads back as that same
 // character (not "é", nor "〜" or "¥", which come back as "～" and "\").
-// When not, *why says what stands in the way.
-bool textReadsBack(std::string_view value, std::string* why = nullptr);
+// When not, the failure says what stands in the way.
+Status textReadsBack(std::string_view value);
 
 // Writes programFolder/Kesto.sys atomically.  Fails (with the reason) when
 // it could not; the old file is then left as it was.  A value that cannot be
@@ -98,9 +98,8 @@ std::string settingsFileBytes(const JobSettings& settings,
 // Sets a field from the text a window field would hold (UTF-8).  Factor
 // fields must be numbers as a whole, positions whole numbers in 16 bits, text
 // values must read back from the file (textReadsBack).
-// Returns false with a message for an unknown key or an unusable value.
-bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value,
-                     std::string* error = nullptr);
+// Fails with a message for an unknown key or an unusable value.
+Status setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value);
 // The text a window field shows for the key (factors as "0.17"), or nullopt.
 std::optional<std::string> settingText(const JobSettings& settings, std::string_view key);
 

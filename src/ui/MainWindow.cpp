@@ -421,11 +421,11 @@ void MainWindow::showSettings() {
 }
 
 bool MainWindow::writableOrSaySo(std::string_view key, const std::string& value) {
-    std::string why;
-    if (textReadsBack(value, &why)) return true;
+    const Status readsBack = textReadsBack(value);
+    if (readsBack) return true;
     const std::string line = std::string(settingLabel(key)) + "「" + value + "」は保存できません";
     appendStatus(line);
-    explainLastStatus(line + ": " + why);
+    explainLastStatus(line + ": " + readsBack.reason());
     return false;
 }
 

@@ -220,12 +220,12 @@ TEST_F(SettingsFile, ATextValueIsWritableExactlyWhenItReadsBackUnchanged) {
              std::pair{"図面〜改", false},   // comes back as "～"
              std::pair{"¥100", false},       // comes back as "\\"
          }) {
-        std::string why;
-        EXPECT_EQ(textReadsBack(value, &why), readsBack) << value;
+        const std::string why = textReadsBack(value).reason();
+        EXPECT_EQ(why.empty(), readsBack) << value;
         EXPECT_EQ(why.empty(), readsBack) << value << ": " << why;
         for (const char* key : {"OfiFile", "Hprn"}) {
             JobSettings s = defaultSettings("F:\\PLOT");
-            EXPECT_EQ(setSettingByKey(s, key, value), readsBack) << key << " " << value;
+            EXPECT_EQ(setSettingByKey(s, key, value).ok(), readsBack) << key << " " << value;
             *textSetting(s, key) = value;
             std::vector<std::string> kept;
             ASSERT_TRUE(SaveSettings(folder_, s, &kept));

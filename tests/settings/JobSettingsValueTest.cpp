@@ -54,12 +54,14 @@ TEST(SetSettingByKey, FactorsAndPositionsMustBeNumbersAsAWholeAndTheRefusalNames
     EXPECT_EQ(std::tie(s.OfiTop, s.PrnLeft, s.FilTop), std::make_tuple(-60, 32767, -32768));
     std::string error;
     for (const char* bad : {"abc", "", "0.1x", "nan", "inf", "1e60", "--1"}) {
-        EXPECT_FALSE(setSettingByKey(s, "MojiW", bad, &error)) << bad;
+        error = setSettingByKey(s, "MojiW", bad).reason();
+        EXPECT_FALSE(error.empty()) << bad;
         EXPECT_NE(error.find("漢字幅変更倍率"), std::string::npos) << error;
         EXPECT_NE(error.find("数値ではありません"), std::string::npos) << error;
     }
     for (const char* bad : {"32768", "-32769", "1.5", "", "12px"}) {
-        EXPECT_FALSE(setSettingByKey(s, "OfiLeft", bad, &error)) << bad;
+        error = setSettingByKey(s, "OfiLeft", bad).reason();
+        EXPECT_FALSE(error.empty()) << bad;
         EXPECT_NE(error.find("画面1の左右位置"), std::string::npos) << error;
     }
     EXPECT_EQ(std::tie(s.MojiW, s.OfiLeft), std::make_tuple(0.25f, 1150));
@@ -68,13 +70,18 @@ TEST(SetSettingByKey, FactorsAndPositionsMustBeNumbersAsAWholeAndTheRefusalNames
 TEST(SetSettingByKey, RefusesUnknownKeysLineBreaksAndUnwritableCharacters) {
     JobSettings s;
     std::string error;
-    EXPECT_FALSE(setSettingByKey(s, "Colour", "red", &error));
+    error = setSettingByKey(s, "Colour", "red").reason();
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("Colour"), std::string::npos);
-    EXPECT_FALSE(setSettingByKey(s, "plot", "A1ﾌﾟﾛｯﾀ", &error));
-    EXPECT_FALSE(setSettingByKey(s, "Hprn", "x\r\nOfiFile=C:\\", &error));
-    EXPECT_FALSE(setSettingByKey(s, "OfiFile", "/home/josé", &error));
+    error = setSettingByKey(s, "plot", "A1ﾌﾟﾛｯﾀ").reason();
+    EXPECT_FALSE(error.empty());
+    error = setSettingByKey(s, "Hprn", "x\r\nOfiFile=C:\\").reason();
+    EXPECT_FALSE(error.empty());
+    error = setSettingByKey(s, "OfiFile", "/home/josé").reason();
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("é"), std::string::npos) << error;
-    EXPECT_FALSE(setSettingByKey(s, "Hprn", "HP  Plotter", &error));
+    error = setSettingByKey(s, "Hprn", "HP  Plotter").reason();
+    EXPECT_FALSE(error.empty());
     EXPECT_NE(error.find("出力先プリンタ名"), std::string::npos) << error;
     EXPECT_EQ(s.Hprn, "");
 }
