@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../src"
 declare -A allowed=(
     [io]=""
     [settings]="io"
-    [ofi]="settings"
+    [ofi]="io"
     [glf]=""
     [convert]="ofi glf io"
     [delivery]="io"

@@ -1,6 +1,6 @@
 #include "ofi/OfiTitle.h"
 
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 
 #include <fstream>
 

@@ -1,6 +1,6 @@
 #include "render/CharacterSets.h"
 
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 
 #include <array>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "settings/JobSettings.h"
 
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 #include "settings/NumberText.h"
 
 #include <array>

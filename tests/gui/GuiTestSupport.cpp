@@ -1,6 +1,6 @@
 #include "GuiTestSupport.h"
 
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 #include "ui/MainWindow.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "composer/OfiComposer.h"
 
-#include "settings/Cp932.h"
+#include "io/Cp932.h"
 
 #include <algorithm>
 #include <cmath>
