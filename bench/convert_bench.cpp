@@ -69,9 +69,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 // One OFI file into one GLF file, as the command line converts it: read
 // whole, written to a temporary file and renamed, no fsync.
 bool convertFile(const fs::path& ofi, const fs::path& glf) {
-    kesto::ConversionState run;
-    const kesto::FileResult r = kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
-                                                      kesto::ConversionSettings{});
+    const kesto::FileResult r = kesto::ConversionRun(kesto::ConversionSettings{})
+                                    .toFile(ofi, glf, kesto::Durability::Replace);
     return r.outcome == kesto::FileOutcome::Finished;
 }
 

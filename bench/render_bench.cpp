@@ -47,9 +47,8 @@ double mb(std::uintmax_t bytes) {
 std::uintmax_t makeDrawing(const fs::path& ofi, const fs::path& glf, std::size_t ofiBytes,
                            kesto::LargeDrawingKind kind) {
     if (!kesto::composeLargeDrawing(ofiBytes, kind).save(ofi)) return 0;
-    kesto::ConversionState run;
-    if (kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
-                              kesto::ConversionSettings{})
+    if (kesto::ConversionRun(kesto::ConversionSettings{})
+            .toFile(ofi, glf, kesto::Durability::Replace)
             .outcome != kesto::FileOutcome::Finished)
         return 0;
     return fs::file_size(glf);
@@ -116,10 +115,9 @@ int main(int argc, char** argv) {
 
     double convert = 1e30, png = 1e30, pdf = 1e30, svg = 1e30, drawOnly = 1e30;
     for (int i = 0; i < rounds; ++i) {
-        kesto::ConversionState run;
+        kesto::ConversionRun run(kesto::ConversionSettings{});
         auto start = std::chrono::steady_clock::now();
-        kesto::convertOfiFile(ofi, glf, kesto::Durability::Replace, run,
-                              kesto::ConversionSettings{});
+        (void)run.toFile(ofi, glf, kesto::Durability::Replace);
         convert = std::min(convert, seconds(start));
 
         start = std::chrono::steady_clock::now();

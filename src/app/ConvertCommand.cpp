@@ -146,9 +146,7 @@ int runConvertCommand(int argc, char** argv) {
     ConversionControl control;
     control.cancel = &gCancel;
 
-    const ConversionSettings conversion = conversionSettingsFrom(settings);
-    ConversionState run;
-    RunOutputs outputs;
+    ConversionRun run(conversionSettingsFrom(settings), &control);
     int status = kExitDone;
     for (const std::string& file : files) {
         if (gCancel.load()) break;
@@ -168,19 +166,9 @@ int runConvertCommand(int argc, char** argv) {
         }
         const fs::path folder = outDir.empty() ? ofi.parent_path() : pathFromUtf8(outDir);
         const fs::path glf = glfPathFor(folder, utf8FromPath(ofi.filename()));
-        // Never over the drawing itself, nor over a GLF file written earlier
-        // in this run from another drawing of the same base name.
-        if (Status target = outputs.checkTarget(ofi, glf); !target) {
-            writeText(stderr,
-                      "kesto-cli convert: " + file + ": not converted: " + target.reason() + "\n");
-            status = kExitUsage;
-            continue;
-        }
-        const FileResult result =
-            convertOfiFile(ofi, glf, Durability::Replace, run, conversion, &control);
+        const FileResult result = run.toFile(ofi, glf, Durability::Replace);
         switch (result.outcome) {
         case FileOutcome::Finished:
-            outputs.written(glf, utf8FromPath(ofi.filename()));
             writeText(stdout, *title + std::string(status::kFinished) + "\n");
             break;
         case FileOutcome::Damaged:
@@ -191,6 +179,13 @@ int runConvertCommand(int argc, char** argv) {
         case FileOutcome::Cancelled:
             writeText(stdout, *title + std::string(status::kStopped) + "\n");
             if (status == kExitDone) status = kExitTrouble;
+            break;
+        case FileOutcome::Refused:
+            // Never over the drawing itself, nor over a GLF file written
+            // earlier in this run from another drawing of the same base name.
+            writeText(stderr,
+                      "kesto-cli convert: " + file + ": not converted: " + result.message + "\n");
+            status = kExitUsage;
             break;
         case FileOutcome::Failed:
             writeText(stderr, "kesto-cli convert: " + result.message + "\n");

@@ -2,8 +2,9 @@
 // pictures of their sheets.
 
 #include "app/Commands.h"
+#include "convert/ConvertFile.h"
 #include "job/Snapshot.h"
-#include "render/DrawingSource.h"
+#include "ofi/OfiName.h"
 #include "render/Render.h"
 #include "settings/JobSettings.h"
 
@@ -176,8 +177,7 @@ int runRenderCommand(int argc, char** argv) {
     static char* qtArgv[] = {qtName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
 
-    const ConversionSettings conversion = conversionSettingsFrom(settings);
-    ConversionState run;
+    ConversionRun run(conversionSettingsFrom(settings));
     int status = kExitDone;
     auto worse = [&](int s) { status = std::max(status, s); };
     for (const std::string& file : o.files) {
@@ -186,18 +186,18 @@ int runRenderCommand(int argc, char** argv) {
         const fs::path folder = o.outDir.empty() ? in.parent_path() : fs::path(o.outDir);
         const fs::path out = folder / (name.substr(0, name.find('.')) + o.extension);
         render::RenderResult result;
-        if (render::isOfiName(file)) {
-            render::InMemoryDrawing drawing = render::convertInMemory(file, run, conversion);
-            if (!drawing.readable) {
+        if (isOfiFileName(name)) {
+            const FileResult drawing = run.toMemory(in);
+            if (drawing.outcome == FileOutcome::Failed) {
                 std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
-                             drawing.error.c_str());
+                             drawing.message.c_str());
                 worse(kExitUsage);
                 continue;
             }
-            if (drawing.damaged) {
+            if (drawing.outcome == FileOutcome::Damaged) {
                 std::fprintf(stderr,
                              "kesto-cli render: %s: damaged drawing, drawn as far as read: %s\n",
-                             file.c_str(), drawing.error.c_str());
+                             file.c_str(), drawing.message.c_str());
                 worse(kExitTrouble);
             }
             render::MemoryInput input(drawing.glf);

@@ -3,6 +3,8 @@
 #include "glf/BackgroundSink.h"
 #include "io/NativeText.h"
 
+#include <utility>
+
 namespace kesto {
 namespace {
 
@@ -21,6 +23,35 @@ private:
     AtomicFile& file_;
     Status status_;
 };
+
+FileResult& failed(FileResult& result, FileOutcome outcome, const Status& why) {
+    result.outcome = outcome;
+    result.message = why.reason();
+    return result;
+}
+
+// Reads the OFI file whole; false (the result failed) when it cannot be read.
+bool readInput(const std::filesystem::path& ofiFile, FileBytes& input, FileResult& result) {
+    if (Status s = input.read(ofiFile); !s) {
+        failed(result, FileOutcome::Failed, s);
+        return false;
+    }
+    result.input = input.identity();
+    return true;
+}
+
+// The drawing's outcome into the result; true when it is finished.
+bool takeOutcome(const DrawingResult& drawing, FileResult& result) {
+    switch (drawing.outcome) {
+    case DrawingOutcome::Finished: return true;
+    case DrawingOutcome::Cancelled: result.outcome = FileOutcome::Cancelled; return false;
+    case DrawingOutcome::Damaged:
+        result.outcome = FileOutcome::Damaged;
+        result.message = drawing.reason;
+        return false;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -51,51 +82,51 @@ std::filesystem::path glfPathFor(const std::filesystem::path& folder, const std:
     return folder / pathFromUtf8(ofiName.substr(0, dot) + ".GLF");
 }
 
-FileResult convertOfiFile(const std::filesystem::path& ofiFile,
-                          const std::filesystem::path& glfFile, Durability durability,
-                          ConversionState& state, const ConversionSettings& settings,
-                          const ConversionControl* control) {
+ConversionRun::ConversionRun(const ConversionSettings& settings, const ConversionControl* control)
+    : settings_(settings), control_(control ? *control : ConversionControl{}),
+      watched_(control != nullptr) {}
+
+FileResult ConversionRun::toFile(const std::filesystem::path& ofiFile,
+                                 const std::filesystem::path& glfFile, Durability durability) {
     FileResult result;
+    if (Status target = outputs_.checkTarget(ofiFile, glfFile); !target)
+        return failed(result, FileOutcome::Refused, target);
     FileBytes input;
-    if (Status s = input.read(ofiFile); !s) {
-        result.outcome = FileOutcome::Failed;
-        result.message = s.reason();
-        return result;
-    }
-    result.input = input.identity();
+    if (!readInput(ofiFile, input, result)) return result;
     AtomicFile output;
-    if (Status s = output.create(glfFile); !s) {
-        result.outcome = FileOutcome::Failed;
-        result.message = s.reason();
-        return result;
-    }
+    if (Status s = output.create(glfFile); !s) return failed(result, FileOutcome::Failed, s);
     AtomicFileSink sink(output);
     DrawingResult drawing;
     {
         // The file is written on a second thread while the drawing is converted.
         BackgroundSink background(sink);
         GlfWriter out(background);
-        drawing =
-            convertDrawing(OfiReader(input.data(), input.size()), out, state, settings, control);
+        drawing = convertDrawing(OfiReader(input.data(), input.size()), out, state_, settings_,
+                                 watched_ ? &control_ : nullptr);
         out.flush();
     }
-    switch (drawing.outcome) {
-    case DrawingOutcome::Finished:
-        if (Status s = sink.status(); !s) {
-            result.outcome = FileOutcome::Failed;
-            result.message = s.reason();
-        } else if (Status c = output.commit(durability); !c) {
-            result.outcome = FileOutcome::Failed;
-            result.message = c.reason();
-        }
-        break;
-    case DrawingOutcome::Cancelled: result.outcome = FileOutcome::Cancelled; break;
-    case DrawingOutcome::Damaged:
-        result.outcome = FileOutcome::Damaged;
-        result.message = drawing.reason;
-        break;
+    if (!takeOutcome(drawing, result)) return result; // the temporary goes with `output`
+    if (Status s = sink.status(); !s) return failed(result, FileOutcome::Failed, s);
+    if (Status c = output.commit(durability); !c) return failed(result, FileOutcome::Failed, c);
+    outputs_.written(glfFile, utf8FromPath(ofiFile.filename()));
+    return result;
+}
+
+FileResult ConversionRun::toMemory(const std::filesystem::path& ofiFile) {
+    FileResult result;
+    FileBytes input;
+    if (!readInput(ofiFile, input, result)) return result;
+    StringSink sink;
+    DrawingResult drawing;
+    {
+        GlfWriter out(sink);
+        drawing = convertDrawing(OfiReader(input.data(), input.size()), out, state_, settings_,
+                                 watched_ ? &control_ : nullptr);
+        out.flush();
     }
-    return result; // an uncommitted temporary is removed with `output`
+    result.glf = std::move(sink.text);
+    takeOutcome(drawing, result);
+    return result;
 }
 
 } // namespace kesto

@@ -1,7 +1,8 @@
 #pragma once
-// One OFI file into one GLF file.  The drawing is converted from a stable
-// copy of the OFI file's bytes into a temporary file that takes the GLF
-// file's name only when the drawing is finished: a GLF file that is not a
+// The conversion driver: one OFI file at a time into its GLF file, or into
+// memory, as one drawing of a run.  The drawing is converted from a stable
+// copy of the OFI file's bytes; a GLF file goes to a temporary file that
+// takes its name only when the drawing is finished: a GLF file that is not a
 // finished drawing (damaged, stopped, killed, not fully written) never
 // appears under its name.
 
@@ -16,16 +17,19 @@
 namespace kesto {
 
 enum class FileOutcome {
-    Finished,  // the GLF file is complete and in place
+    Finished,  // the GLF file is complete and in place (or the GLF text complete)
     Cancelled, // stopped by the cancel flag; no GLF file written
     Damaged,   // the drawing could not be read; no GLF file written
     Failed,    // the OFI file could not be read or the GLF file not written
+    Refused,   // not converted: the GLF file would replace the drawing itself, or
+               // a GLF file that this run wrote from another drawing
 };
 
 struct FileResult {
     FileOutcome outcome = FileOutcome::Finished;
-    std::string message; // why, for Damaged and Failed
+    std::string message; // why, for Damaged, Failed and Refused
     FileIdentity input;  // the OFI file as it was read (when it could be)
+    std::string glf;     // into memory: what the plotter would get, as far as converted
 };
 
 // The GLF file of an OFI file: its name up to the first "." plus ".GLF", in
@@ -53,11 +57,28 @@ private:
     std::vector<Output> outputs_;
 };
 
-// `durability`: Durable where the OFI file is deleted on the strength of the
-// GLF file surviving (output to file, then delete); Replace otherwise.
-FileResult convertOfiFile(const std::filesystem::path& ofiFile,
-                          const std::filesystem::path& glfFile, Durability durability,
-                          ConversionState& state, const ConversionSettings& settings,
-                          const ConversionControl* control = nullptr);
+// The drawings of one run: pen, text and page state carry over from one to
+// the next.
+class ConversionRun {
+public:
+    // `control`, when given, is watched during every drawing.
+    explicit ConversionRun(const ConversionSettings& settings,
+                           const ConversionControl* control = nullptr);
+
+    // One OFI file into `glfFile`.  `durability`: Durable where the OFI file
+    // is deleted on the strength of the GLF file surviving (output to file,
+    // then delete); Replace otherwise.
+    FileResult toFile(const std::filesystem::path& ofiFile, const std::filesystem::path& glfFile,
+                      Durability durability);
+    // One OFI file into memory (FileResult::glf); nothing is written to the disk.
+    FileResult toMemory(const std::filesystem::path& ofiFile);
+
+private:
+    ConversionSettings settings_;
+    ConversionControl control_;
+    bool watched_ = false;
+    ConversionState state_;
+    RunOutputs outputs_;
+};
 
 } // namespace kesto

@@ -104,10 +104,8 @@ private:
     const JobRunOptions& options_;
     UndeletableRegistry& undeletable_;
     RunSummary summary_;
-    ConversionState state_;
-    ConversionSettings conversion_;
     ConversionControl control_;
-    RunOutputs outputs_;
+    std::optional<ConversionRun> conversions_;
 };
 
 RunSummary Run::go() {
@@ -129,7 +127,6 @@ RunSummary Run::go() {
         summary_.start = RunStart::BadField;
         return summary_;
     }
-    conversion_ = conversionSettingsFrom(settings);
 
     // An empty printer field takes the default printer's name; looked up only
     // when something is to be sent, so that a print server that does not
@@ -181,6 +178,7 @@ RunSummary Run::go() {
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
+    conversions_.emplace(conversionSettingsFrom(settings), &control_);
 
     // Every file in turn.
     for (const ScannedFile& file : files) {
@@ -288,22 +286,20 @@ void Run::announce(Drawing& d) {
 }
 
 bool Run::convert(Drawing& d, const JobSettings& settings) {
-    // Two drawings of a run with one GLF name: the earlier one's GLF file
-    // stays; this drawing waits, its OFI file kept.
-    if (Status target = outputs_.checkTarget(d.ofi, d.glf); !target)
-        return failed(d, target.reason(), false);
-
     // No GLF file appears unless the drawing is finished.  Where the OFI file
     // is deleted on the strength of the GLF file alone, the GLF file must be
     // on the disk first.
     const bool glfReplacesOfi =
         settings.OfiOut != words::kToPlotter && settings.OfiFEnd != words::kKeep;
-    const FileResult result =
-        convertOfiFile(d.ofi, d.glf, glfReplacesOfi ? Durability::Durable : Durability::Replace,
-                       state_, conversion_, &control_);
+    const FileResult result = conversions_->toFile(
+        d.ofi, d.glf, glfReplacesOfi ? Durability::Durable : Durability::Replace);
     switch (result.outcome) {
     case FileOutcome::Finished: break;
     case FileOutcome::Cancelled: return stopped(d);
+    case FileOutcome::Refused:
+        // Two drawings of a run with one GLF name: the earlier one's GLF file
+        // stays; this drawing waits, its OFI file kept.
+        return failed(d, result.message, false);
     case FileOutcome::Damaged:
     case FileOutcome::Failed:
         // The OFI file stays, whatever OfiFEnd says.
@@ -311,7 +307,6 @@ bool Run::convert(Drawing& d, const JobSettings& settings) {
                       result.outcome == FileOutcome::Damaged);
     }
     d.converted = result.input;
-    outputs_.written(d.glf, d.name);
 
     // A stop that came while the last records were written: the drawing is
     // closed as stopped, nothing is sent and the OFI file stays.

@@ -1,6 +1,6 @@
 #include "ui/PreviewPane.h"
 
-#include "render/DrawingSource.h"
+#include "convert/ConvertFile.h"
 #include "render/Render.h"
 
 #include <QPainter>
@@ -89,15 +89,16 @@ void PreviewPane::start(std::shared_ptr<Job> job) {
         options.cancel = cancel.get();
         render::RenderResult result;
         if (job->ofi) {
-            ConversionState run;
-            const render::InMemoryDrawing drawing =
-                render::convertInMemory(job->path, run, job->settings, cancel.get());
-            if (!drawing.readable) {
-                problem = QString::fromStdString(drawing.error);
+            ConversionControl control;
+            control.cancel = cancel.get();
+            const FileResult drawing = ConversionRun(job->settings, &control).toMemory(job->path);
+            if (drawing.outcome == FileOutcome::Failed) {
+                problem = QString::fromStdString(drawing.message);
             } else {
                 render::MemoryInput input(drawing.glf);
                 image = render::renderImage(input, options, &result);
-                if (drawing.damaged) problem = QString::fromStdString(drawing.error);
+                if (drawing.outcome != FileOutcome::Finished)
+                    problem = QString::fromStdString(drawing.message);
             }
         } else {
             render::FileInput input;

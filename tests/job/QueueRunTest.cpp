@@ -17,9 +17,9 @@ using Names = std::vector<std::string>;
 // What the converter makes of a drawing on its own, with default settings.
 std::string expectedGlf(const OfiComposer& drawing) {
     test::ProgramFolder scratch("expected");
-    ConversionState state;
-    const FileResult r = convertOfiFile(scratch.write("X.OFI", drawing), scratch / "X.GLF",
-                                        Durability::Replace, state, ConversionSettings{});
+    const FileResult r =
+        ConversionRun(ConversionSettings{})
+            .toFile(scratch.write("X.OFI", drawing), scratch / "X.GLF", Durability::Replace);
     EXPECT_EQ(r.outcome, FileOutcome::Finished) << r.message;
     return test::readBytes(scratch / "X.GLF");
 }

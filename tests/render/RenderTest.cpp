@@ -2,9 +2,10 @@
 // and the pixels that must (and must not) be inked.
 
 #include "render/Render.h"
+#include "convert/ConvertFile.h"
 #include "job/Snapshot.h"
+#include "ofi/OfiName.h"
 #include "render/CharacterSets.h"
-#include "render/DrawingSource.h"
 #include "settings/JobSettings.h"
 
 #include <QImage>
@@ -296,15 +297,14 @@ TEST(Render, DamagedInputIsSkippedAndReported) {
 TEST(Render, SampleDrawingsRenderCleanly) {
     const fs::path out = fs::temp_directory_path() / "kesto-render-test";
     fs::create_directories(out);
-    ConversionState run;
-    const ConversionSettings settings = conversionSettingsFrom(defaultSettings(out));
+    ConversionRun run(conversionSettingsFrom(defaultSettings(out)));
     int samples = 0;
     for (const auto& entry : fs::directory_iterator(KESTO_SAMPLES_DIR)) {
-        if (!isOfiName(entry.path().string())) continue;
+        if (!isOfiFileName(entry.path().filename().string())) continue;
         SCOPED_TRACE(entry.path().filename().string());
         ++samples;
-        const InMemoryDrawing drawing = convertInMemory(entry.path().string(), run, settings);
-        ASSERT_TRUE(drawing.readable && !drawing.damaged) << drawing.error;
+        const FileResult drawing = run.toMemory(entry.path());
+        ASSERT_EQ(drawing.outcome, FileOutcome::Finished) << drawing.message;
         MemoryInput input(drawing.glf);
         RenderOptions options;
         options.dpi = 20;
