@@ -9,6 +9,7 @@
 #include "ui/PreviewPane.h"
 #include "ui/PrinterChooser.h"
 #include "ui/logic/SettingCycles.h"
+#include "ui/logic/WindowFields.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -27,128 +28,19 @@ namespace kesto {
 
 namespace {
 
-// The fields by what they show; the numbers are those of their object names
-// (Text1 ... Text26).
-namespace field {
-constexpr int kFolder = 1;
-constexpr int kA4V = 2;
-constexpr int kA4H = 3;
-constexpr int kA3 = 4;
-constexpr int kA2V = 5;
-constexpr int kPenThick = 6;
-constexpr int kPenMedium = 7;
-constexpr int kPenThin = 8;
-constexpr int kPenText = 9;
-constexpr int kPenPattern = 10;
-constexpr int kFileSelection = 11;
-constexpr int kFinishedFiles = 12;
-constexpr int kOutput = 13;
-constexpr int kKanaSet = 14;
-constexpr int kAlnumSet = 15;
-constexpr int kKanjiWidth = 16;
-constexpr int kKanjiHeight = 17;
-constexpr int kKanjiX = 18;
-constexpr int kKanjiY = 19;
-constexpr int kA2H = 20;
-constexpr int kA1 = 21;
-constexpr int kA0 = 22;
-constexpr int kReduction = 23;
-constexpr int kPrinter = 24;
-constexpr int kPenBreak = 25;
-constexpr int kPlotter = 26;
-} // namespace field
-
-// Which field shows which setting.
-struct FieldKey {
-    std::string_view key;
-    int text;
-};
-constexpr FieldKey kFields[] = {
-    {"OfiFile", field::kFolder},
-    {"OfiA4V", field::kA4V},
-    {"OfiA4H", field::kA4H},
-    {"OfiA3", field::kA3},
-    {"OfiA2V", field::kA2V},
-    {"OfiA2H", field::kA2H},
-    {"OfiA1", field::kA1},
-    {"OfiA0", field::kA0},
-    {"Plot", field::kPlotter},
-    {"LineL", field::kPenThick},
-    {"LineM", field::kPenMedium},
-    {"LineS", field::kPenThin},
-    {"LineT", field::kPenText},
-    {"LineP", field::kPenPattern},
-    {"LineD", field::kPenBreak},
-    {"OfiS", field::kReduction},
-    {"MojiK", field::kKanaSet},
-    {"MojiE", field::kAlnumSet},
-    {"MojiW", field::kKanjiWidth},
-    {"MojiH", field::kKanjiHeight},
-    {"MojiX", field::kKanjiX},
-    {"MojiY", field::kKanjiY},
-    {"OfiFMen", field::kFileSelection},
-    {"OfiFEnd", field::kFinishedFiles},
-    {"OfiOut", field::kOutput},
-    {"Hprn", field::kPrinter},
-};
-
-// Fields that only the labels (or the printer chooser) change.
-constexpr int kLockedFields[] = {field::kA4V,        field::kA4H,           field::kA3,
-                                 field::kA2V,        field::kA2H,           field::kA1,
-                                 field::kA0,         field::kPlotter,       field::kPenThick,
-                                 field::kPenMedium,  field::kPenThin,       field::kPenText,
-                                 field::kPenPattern, field::kPenBreak,      field::kKanaSet,
-                                 field::kAlnumSet,   field::kFileSelection, field::kFinishedFiles,
-                                 field::kOutput,     field::kPrinter};
-
-// The rotation fields in the order the plotter preset lists them, with their labels.
-constexpr int kRotationFields[] = {field::kA4V, field::kA4H, field::kA3, field::kA2V,
-                                   field::kA2H, field::kA1,  field::kA0};
-constexpr int kRotationLabels[] = {2, 3, 4, 5, 23, 24, 25};
-// The pen fields and their labels; the pen reset covers the first five.
-constexpr int kPenFields[] = {field::kPenThick, field::kPenMedium,  field::kPenThin,
-                              field::kPenText,  field::kPenPattern, field::kPenBreak};
-constexpr int kPenLabels[] = {7, 8, 9, 10, 11, 28};
-
-struct LabelText {
-    int number;
-    const char* caption;
-    const char* tooltip;
-};
-constexpr LabelText kLabels[] = {
-    {1, "* ．ＯＦＩ ファイルの場所", "ﾌｧｲﾙ選択を手動にして変更しても可"},
-    {2, "A4縦", ""},
-    {3, "A4横", ""},
-    {4, "A3横", ""},
-    {5, "A2縦", ""},
-    {23, "A2横", ""},
-    {24, "A1横", ""},
-    {25, "A0横", ""},
-    {6, "回転", "用紙の回転方向をラベルをクリックして選択する"},
-    {12, "ペンNo", "プロッターのペンＮｏと線種をラベルをクリックして合わす"},
-    {7, "太線", ""},
-    {8, "中線", ""},
-    {9, "細線", ""},
-    {10, "注記", ""},
-    {11, "ﾊﾟﾀｰﾝ", ""},
-    {28, "破断", ""},
-    {26, "縮小率（％）", "縮小率又は用紙サイズを指定"},
-    {16, "カタカナ文字ｾｯﾄ", "カタカナ文字を半角フォントか全角フォントか選択する"},
-    {17, "英数記号文字ｾｯﾄ", "英数記号文字を半角フォントか全角フォントか選択する"},
-    {18, "漢字　変更倍率（サイズ、位置）",
-     "漢字フォントのサイズと位置を変更します（Y座標の-0.1の場合は文字幅の10％移動します"},
-    {19, "幅", ""},
-    {20, "高さ", ""},
-    {21, "Ｘ座標", ""},
-    {22, "Ｙ座標", ""},
-    {13, "ﾌｧｲﾙ選択", "OFIファイルを自動で検索するか、選択するか"},
-    {14, "終了ﾌｧｲﾙ", "出図済みOFIファイルを消去するか保存するか"},
-    {15, "出力先", "作成したHP-GLファイルを印刷するかドライブにコピーするか"},
-    {27, "出力先プロッタ名", "指定が無い場合通常使うプリンターになる"},
-};
-
-// Labels that change a field when clicked look like buttons.
-constexpr int kPassiveLabels[] = {1, 18, 19, 20, 21, 22, 27};
+ClickLabel* makeLabel(const LabelText& l, QWidget* parent) {
+    auto* label = new ClickLabel(QString::fromUtf8(l.caption), parent);
+    label->setObjectName(QString("Label%1").arg(l.number));
+    if (*l.tooltip) label->setToolTip(QString::fromUtf8(l.tooltip));
+    // Labels that change a field when clicked look like buttons.
+    if (!l.clickable) return label;
+    label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    label->setCursor(Qt::PointingHandCursor);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMargin(2);
+    label->setMinimumWidth(label->sizeHint().width() + 8);
+    return label;
+}
 
 // At most three characters in the reduction field (0 to 999 %).
 constexpr int kReductionMaxLength = 3;
@@ -207,24 +99,21 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::buildControls() {
-    for (int n = 1; n <= 26; ++n) {
-        auto* field = new QLineEdit(this);
-        field->setObjectName(QString("Text%1").arg(n));
-        text_[static_cast<std::size_t>(n)] = field;
-    }
-    for (int n : kLockedFields) {
-        text(n)->setReadOnly(true);
-        text(n)->setFocusPolicy(Qt::NoFocus);
-    }
     const int shortWidth = fontMetrics().horizontalAdvance(QString(kShortFieldChars, QChar('0'))) +
                            fontMetrics().horizontalAdvance("ﾌﾟﾛｯﾀ");
-    for (int n = 2; n <= 25; ++n) {
-        if (n == 24) continue;
-        text(n)->setMaximumWidth(shortWidth);
-        text(n)->setAlignment(Qt::AlignCenter);
+    for (const SettingRow& r : kSettingRows) {
+        auto* field = new QLineEdit(this);
+        field->setObjectName(QString("Text%1").arg(r.field));
+        text_[static_cast<std::size_t>(r.field)] = field;
+        if (!r.typed) {
+            field->setReadOnly(true);
+            field->setFocusPolicy(Qt::NoFocus);
+        }
+        // The folder and the printer take the width there is; the rest are short.
+        if (r.group == Group::Folder || r.group == Group::Printer) continue;
+        field->setAlignment(Qt::AlignCenter);
+        field->setMaximumWidth(r.group == Group::Plotter ? shortWidth * 3 / 2 : shortWidth);
     }
-    text(field::kPlotter)->setAlignment(Qt::AlignCenter);
-    text(field::kPlotter)->setMaximumWidth(shortWidth * 3 / 2);
 
     // The reduction field takes digits only, however they come in (keys, an
     // input method, paste, drops); a value read from the file that is longer
@@ -235,8 +124,8 @@ void MainWindow::buildControls() {
         if (reductionDigits_->refusedACharacter()) refuseKey();
     });
     // The kanji factors take decimal numbers.
-    for (int n = field::kKanjiWidth; n <= field::kKanjiY; ++n)
-        text(n)->setValidator(new DecimalValidator(text(n)));
+    for (const SettingRow* r : rowsOf(Group::KanjiFactor))
+        text(r->field)->setValidator(new DecimalValidator(text(r->field)));
 
     // Folder names that the settings file cannot hold are refused as typed.
     connect(text(field::kFolder), &QLineEdit::editingFinished, this, [this] {
@@ -248,23 +137,12 @@ void MainWindow::buildControls() {
             setFieldText(field::kFolder, acceptedFolder_);
     });
 
-    for (const LabelText& l : kLabels) {
-        auto* lbl = new ClickLabel(QString::fromUtf8(l.caption), this);
-        lbl->setObjectName(QString("Label%1").arg(l.number));
-        if (*l.tooltip) lbl->setToolTip(QString::fromUtf8(l.tooltip));
-        label_[static_cast<std::size_t>(l.number)] = lbl;
+    for (const SettingRow& r : kSettingRows) {
+        const LabelText l{r.label, r.caption, r.tooltip, r.cycle || r.group == Group::Plotter};
+        label_[static_cast<std::size_t>(r.label)] = makeLabel(l, this);
     }
-    for (int n = 1; n <= 28; ++n) {
-        bool passive = false;
-        for (int p : kPassiveLabels)
-            passive = passive || p == n;
-        if (passive) continue;
-        label(n)->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        label(n)->setCursor(Qt::PointingHandCursor);
-        label(n)->setAlignment(Qt::AlignCenter);
-        label(n)->setMargin(2);
-        label(n)->setMinimumWidth(label(n)->sizeHint().width() + 8);
-    }
+    for (const LabelText& l : kHeaderLabels)
+        label_[static_cast<std::size_t>(l.number)] = makeLabel(l, this);
 
     status_ = new QListWidget(this);
     status_->setObjectName("List2");
@@ -291,61 +169,68 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::layOut() {
+    // A group's label and field side by side in a row of `box`.
+    auto besideEachOther = [this](QBoxLayout* box, Group group) {
+        const SettingRow& r = *rowsOf(group).front();
+        box->addWidget(label(r.label));
+        box->addWidget(text(r.field), 1);
+    };
+    // A group's labels in one grid row over their fields in the next.
+    auto overEachOther = [this](QGridLayout* grid, Group group, int row) {
+        int column = 0;
+        for (const SettingRow* r : rowsOf(group)) {
+            grid->addWidget(label(r->label), row, column);
+            grid->addWidget(text(r->field), row + 1, column++);
+        }
+    };
+
     auto* folder = new QGroupBox("フォルダ", this);
-    auto* folderGrid = new QHBoxLayout(folder);
-    folderGrid->addWidget(label(1));
-    folderGrid->addWidget(text(field::kFolder), 1);
+    besideEachOther(new QHBoxLayout(folder), Group::Folder);
 
     auto* sheets = new QGroupBox("用紙の回転とプロッタ", this);
     auto* sheetGrid = new QGridLayout(sheets);
-    sheetGrid->addWidget(label(6), 0, 0);
-    sheetGrid->addWidget(text(field::kPlotter), 0, 1, 1, 2);
-    for (int i = 0; i < 7; ++i) {
-        sheetGrid->addWidget(label(kRotationLabels[i]), 1, i);
-        sheetGrid->addWidget(text(kRotationFields[i]), 2, i);
-    }
+    const SettingRow& plotter = *rowsOf(Group::Plotter).front();
+    sheetGrid->addWidget(label(plotter.label), 0, 0);
+    sheetGrid->addWidget(text(plotter.field), 0, 1, 1, 2);
+    overEachOther(sheetGrid, Group::Rotation, 1);
 
     auto* pens = new QGroupBox("ペン", this);
     auto* penGrid = new QGridLayout(pens);
-    penGrid->addWidget(label(12), 0, 0, 1, 2);
-    for (int i = 0; i < 6; ++i) {
-        penGrid->addWidget(label(kPenLabels[i]), 1, i);
-        penGrid->addWidget(text(kPenFields[i]), 2, i);
-    }
+    penGrid->addWidget(label(kPenHeader), 0, 0, 1, 2);
+    overEachOther(penGrid, Group::Pen, 1);
 
     auto* reduction = new QGroupBox("縮小", this);
     auto* reductionRow = new QHBoxLayout(reduction);
-    reductionRow->addWidget(label(26));
-    reductionRow->addWidget(text(field::kReduction));
+    const SettingRow& reductionSetting = *rowsOf(Group::Reduction).front();
+    reductionRow->addWidget(label(reductionSetting.label));
+    reductionRow->addWidget(text(reductionSetting.field));
     reductionRow->addStretch();
 
     auto* characters = new QGroupBox("文字セットと漢字", this);
     auto* charGrid = new QGridLayout(characters);
-    charGrid->addWidget(label(16), 0, 0, 1, 2);
-    charGrid->addWidget(text(field::kKanaSet), 0, 2);
-    charGrid->addWidget(label(17), 1, 0, 1, 2);
-    charGrid->addWidget(text(field::kAlnumSet), 1, 2);
-    charGrid->addWidget(label(18), 2, 0, 1, 4);
-    for (int i = 0; i < 4; ++i) {
-        label(19 + i)->setAlignment(Qt::AlignCenter);
-        charGrid->addWidget(label(19 + i), 3, i);
-        charGrid->addWidget(text(field::kKanjiWidth + i), 4, i);
+    int row = 0;
+    for (const SettingRow* r : rowsOf(Group::CharacterSet)) {
+        charGrid->addWidget(label(r->label), row, 0, 1, 2);
+        charGrid->addWidget(text(r->field), row++, 2);
     }
+    charGrid->addWidget(label(kKanjiHeader), row++, 0, 1, 4);
+    for (const SettingRow* r : rowsOf(Group::KanjiFactor))
+        label(r->label)->setAlignment(Qt::AlignCenter);
+    overEachOther(charGrid, Group::KanjiFactor, row);
 
     auto* files = new QGroupBox("ファイルの扱いと出力", this);
     auto* fileGrid = new QGridLayout(files);
-    for (int i = 0; i < 3; ++i) {
-        fileGrid->addWidget(label(13 + i), i, 0);
-        fileGrid->addWidget(text(field::kFileSelection + i), i, 1);
+    row = 0;
+    for (const SettingRow* r : rowsOf(Group::Files)) {
+        fileGrid->addWidget(label(r->label), row, 0);
+        fileGrid->addWidget(text(r->field), row++, 1);
     }
     fileGrid->setColumnStretch(2, 1);
 
     auto* printer = new QGroupBox("プリンター", this);
     auto* printerRow = new QHBoxLayout(printer);
-    printerRow->addWidget(label(27));
-    printerRow->addWidget(text(field::kPrinter), 1);
+    besideEachOther(printerRow, Group::Printer);
     printerRow->addWidget(printer_);
-
     auto* progress = new QGroupBox("進行状況", this);
     auto* progressRow = new QHBoxLayout(progress);
     progressRow->addWidget(status_, 1);
@@ -374,33 +259,25 @@ void MainWindow::layOut() {
 }
 
 void MainWindow::connectLabels() {
-    auto cycle = [this](int labelNumber, int field, std::string (*next)(std::string_view)) {
-        connect(label(labelNumber), &ClickLabel::clicked, this,
-                [this, field, next] { setFieldText(field, next(fieldText(field))); });
-    };
-    for (int i = 0; i < 7; ++i)
-        cycle(kRotationLabels[i], kRotationFields[i], nextRotation);
-    for (int i = 0; i < 6; ++i)
-        cycle(kPenLabels[i], kPenFields[i], nextPen);
-    cycle(26, 23, nextReduction);
-    cycle(16, 14, nextCharacterSet);
-    cycle(17, 15, nextCharacterSet);
-    cycle(13, 11, nextFileSelection);
-    cycle(14, 12, nextFinishedHandling);
-    cycle(15, 13, nextOutput);
-
-    connect(label(12), &ClickLabel::clicked, this, [this] {
+    for (const SettingRow& r : kSettingRows) {
+        if (!r.cycle) continue;
+        connect(label(r.label), &ClickLabel::clicked, this,
+                [this, &r] { setFieldText(r.field, r.cycle(fieldText(r.field))); });
+    }
+    const std::vector<const SettingRow*> pens = rowsOf(Group::Pen);
+    connect(label(kPenHeader), &ClickLabel::clicked, this, [this, pens] {
         for (std::size_t i = 0; i < kPenReset.size(); ++i)
-            setFieldText(kPenFields[i], std::string(kPenReset[i]));
+            setFieldText(pens[i]->field, std::string(kPenReset[i]));
     });
-    connect(label(6), &ClickLabel::clicked, this, [this] {
-        PlotterFields fields{fieldText(26), {}};
-        for (std::size_t i = 0; i < 7; ++i)
-            fields.rotations[i] = fieldText(kRotationFields[i]);
+    const std::vector<const SettingRow*> rotations = rowsOf(Group::Rotation);
+    connect(label(rowOf(field::kPlotter).label), &ClickLabel::clicked, this, [this, rotations] {
+        PlotterFields fields{fieldText(field::kPlotter), {}};
+        for (std::size_t i = 0; i < fields.rotations.size(); ++i)
+            fields.rotations[i] = fieldText(rotations[i]->field);
         const PlotterFields next = nextPlotter(fields);
         setFieldText(field::kPlotter, next.plot);
-        for (std::size_t i = 0; i < 7; ++i)
-            setFieldText(kRotationFields[i], next.rotations[i]);
+        for (std::size_t i = 0; i < next.rotations.size(); ++i)
+            setFieldText(rotations[i]->field, next.rotations[i]);
     });
 }
 
@@ -414,8 +291,8 @@ void MainWindow::setFieldText(int n, const std::string& value) {
 }
 
 void MainWindow::showSettings() {
-    for (const FieldKey& f : kFields)
-        setFieldText(f.text, settingText(loaded_, f.key).value_or(""));
+    for (const SettingRow& r : kSettingRows)
+        setFieldText(r.field, settingText(loaded_, r.key).value_or(""));
     printerName_ = loaded_.Hprn;
     acceptedFolder_ = loaded_.OfiFile;
 }
@@ -628,7 +505,7 @@ std::optional<ManualChoice> MainWindow::chooseFiles(const std::string& folder) {
 }
 
 std::string MainWindow::folderField() {
-    return fieldText(1);
+    return fieldText(field::kFolder);
 }
 
 void MainWindow::setFolderField(const std::string& folder) {
@@ -638,7 +515,7 @@ void MainWindow::setFolderField(const std::string& folder) {
 }
 
 std::string MainWindow::printerField() {
-    return fieldText(24);
+    return fieldText(field::kPrinter);
 }
 
 void MainWindow::setPrinterField(const std::string& printer) {
@@ -651,8 +528,8 @@ FieldTexts MainWindow::fieldTexts() {
 
 FieldTexts MainWindow::windowFieldTexts() const {
     FieldTexts texts;
-    for (const FieldKey& f : kFields)
-        texts.emplace(std::string(f.key), fieldText(f.text));
+    for (const SettingRow& r : kSettingRows)
+        texts.emplace(std::string(r.key), fieldText(r.field));
     return texts;
 }
 

@@ -45,7 +45,6 @@ public:
                std::unique_ptr<Spooler> spooler, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    const WindowStart& startMode() const { return mode_; }
     bool runInProgress() const { return running_; }
     // The names of the current run's drawings (FileList).
     const std::vector<std::string>& fileList() const { return fileList_; }

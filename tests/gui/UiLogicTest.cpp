@@ -2,12 +2,16 @@
 // field, the start argument, and window positions in twips.  The ordinary
 // cycles are driven through the real widgets in MainWindowTest.
 
+#include "settings/JobSettings.h"
 #include "ui/logic/SettingCycles.h"
 #include "ui/logic/Twips.h"
+#include "ui/logic/WindowFields.h"
 #include "ui/logic/WindowStart.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 
 namespace kesto {
@@ -47,6 +51,32 @@ TEST(SettingCycles, PlotterPresetSwitchesSizeAndRotationsButLeavesAnUnknownPlott
 
 // How the argument is read is the job run's (tested there); the window adds
 // the button's caption, in whole seconds of an interval kept in 16 bits.
+// The rows build the window and give the run its settings: a key misspelt
+// or a field shown twice would drop a setting without a word.
+TEST(WindowFields, EveryRowShowsOneWindowSettingInAFieldAndLabelOfItsOwn) {
+    std::set<std::string_view> keys;
+    std::set<int> fields, labels;
+    for (const SettingRow& r : kSettingRows) {
+        const SettingKind kind = settingKind(r.key);
+        EXPECT_TRUE(kind == SettingKind::Text || kind == SettingKind::Factor) << r.key;
+        EXPECT_EQ(&rowOf(r.field), &r) << r.key;
+        keys.insert(r.key);
+        fields.insert(r.field);
+        labels.insert(r.label);
+    }
+    const std::size_t windowKeys =
+        std::count_if(settingKeys().begin(), settingKeys().end(), [](std::string_view key) {
+            return settingKind(key) != SettingKind::Position;
+        });
+    EXPECT_EQ(keys.size(), windowKeys);
+    EXPECT_EQ(fields, (std::set<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13,
+                                     14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26}));
+    EXPECT_EQ(labels.size(), std::size(kSettingRows));
+    for (const LabelText& header : kHeaderLabels)
+        EXPECT_EQ(labels.count(header.number), 0u) << header.number;
+    EXPECT_EQ(rowsOf(Group::Rotation).size(), 7u); // the plotter preset's seven sheets
+}
+
 TEST(WindowStart, TheButtonShowsHowTheWindowStarts) {
     const std::pair<const char*, const char*> cases[] = {
         {"", ""},
