@@ -60,8 +60,8 @@ bool render(const fs::path& glf, const fs::path& out, kesto::render::PictureForm
     kesto::render::RenderOptions options;
     options.dpi = 150;
     const auto result = kesto::render::renderToFile(input, out.string(), format, options);
-    if (!result.ok) std::fprintf(stderr, "render failed: %s\n", result.error.c_str());
-    return result.ok;
+    if (!result.status) std::fprintf(stderr, "render failed: %s\n", result.status.reason().c_str());
+    return result.status.ok();
 }
 
 // Peak resident memory (MB) of `work` run in a child process.

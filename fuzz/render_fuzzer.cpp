@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The PDF and SVG writers, into memory.
         kesto::render::MemoryInput input(bytes);
         kesto::render::SheetLayout layout;
-        if (!kesto::render::findSheet(input, layout, nullptr)) return 0;
+        if (!kesto::render::findSheet(input, layout)) return 0;
         QBuffer pdfBytes, svgBytes;
         pdfBytes.open(QIODevice::WriteOnly);
         svgBytes.open(QIODevice::WriteOnly);

@@ -212,8 +212,9 @@ int runRenderCommand(int argc, char** argv) {
             }
             result = render::renderToFile(input, out.string(), o.format, o.picture);
         }
-        if (!result.ok) {
-            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), result.error.c_str());
+        if (!result.status) {
+            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
+                         result.status.reason().c_str());
             worse(kExitUsage);
             continue;
         }

@@ -137,19 +137,17 @@ RunSummary Run::go() {
 
     // The work file is the run's lock.
     WorkLock lock;
-    switch (lock.acquire(options_.programFolder / kWorkFileName)) {
-    case LockState::Acquired: break;
-    case LockState::Held: {
+    if (Status acquired = lock.acquire(options_.programFolder / kWorkFileName); !acquired) {
+        runLine(std::string(kWorkFileName) + " を使えません: " + acquired.reason());
+        summary_.start = RunStart::NoWorkFile;
+        return summary_;
+    }
+    if (!lock.owned()) {
         std::string line = std::string(status::kAnotherRun) + "（" + std::string(kWorkFileName);
         if (lock.holder() != 0) line += "、プロセス " + std::to_string(lock.holder());
         line += "）";
         runLine(line);
         summary_.start = RunStart::Locked;
-        return summary_;
-    }
-    case LockState::Error:
-        runLine(std::string(kWorkFileName) + " を使えません: " + lock.error());
-        summary_.start = RunStart::NoWorkFile;
         return summary_;
     }
 

@@ -34,20 +34,18 @@ long currentProcessId() {
 #endif
 }
 
-LockState WorkLock::acquire(const std::filesystem::path& file) {
+Status WorkLock::acquire(const std::filesystem::path& file) {
     release();
     holder_ = 0;
-    error_.clear();
     switch (lock_.tryLock(file, FileLock::Open::CreateIfNeeded)) {
     case FileLockState::Acquired:
         // Information only: whatever an earlier run left in it is replaced.
         lock_.writeContent(std::to_string(currentProcessId()) + "\n");
-        return LockState::Acquired;
-    case FileLockState::Held: holder_ = readHolder(file); return LockState::Held;
+        return {};
+    case FileLockState::Held: holder_ = readHolder(file); return {};
     case FileLockState::Error: break;
     }
-    error_ = lock_.error();
-    return LockState::Error;
+    return Status::failure(lock_.error());
 }
 
 void WorkLock::release() {

@@ -5,17 +5,12 @@
 // written in the file only tells a person which run holds it.
 
 #include "io/FileLock.h"
+#include "io/Status.h"
 
 #include <filesystem>
 #include <string>
 
 namespace kesto {
-
-enum class LockState {
-    Acquired, // this process owns the work file
-    Held,     // another run holds it
-    Error,    // it could not be created or locked (no such folder, no permission, a folder)
-};
 
 class WorkLock {
 public:
@@ -24,21 +19,22 @@ public:
     WorkLock(const WorkLock&) = delete;
     WorkLock& operator=(const WorkLock&) = delete;
 
-    // Opens or creates `file` and locks it without waiting.  On Held,
-    // holder() is the process id the holder wrote (0 when unreadable).
-    LockState acquire(const std::filesystem::path& file);
+    // Opens or creates `file` and locks it without waiting.  Fails, saying
+    // why, when it cannot be created or locked (no such folder, no
+    // permission, a folder).  Else owned() tells whether this run has it;
+    // when another run holds it, holder() is the process id the holder wrote
+    // (0 when unreadable).
+    Status acquire(const std::filesystem::path& file);
     // Removes the work file and releases the lock if this object owns it; a
     // failure to remove is ignored (the next run opens and locks it again).
     void release();
 
     bool owned() const { return lock_.locked(); }
     long holder() const { return holder_; }
-    const std::string& error() const { return error_; }
 
 private:
     FileLock lock_;
     long holder_ = 0;
-    std::string error_;
 };
 
 // This process's id.

@@ -81,29 +81,34 @@ QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
     return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
 }
 
-bool syncAndCommit(QSaveFile& file, std::string& error) {
+Status fileError(const QSaveFile& file) {
+    return Status::failure(file.errorString().toStdString());
+}
+
+Status syncAndCommit(QSaveFile& file) {
     if (!file.flush()) {
-        error = file.errorString().toStdString();
+        const Status failed = fileError(file);
         file.cancelWriting();
-        return false;
+        return failed;
     }
 #ifndef _WIN32
     if (::fsync(file.handle()) != 0) {
-        error = "cannot flush to the disk";
         file.cancelWriting();
-        return false;
+        return Status::failure("cannot flush to the disk");
     }
 #endif
-    if (!file.commit()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
+    if (!file.commit()) return fileError(file);
+    return {};
+}
+
+// Why the drawing could not be read.
+Status unreadable(const std::string& why) {
+    return Status::failure("cannot read the drawing: " + why);
 }
 
 } // namespace
 
-bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error) {
+Status findSheet(GlfInput& input, SheetLayout& layout) {
     layout = {};
     {
         NullSurface none;
@@ -111,35 +116,30 @@ bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error) {
         scout.stopAtFirstMark(true);
         const bool read = scout.run(input);
         if (!read || !input.rewind()) {
-            if (error)
-                *error = scout.stats().readErrorText.empty() ? input.error()
-                                                             : scout.stats().readErrorText;
-            return false;
+            return Status::failure(
+                scout.stats().readErrorText.empty() ? input.error() : scout.stats().readErrorText);
         }
         if (scout.sawInputP1P2()) {
             layout.sheet = scout.p1p2();
             layout.fromPrologue = true;
             layout.hasWindow = scout.windowSet();
             layout.window = scout.window();
-            return true;
+            return {};
         }
     }
     // No prologue: the sheet is what the drawing covers, with a small margin.
     BoundsSurface bounds;
     GlfInterpreter scout(bounds, kDefaultSheet);
     const bool read = scout.run(input);
-    if (!read || !input.rewind()) {
-        if (error) *error = scout.stats().readErrorText;
-        return false;
-    }
+    if (!read || !input.rewind()) return Status::failure(scout.stats().readErrorText);
     if (bounds.empty()) {
         layout.sheet = kDefaultSheet;
-        return true;
+        return {};
     }
     Rect r = bounds.bounds();
     const double margin = std::max({r.width(), r.height(), 400.0}) * 0.02;
     layout.sheet = {r.left - margin, r.bottom - margin, r.right + margin, r.top + margin};
-    return true;
+    return {};
 }
 
 QSize pictureSize(const SheetLayout& layout, double dpi) {
@@ -154,11 +154,11 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     RenderResult& result = out ? *out : local;
     result = {};
     if (!(options.dpi > 0 && options.dpi <= 4800)) {
-        result.error = "resolution out of range";
+        result.status = Status::failure("resolution out of range");
         return {};
     }
-    if (!findSheet(input, result.layout, &result.error)) {
-        result.error = "cannot read the drawing: " + result.error;
+    if (Status sheet = findSheet(input, result.layout); !sheet) {
+        result.status = unreadable(sheet.reason());
         return {};
     }
     double dpi = options.dpi;
@@ -169,12 +169,12 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     }
     const QSize size = pictureSize(result.layout, dpi);
     if (size.isEmpty()) {
-        result.error = "the picture would be too large at this resolution";
+        result.status = Status::failure("the picture would be too large at this resolution");
         return {};
     }
     QImage image(size, QImage::Format_Indexed8);
     if (image.isNull()) {
-        result.error = "not enough memory for the picture";
+        result.status = Status::failure("not enough memory for the picture");
         return {};
     }
     image.setColorTable(RasterSurface::palette());
@@ -190,14 +190,13 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     const bool drawn = relay.finish();
     result.stats = interpreter.stats();
     if (!read) {
-        result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        result.status = unreadable(result.stats.readErrorText);
         return {};
     }
     if (!drawn) {
-        result.error = "not enough memory to draw the picture";
+        result.status = Status::failure("not enough memory to draw the picture");
         return {};
     }
-    result.ok = true;
     return image;
 }
 
@@ -208,10 +207,9 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     if (format == PictureFormat::Png) {
         QImage image = renderImage(input, options, &result);
         if (image.isNull()) return result;
-        result.ok = false;
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
-            result.error = file.errorString().toStdString();
+            result.status = fileError(file);
             return result;
         }
         QImageWriter writer(&file, "png");
@@ -220,22 +218,22 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
         image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
         if (!writer.write(image)) {
-            result.error = writer.errorString().toStdString();
+            result.status = Status::failure(writer.errorString().toStdString());
             file.cancelWriting();
             return result;
         }
-        result.ok = syncAndCommit(file, result.error);
+        result.status = syncAndCommit(file);
         return result;
     }
 
-    if (!findSheet(input, result.layout, &result.error)) {
-        result.error = "cannot read the drawing: " + result.error;
+    if (Status found = findSheet(input, result.layout); !found) {
+        result.status = unreadable(found.reason());
         return result;
     }
     const Rect& sheet = result.layout.sheet;
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
-        result.error = file.errorString().toStdString();
+        result.status = fileError(file);
         return result;
     }
     // As for PNG: the HP-GL is read on this thread, written out on another.
@@ -250,14 +248,14 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         bool drewAll = interpreter.run(input);
         const bool drawn = relay.finish();
         result.stats = interpreter.stats();
-        if (!drewAll) result.error = "cannot read the drawing: " + result.stats.readErrorText;
+        if (!drewAll) result.status = unreadable(result.stats.readErrorText);
         if (!drawn && drewAll) {
             drewAll = false;
-            result.error = "not enough memory to draw the picture";
+            result.status = Status::failure("not enough memory to draw the picture");
         }
         if (!surface.finish() && drewAll) {
             drewAll = false;
-            result.error = file.errorString().toStdString();
+            result.status = fileError(file);
         }
         return drewAll;
     };
@@ -273,7 +271,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         file.cancelWriting();
         return result;
     }
-    result.ok = syncAndCommit(file, result.error);
+    result.status = syncAndCommit(file);
     return result;
 }
 

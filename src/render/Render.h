@@ -4,6 +4,7 @@
 // picture is exactly the paper between P1 and P2 of the prologue, seen as it
 // lies on the plotter (x to the right, y up), on white.
 
+#include "io/Status.h"
 #include "render/GlfInterpreter.h"
 
 #include <QImage>
@@ -23,21 +24,21 @@ struct RenderOptions {
 };
 
 struct RenderResult {
-    bool ok = false;
-    std::string error; // why no picture was made
+    Status status; // a failure says why no picture was made
     RenderStats stats;
     SheetLayout layout;
 };
 
 // The sheet of a drawing: P1-P2 of the prologue, else the bounds of what is
-// drawn (an A4 sheet when nothing is).  Leaves the input rewound.
-bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error);
+// drawn (an A4 sheet when nothing is).  Leaves the input rewound.  Fails
+// when the input cannot be read.
+Status findSheet(GlfInput& input, SheetLayout& layout);
 
 // Pixel size of the sheet at `dpi`.
 QSize pictureSize(const SheetLayout& layout, double dpi);
 
 // Draws the drawing onto an image of the sheet.  A null image when the
-// input cannot be read or the picture would be too large (result->error).
+// input cannot be read or the picture would be too large (result->status).
 QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* result);
 
 // Writes the picture to `path` (a temporary file renamed when complete).

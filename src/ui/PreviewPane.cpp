@@ -108,7 +108,8 @@ void PreviewPane::start(std::shared_ptr<Job> job) {
                 problem = QString::fromStdString(input.error());
             }
         }
-        if (image.isNull() && problem.isEmpty()) problem = QString::fromStdString(result.error);
+        if (image.isNull() && problem.isEmpty())
+            problem = QString::fromStdString(result.status.reason());
         if (cancel->load()) return;
         QMetaObject::invokeMethod(
             self,

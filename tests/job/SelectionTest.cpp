@@ -73,32 +73,37 @@ TEST(WorkFileLock, IsHeldByTheSystemNotByTheProcessIdWrittenInIt) {
     const fs::path wok = folder / kWorkFileName;
     const std::string mine = std::to_string(currentProcessId()) + "\n";
     WorkLock lock;
-    ASSERT_EQ(lock.acquire(wok), LockState::Acquired);
+    ASSERT_TRUE(lock.acquire(wok));
+    ASSERT_TRUE(lock.owned());
     // Readable while locked (a Windows lock must not cover the file's bytes).
     EXPECT_EQ(test::readBytes(wok), mine);
     WorkLock second;
-    EXPECT_EQ(second.acquire(wok), LockState::Held);
+    EXPECT_TRUE(second.acquire(wok));
+    EXPECT_FALSE(second.owned());
     EXPECT_EQ(second.holder(), currentProcessId());
     lock.release();
     EXPECT_FALSE(fs::exists(wok));
-    EXPECT_EQ(second.acquire(wok), LockState::Acquired) << "free once released";
+    EXPECT_TRUE(second.acquire(wok));
+    EXPECT_TRUE(second.owned()) << "free once released";
     second.release();
 
     // A work file left behind names a live process (an id reused after a
     // reboot, this very process): nobody holds the lock, so the run starts.
     for (const std::string& left : {mine, std::string("1\n"), std::string()}) {
         test::writeBytes(wok, left);
-        EXPECT_EQ(lock.acquire(wok), LockState::Acquired) << left;
+        EXPECT_TRUE(lock.acquire(wok));
+        EXPECT_TRUE(lock.owned()) << left;
         EXPECT_EQ(test::readBytes(wok), mine);
         lock.release();
     }
 
     fs::create_directory(wok);
-    EXPECT_EQ(lock.acquire(wok), LockState::Error) << "a folder named Kesto.wok";
-    EXPECT_NE(lock.error().find(kWorkFileName), std::string::npos) << lock.error();
+    const Status folderThere = lock.acquire(wok);
+    EXPECT_FALSE(folderThere) << "a folder named Kesto.wok";
+    EXPECT_NE(folderThere.reason().find(kWorkFileName), std::string::npos) << folderThere.reason();
+    EXPECT_FALSE(lock.owned());
     WorkLock elsewhere;
-    EXPECT_EQ(elsewhere.acquire(folder / "no such folder" / kWorkFileName), LockState::Error);
-    EXPECT_FALSE(elsewhere.error().empty());
+    EXPECT_FALSE(elsewhere.acquire(folder / "no such folder" / kWorkFileName));
 }
 
 TEST(StartArguments, AutoRunsOnceAndAutoWithSecondsPollsAtThatIntervalUpTo65535Milliseconds) {

@@ -167,7 +167,7 @@ TEST(Render, GeometryLandsWhereThePenGoes) {
     for (const GeometryCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Rendered r = draw(kSquareSheet + c.body + "PU;SP0;AF;");
-        ASSERT_FALSE(r.image.isNull()) << r.result.error;
+        ASSERT_FALSE(r.image.isNull()) << r.result.status.reason();
         EXPECT_EQ(r.image.size(), QSize(400, 400));
         for (const Mark& m : c.inked)
             EXPECT_TRUE(inkedNear(r, m.x, m.y, 2)) << "not inked at " << m.x << "," << m.y;
@@ -284,7 +284,7 @@ TEST(Render, DamagedInputIsSkippedAndReported) {
     for (const BadCase& c : cases) {
         SCOPED_TRACE(c.name);
         const Rendered r = draw(c.glf);
-        ASSERT_FALSE(r.image.isNull()) << r.result.error;
+        ASSERT_FALSE(r.image.isNull()) << r.result.status.reason();
         EXPECT_NE(describeProblems(r.result.stats).find(c.expected), std::string::npos)
             << describeProblems(r.result.stats);
     }
@@ -310,7 +310,7 @@ TEST(Render, SampleDrawingsRenderCleanly) {
         options.dpi = 20;
         const RenderResult png =
             renderToFile(input, (out / "s.png").string(), PictureFormat::Png, options);
-        ASSERT_TRUE(png.ok) << png.error;
+        ASSERT_TRUE(png.status) << png.status.reason();
         EXPECT_EQ(describeProblems(png.stats), "");
         EXPECT_GT(png.stats.characters, 0u);
         EXPECT_EQ(png.stats.undecodable, 0u);
@@ -320,7 +320,7 @@ TEST(Render, SampleDrawingsRenderCleanly) {
         ASSERT_TRUE(input.rewind());
         const RenderResult pdf =
             renderToFile(input, (out / "s.pdf").string(), PictureFormat::Pdf, options);
-        ASSERT_TRUE(pdf.ok) << pdf.error;
+        ASSERT_TRUE(pdf.status) << pdf.status.reason();
         std::ifstream in(out / "s.pdf", std::ios::binary);
         std::stringstream text;
         text << in.rdbuf();
