@@ -184,7 +184,7 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     }
     // What was read, so that an edit made while the spooler runs is not
     // overwritten at exit.
-    const std::filesystem::path settingsFile = programFolder / "Kesto.sys";
+    const std::filesystem::path settingsFile = programFolder / kSettingsFileName;
     SettingsOnDisk atStart = settingsOnDisk(settingsFile);
     int tries = 3;
     JobSettings settings = LoadSettings(programFolder);
@@ -213,17 +213,19 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     }
 
     if (!(settingsOnDisk(settingsFile) == atStart)) {
-        writeText(stderr, "kesto-cli: Kesto.sys was changed while the spooler ran; it is left as "
-                          "it is and this run's settings are not saved\n");
+        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) +
+                              " was changed while the spooler ran; it is left as it is and this "
+                              "run's settings are not saved\n");
         return allGood ? kExitDone : kExitTrouble;
     }
     std::vector<std::string> kept;
     if (Status saved = SaveSettings(programFolder, settings, &kept); !saved) {
-        writeText(stderr, "kesto-cli: Kesto.sys not written: " + saved.reason() + "\n");
+        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) +
+                              " not written: " + saved.reason() + "\n");
         return kExitTrouble;
     }
     for (const std::string& line : kept)
-        writeText(stderr, "kesto-cli: Kesto.sys: " + line + "\n");
+        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) + ": " + line + "\n");
     return allGood ? kExitDone : kExitTrouble;
 }
 

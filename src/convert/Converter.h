@@ -5,6 +5,7 @@
 
 #include "convert/ConversionState.h"
 #include "glf/GlfWriter.h"
+#include "glf/PlotterPi.h"
 #include "ofi/OfiReader.h"
 
 #include <exception>
@@ -25,7 +26,7 @@ private:
 };
 
 // Every angle of the plotter is converted between degrees and radians with this value.
-constexpr double kPi = 3.14159265358979;
+constexpr double kPi = kPlotterPi;
 
 // ETX ends a label, ";" the command.
 constexpr char kLabelEnd[] = "\x03;";

@@ -203,10 +203,6 @@ inline char* writeNumber(double value, Mask mask, char* out) {
     return out + number_detail::formatDecimalSlow(value, mask, out);
 }
 
-inline int formatInteger(double value, char* out) {
-    return static_cast<int>(writeInteger(value, out) - out);
-}
-
 // The value rounded to `decimals` places the way the masks round (0 to 5).
 double roundLikeMaskSlow(double value, int decimals);
 inline double roundLikeMask(double value, int decimals) {

@@ -66,30 +66,35 @@ AtomicFile::~AtomicFile() {
     discard();
 }
 
-#ifndef _WIN32
-
-bool AtomicFile::isOpen() const {
-    return fd_ >= 0;
-}
-
 Status AtomicFile::create(const fs::path& target) {
     discard();
     target_ = target;
     const fs::path folder = folderOf(target);
+    Status opened;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         temp_ = folder / temporaryName();
-        fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd_ >= 0) {
-            // Held while this process lives; tells a live writer from a dead one.
-            ::flock(fd_, LOCK_EX | LOCK_NB);
-            return {};
-        }
-        if (errno != EEXIST) break;
+        bool taken = false;
+        opened = openTemporary(taken);
+        if (opened) return {};
+        if (!taken) break;
     }
-    const int err = errno;
     temp_.clear();
-    return errnoFailure(
-        utf8FromPath(target) + ": cannot create a temporary file in " + utf8FromPath(folder), err);
+    return opened.about(utf8FromPath(target) + ": cannot create a temporary file in " +
+                        utf8FromPath(folder));
+}
+
+#ifndef _WIN32
+
+Status AtomicFile::openTemporary(bool& taken) {
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const int err = errno;
+        taken = err == EEXIST;
+        return Status::failure(errnoText(err));
+    }
+    // Held while this process lives; tells a live writer from a dead one.
+    ::flock(fd_, LOCK_EX | LOCK_NB);
+    return {};
 }
 
 Status AtomicFile::write(const char* data, std::size_t size) {
@@ -166,28 +171,16 @@ void removeLeftoverTemporaries(const fs::path& folder) {
 
 #else
 
-bool AtomicFile::isOpen() const {
-    return handle_ != nullptr;
-}
-
-Status AtomicFile::create(const fs::path& target) {
-    discard();
-    target_ = target;
-    const fs::path folder = folderOf(target);
-    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        temp_ = folder / temporaryName();
-        // No sharing: nobody else can open or remove it while it is written.
-        HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            handle_ = h;
-            return {};
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS) break;
+Status AtomicFile::openTemporary(bool& taken) {
+    // No sharing: nobody else can open or remove it while it is written.
+    HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        taken = GetLastError() == ERROR_FILE_EXISTS;
+        return Status::failure(lastSystemErrorText());
     }
-    temp_.clear();
-    return systemFailure(utf8FromPath(target) + ": cannot create a temporary file in " +
-                         utf8FromPath(folder));
+    handle_ = h;
+    return {};
 }
 
 Status AtomicFile::write(const char* data, std::size_t size) {

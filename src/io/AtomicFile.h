@@ -39,10 +39,11 @@ public:
     // Removes the temporary; the target stays as it was.
     void discard();
 
-    bool isOpen() const;
-    const std::filesystem::path& temporaryPath() const { return temp_; }
-
 private:
+    // Creates temp_ exclusively, never through a link; *taken when the
+    // failure is only that the name is in use.
+    Status openTemporary(bool& taken);
+
     std::filesystem::path target_;
     std::filesystem::path temp_;
 #ifdef _WIN32

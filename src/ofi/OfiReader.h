@@ -21,7 +21,6 @@ class OfiReader {
 public:
     OfiReader(const std::uint8_t* data, std::size_t size) : data_(data), words_(size / 2) {}
 
-    std::size_t wordCount() const { return words_; }
     bool has(std::size_t k) const { return k >= 1 && k <= words_; }
 
     std::uint16_t word(std::size_t k) const {

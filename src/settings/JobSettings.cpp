@@ -19,8 +19,6 @@ namespace kesto {
 
 namespace {
 
-// Name of the settings file in the program folder.
-constexpr std::string_view kSettingsFileName = "Kesto.sys";
 // A settings file is a few hundred bytes; anything past this is not read.
 constexpr std::size_t kMaxSettingsFileBytes = 1 << 20;
 // Spaces that always separate a value from its comment, so that it reads back.
@@ -194,7 +192,7 @@ JobSettings defaultSettings(const std::filesystem::path& programFolder) {
 }
 
 JobSettings LoadSettings(const std::filesystem::path& programFolder) {
-    return LoadSettingsFile(programFolder / std::string(kSettingsFileName), programFolder);
+    return LoadSettingsFile(programFolder / kSettingsFileName, programFolder);
 }
 
 JobSettings LoadSettingsFile(const std::filesystem::path& file,
@@ -306,7 +304,7 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
 Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
                     std::vector<std::string>* kept) {
     const std::string bytes = settingsFileBytes(settings, kept);
-    return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes);
+    return writeFileAtomically(programFolder / kSettingsFileName, bytes);
 }
 
 Status setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value) {

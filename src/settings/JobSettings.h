@@ -16,6 +16,9 @@
 
 namespace kesto {
 
+// The settings file, in the program folder.
+inline constexpr const char* kSettingsFileName = "Kesto.sys";
+
 struct JobSettings {
     std::string OfiFile;       // OFI folder; default: the program folder
     std::string OfiA4V = "90"; // rotation per sheet: "90" or "0"

@@ -402,9 +402,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         saved_ = true;
         std::vector<std::string> kept;
         const Status saved = SaveSettings(programFolder_, settingsFromWindow(), &kept);
-        if (!saved) std::cerr << "kesto: Kesto.sys: " << saved.reason() << '\n';
+        if (!saved) std::cerr << "kesto: " << kSettingsFileName << ": " << saved.reason() << '\n';
         for (const std::string& line : kept)
-            std::cerr << "kesto: Kesto.sys: " << line << '\n';
+            std::cerr << "kesto: " << kSettingsFileName << ": " << line << '\n';
         emit settingsSaved(saved.ok());
     }
     event->accept();

@@ -1,5 +1,6 @@
 #include "composer/OfiComposer.h"
 
+#include "glf/PlotterPi.h"
 #include "io/Cp932.h"
 
 #include <algorithm>
@@ -43,7 +44,6 @@ constexpr std::uint16_t ElementArc = 0x0086;
 
 // Hundredths of a degree in a full turn.
 constexpr int FullTurn = 36000;
-constexpr double Pi = 3.14159265358979;
 
 bool isLeadByte(std::uint8_t b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
@@ -338,7 +338,7 @@ OfiComposer& OfiComposer::charSizeLong(std::int32_t width, std::int32_t height,
 // The reader moves each character by the pitch along the text direction,
 // with X growing by cos × pitch and Y shrinking by sin × pitch.
 void OfiComposer::placeAfter(std::uint16_t& x, std::uint16_t& y, std::size_t characters) const {
-    const double a = directionDegrees_ * Pi / 180.0;
+    const double a = directionDegrees_ * kPlotterPi / 180.0;
     const double d = pitch_ * static_cast<double>(characters);
     x = roundToWord(x + std::cos(a) * d);
     y = roundToWord(y - std::sin(a) * d);
