@@ -4,6 +4,7 @@
 #include "render/CharacterSets.h"
 
 #include <array>
+#include <cmath>
 
 namespace kesto::render {
 
@@ -37,6 +38,20 @@ bool isMark(char32_t c) {
     return c == kVoicedMark || c == kSemiVoicedMark;
 }
 
+// Whether `b` is the next character of the line of writing that `a` is in:
+// the same size and direction, a little further along the same baseline
+// (a space between them is not drawn).  Labels elsewhere on the sheet start
+// a run of their own.
+bool follows(const Glyph& a, const Glyph& b) {
+    if (a.w != b.w || a.h != b.h || a.slant != b.slant || a.along.x != b.along.x ||
+        a.along.y != b.along.y)
+        return false;
+    const double dx = b.origin.x - a.origin.x, dy = b.origin.y - a.origin.y;
+    const double along = dx * a.along.x + dy * a.along.y;
+    const double across = dy * a.along.x - dx * a.along.y;
+    return along > 0 && along <= 4 * std::abs(a.w) && std::abs(across) <= 0.25 * std::abs(a.h);
+}
+
 } // namespace
 
 char32_t halfWidthTwin(char32_t fullWidth) {
@@ -52,6 +67,7 @@ void WrittenText::add(int pen, const Glyph& glyph) {
         sink_(pen, glyph, glyph.code);
         return;
     }
+    if (!run_.empty() && (run_.back().pen != pen || !follows(run_.back().glyph, glyph))) flush();
     if (isMark(glyph.code) && !run_.empty() && !isMark(run_.back().glyph.code)) marked_ = true;
     run_.push_back({pen, glyph});
     if (run_.size() >= kLongestRun) flush();

@@ -5,8 +5,9 @@
 // katakana of the drawing as its full-width twin in the kanji set, one byte
 // at a time: "ｷﾞ" becomes the two characters "キ゛".  A drawing's author who
 // writes full-width katakana writes "ギ", never "キ゛"; so a run of such
-// twins that holds a separate voiced or semi-voiced mark after a katakana
-// was half-width katakana in the drawing, and its text is given back so.
+// twins along one line of writing that holds a separate voiced or
+// semi-voiced mark after a katakana was half-width katakana in the drawing,
+// and its text is given back so.
 // Where no mark tells (a lone "ｷﾘ"), the GLF file cannot tell either and the
 // text stays the full-width characters that are drawn.
 
