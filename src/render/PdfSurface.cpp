@@ -174,16 +174,14 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
 void PdfSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
     text_.flush();
     bool any = false;
-    for (const auto& whole : rings) {
-        const std::vector<Point> ring = clipRing(limit_, whole);
-        if (ring.empty()) continue;
+    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
         if (!any) usePen(pen);
         any = true;
         point(ring[0], 'm');
         for (std::size_t i = 1; i < ring.size(); ++i)
             point(ring[i], 'l');
         put("h\n");
-    }
+    });
     if (any) put(evenOdd ? "f*\n" : "f\n");
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace kesto::render {
 
@@ -11,6 +12,7 @@ constexpr double kLargest = 2e9; // below the 2^31 of a PDF integer
 
 // The part t0..t1 of the segment a-b inside the box (Liang and Barsky).
 bool clipSegment(const Rect& box, Point a, Point b, double& t0, double& t1) {
+    if (!std::isfinite(a.x + a.y + b.x + b.y)) return false;
     const double dx = b.x - a.x, dy = b.y - a.y;
     const double p[4] = {-dx, dx, -dy, dy};
     const double q[4] = {a.x - box.left, box.right - a.x, a.y - box.bottom, box.top - a.y};
@@ -111,7 +113,9 @@ std::vector<std::vector<Point>> clipPath(const Rect& box, const Point* points, s
 
 std::vector<Point> clipRing(const Rect& box, const std::vector<Point>& ring) {
     if (std::all_of(ring.begin(), ring.end(), [&](Point p) { return inside(box, p); })) return ring;
-    std::vector<Point> r = ring;
+    std::vector<Point> r;
+    std::copy_if(ring.begin(), ring.end(), std::back_inserter(r),
+                 [](Point p) { return std::isfinite(p.x + p.y); });
     for (const Edge& e : {Edge{0, box.left, false}, Edge{0, box.right, true},
                           Edge{1, box.bottom, false}, Edge{1, box.top, true}})
         r = cutRing(r, e);

@@ -38,6 +38,20 @@ void forEachPart(const Rect& box, const Point* points, std::size_t count, Draw d
 // empty when nothing of it is left.
 std::vector<Point> clipRing(const Rect& box, const std::vector<Point>& ring);
 
+// Draws each ring of an area through `draw(ring)`: whole when it lies in
+// the box, else cut to it; rings with nothing left are passed over.
+template <typename Draw>
+void forEachRing(const Rect& box, const std::vector<std::vector<Point>>& rings, Draw draw) {
+    for (const auto& ring : rings) {
+        if (std::all_of(ring.begin(), ring.end(), [&](Point p) { return inside(box, p); })) {
+            if (!ring.empty()) draw(ring);
+            continue;
+        }
+        const std::vector<Point> cut = clipRing(box, ring);
+        if (!cut.empty()) draw(cut);
+    }
+}
+
 // True when any part of the character's body could reach into `box`.
 bool glyphNear(const Rect& box, const Glyph& glyph);
 

@@ -130,9 +130,7 @@ void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
 void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
     text_.flush();
     bool any = false;
-    for (const auto& whole : rings) {
-        const std::vector<Point> ring = clipRing(limit_, whole);
-        if (ring.empty()) continue;
+    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
         if (!any) {
             usePen(pen);
             text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
@@ -143,7 +141,7 @@ void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, boo
         for (std::size_t i = 1; i < ring.size(); ++i)
             point(ring[i], 'L');
         buffer_ += "Z";
-    }
+    });
     if (!any) return;
     buffer_ += "\"/>\n";
     if (buffer_.size() >= kFlushBytes) flush();
