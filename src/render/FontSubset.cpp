@@ -7,21 +7,33 @@
 #include <hb-subset.h>
 #include <hb.h>
 
+#include <limits>
 #include <memory>
 
 namespace kesto::render {
 
 namespace {
 
-// The font file, read once per process; every document cuts its own subset
-// from it.
+// The font file, mapped once per process (only the parts a subset needs
+// are read); every document cuts its own subset from it.
+struct FontFile {
+    FontFile() : file(plotterFontFile()) {
+        if (plotterFontFile().isEmpty() || !file.open(QIODevice::ReadOnly)) return;
+        const qint64 size = file.size();
+        if (size <= 0 || size > std::numeric_limits<unsigned>::max()) return;
+        if (const uchar* mapped = file.map(0, size)) {
+            bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(mapped), size);
+        } else {
+            bytes = file.readAll();
+        }
+    }
+    QFile file;
+    QByteArray bytes;
+};
+
 const QByteArray& plotterFontBytes() {
-    static const QByteArray bytes = [] {
-        QFile file(plotterFontFile());
-        if (plotterFontFile().isEmpty() || !file.open(QIODevice::ReadOnly)) return QByteArray();
-        return file.readAll();
-    }();
-    return bytes;
+    static const FontFile font;
+    return font.bytes;
 }
 
 template <typename T, void (*Destroy)(T*)> struct HbDeleter {
