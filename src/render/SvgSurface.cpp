@@ -21,9 +21,10 @@ constexpr std::size_t kFlushBytes = 1 << 20;
 
 SvgSurface::SvgSurface(QIODevice& out, const Rect& sheet)
     : out_(out), sheet_(sheet), limit_(limitBox(sheet)), box_(fontBox(plotterFont())),
-      twinBox_(box_),
+      halfInFull_(box_), fullInHalf_(box_),
       text_([this](int pen, const Glyph& g, char32_t text) { drawGlyph(pen, g, text); }) {
-    twinBox_.fullAdvance = box_.halfAdvance;
+    halfInFull_.fullAdvance = box_.halfAdvance;
+    fullInHalf_.halfAdvance = box_.fullAdvance;
     text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.3fmm\" height=\"%.3fmm\" "
          "viewBox=\"0 0 %.0f %.0f\">\n<title>kesto drawing</title>\n"
@@ -153,11 +154,14 @@ void SvgSurface::glyph(int pen, const Glyph& g) {
 
 // The glyph's transform takes the font's own coordinates (y down, baseline
 // 0) into plotter units: exactly what SVG text is drawn in.  The text is
-// the character the drawing holds: a half-width katakana the plotter draws
-// full width is shown as the half-width one stretched over the same cell.
+// the character the drawing holds: a katakana the plotter draws at the
+// other width is shown as the drawing's one, fitted to the same cell.
 void SvgSurface::drawGlyph(int pen, const Glyph& g, char32_t code) {
     usePen(pen);
-    const QTransform m = glyphToPlotter(g, code == g.code ? box_ : twinBox_);
+    const FontBox& box = code == g.code                ? box_
+                         : g.width == GlyphWidth::Full ? halfInFull_
+                                                       : fullInHalf_;
+    const QTransform m = glyphToPlotter(g, box);
     text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"IPAGothic\" "
          "font-size=\"100\" stroke=\"none\" fill=\"#%06x\">&#x%X;</text>\n",
          m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(),

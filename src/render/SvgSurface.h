@@ -48,7 +48,8 @@ private:
     bool penOpen_ = false;
     int clips_ = 0;
     FontBox box_;
-    FontBox twinBox_; // a half-width character in a full-width cell
+    FontBox halfInFull_; // a half-width katakana the plotter draws full width
+    FontBox fullInHalf_; // a full-width katakana the plotter draws half width
     WrittenText text_;
 };
 

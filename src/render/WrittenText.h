@@ -8,8 +8,15 @@
 // twins along one line of writing that holds a separate voiced or
 // semi-voiced mark after a katakana was half-width katakana in the drawing,
 // and its text is given back so.
-// Where no mark tells (a lone "ｷﾘ"), the GLF file cannot tell either and the
-// text stays the full-width characters that are drawn.
+//
+// With katakana set to half width it is the other way round: full-width
+// katakana become half-width ones, except those with no half-width form
+// (voiced ones among them), which stay in the kanji set: "フランジ" becomes
+// "ﾌﾗﾝジ".  Half-width katakana right beside such a character on its line
+// were full-width in the drawing.
+//
+// Where nothing tells (a lone "ｷﾘ" written as "キリ"), the GLF file cannot
+// tell either and the text is the characters that are drawn.
 
 #include "render/PlotSurface.h"
 
@@ -21,6 +28,8 @@ namespace kesto::render {
 // The half-width katakana the converter writes as `fullWidth` in the kanji
 // set; 0 when there is none.
 char32_t halfWidthTwin(char32_t fullWidth);
+// The full-width katakana the converter writes as `halfWidth`; 0 when none.
+char32_t fullWidthTwin(char32_t halfWidth);
 
 class WrittenText {
 public:
@@ -35,13 +44,24 @@ public:
     void flush();
 
 private:
+    enum class Kind {
+        FullTwin, // kanji set, with a half-width twin
+        FullOnly, // kanji-set katakana without one
+        HalfTwin, // standard-set half-width katakana
+        Other,
+    };
+    static Kind kindOf(const Glyph& glyph);
+
     struct Held {
         int pen;
         Glyph glyph;
     };
     Sink sink_;
     std::vector<Held> run_;
-    bool marked_ = false; // a voiced or semi-voiced mark follows a katakana in the run
+    Kind runKind_ = Kind::Other;
+    bool marked_ = false;       // the run is told as its twins
+    bool lastFullOnly_ = false; // the character before the run: `last_`, a FullOnly one
+    Glyph last_;
 };
 
 } // namespace kesto::render

@@ -173,31 +173,40 @@ TEST(VectorFiles, SampleFilesAreSmallWithTheDrawingsText) {
     if (!tools) GTEST_SKIP() << "poppler-utils or qpdf missing: PDF read only by size";
 }
 
-// Half-width katakana written full width by the converter (one kanji-set
-// label per byte, "ｷﾞ" as "キ゛") come back half-width where a separate
-// voiced mark on the same line tells; full-width text stays full-width.
+// Katakana the converter wrote at the other width come back as the drawing
+// holds them where the GLF file tells: with katakana set to full width,
+// "ｷﾞ" is written "キ゛" (one kanji-set label per byte), and a separate
+// voiced mark on the line tells; with katakana set to half width,
+// "フランジ" is written "ﾌﾗﾝジ", and the voiced kana beside them tells.
 TEST(VectorFiles, KatakanaTextIsWhatTheDrawingHolds) {
     struct KanaCase {
         const char* name;
-        std::vector<std::string> labels; // kanji-set JIS byte pairs, or "" for a gap
+        std::vector<std::string> labels; // K: a kanji-set JIS pair, H: a kana-set byte, "": a gap
         std::string text;
     };
     const std::vector<KanaCase> cases = {
-        {"voiced mark after a katakana", {"%-", "!+"}, "ｷﾞ"},
-        {"semi-voiced mark, run goes on", {"%O", "!,", "%s"}, "ﾊﾟﾝ"},
-        {"a space inside the run", {"%-", "!+", "", "%j"}, "ｷﾞﾘ"},
-        {"no mark: full width", {"%-", "%j"}, "キリ"},
-        {"a voiced katakana ends the run", {"%U", "%i", "%s", "%8"}, "フランジ"},
-        {"a mark alone", {"!+"}, "゛"},
+        {"voiced mark after a katakana", {"K%-", "K!+"}, "ｷﾞ"},
+        {"semi-voiced mark, run goes on", {"K%O", "K!,", "K%s"}, "ﾊﾟﾝ"},
+        {"a space inside the run", {"K%-", "K!+", "", "K%j"}, "ｷﾞﾘ"},
+        {"no mark: full width", {"K%-", "K%j"}, "キリ"},
+        {"a voiced katakana ends the run", {"K%U", "K%i", "K%s", "K%8"}, "フランジ"},
+        {"a mark alone", {"K!+"}, "゛"},
+        {"half width as drawn", {"H7", "H^", "H8"}, "ｷﾞｸ"},
+        {"half width beside a voiced kana", {"HL", "HW", "H]", "K%8"}, "フランジ"},
+        {"half width after a voiced kana", {"K%8", "H.", "H]"}, "ジョン"},
+        {"half width apart from a voiced kana", {"HL", "", "", "", "", "K%8"}, "ﾌジ"},
     };
     const bool tools = haveTool("pdftotext");
     const fs::path out = scratch();
     for (const KanaCase& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string glf = kSquareSheet + "SP1;CA101;SI0.5,0.5;SA;";
+        std::string glf = kSquareSheet + "SP1;CA101;CS8;SI0.5,0.5;";
         int x = 500;
         for (const std::string& label : c.labels) {
-            if (!label.empty()) glf += "PA" + std::to_string(x) + ",1000;LB" + label + "\x03;";
+            if (!label.empty()) {
+                glf += "PA" + std::to_string(x) + ",1000;LB" + (label[0] == 'K' ? "\x0E" : "\x0F") +
+                       label.substr(1) + "\x03;";
+            }
             x += 250;
         }
         glf += "AF;";
@@ -207,12 +216,11 @@ TEST(VectorFiles, KatakanaTextIsWhatTheDrawingHolds) {
         ASSERT_TRUE(writeGlf(glf, out / "kana.pdf", PictureFormat::Pdf).ok);
         EXPECT_EQ(pdfText(out / "kana.pdf"), c.text);
     }
-    // The kana set draws half-width katakana itself; a mark on another line
-    // is not part of the katakana before it.
-    const std::string glf = kSquareSheet + "SP1;CA101;SI0.5,0.5;CS8;PA500,1000;LB7^\x03;SA;" +
-                            "PA500,2000;LB%-\x03;PA500,3000;LB!+\x03;AF;";
+    // A mark on another line is not part of the katakana before it.
+    const std::string glf =
+        kSquareSheet + "SP1;CA101;SI0.5,0.5;SA;" + "PA500,2000;LB%-\x03;PA500,3000;LB!+\x03;AF;";
     ASSERT_TRUE(writeGlf(glf, out / "kana.svg", PictureFormat::Svg).ok);
-    EXPECT_EQ(svgText(readFile(out / "kana.svg")), "ｷﾞキ゛");
+    EXPECT_EQ(svgText(readFile(out / "kana.svg")), "キ゛");
 }
 
 // A PDF page is at most 14,400 units a side: a longer sheet is written with
