@@ -9,7 +9,8 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     libcups2-dev cups cups-client cups-bsd
-    fonts-ipafont-gothic
+    fonts-ipafont-gothic libharfbuzz-dev
+    poppler-utils qpdf
     xvfb xauth imagemagick
     g++-mingw-w64-x86-64-posix wine wine64 locales
 )

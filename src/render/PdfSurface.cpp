@@ -1,15 +1,16 @@
 #include "render/PdfSurface.h"
 
 #include "render/AppendFormatted.h"
+#include "render/FontSubset.h"
 #include "render/PenTable.h"
-
-#include <QFile>
+#include "render/SheetLimit.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <set>
 
 namespace kesto::render {
 
@@ -17,43 +18,56 @@ namespace {
 
 constexpr double kPointsPerUnit = 72.0 / 1016; // plotter units of 0.025 mm to points
 constexpr double kUnitsPerMm = 40;
+constexpr double kLargestPageSide = 14400;     // points, at one point per unit
+constexpr double kLargestSheetSide = 2e9;      // plotter units: whole numbers a reader holds
 constexpr std::size_t kContentPiece = 4 << 20; // bytes of content per compressed piece
+constexpr int kLargestCode = 0xFFFF;           // two-byte codes of the page's font
 constexpr int kCatalog = 1, kPages = 2, kPage = 3, kFont = 4, kCidFont = 5, kDescriptor = 6,
-              kFontFile = 7, kToUnicode = 8;
+              kFontFile = 7, kToUnicode = 8, kCidToGlyph = 9;
 
 QByteArray deflate(const QByteArray& data) {
     // qCompress puts the length in front of a zlib stream; PDF wants the stream.
     return qCompress(data, 1).mid(4);
 }
 
-// The plotter font's file, compressed once per process: every PDF embeds it.
-struct EmbeddedFont {
-    QByteArray packed;
-    qsizetype length = 0;
-};
-const EmbeddedFont& embeddedFont() {
-    static const EmbeddedFont font = [] {
-        EmbeddedFont f;
-        QFile file(plotterFontFile());
-        if (!plotterFontFile().isEmpty() && file.open(QIODevice::ReadOnly)) {
-            const QByteArray bytes = file.readAll();
-            f.length = bytes.size();
-            if (f.length > 0) f.packed = deflate(bytes);
-        }
-        return f;
-    }();
-    return font;
+// A page of the sheet holds at most 14,400 units a side: a larger sheet
+// takes a unit of several points.
+double userUnitFor(const Rect& sheet) {
+    const double side = std::max(sheet.width(), sheet.height()) * kPointsPerUnit;
+    return std::max(1.0, std::ceil(side / kLargestPageSide - 1e-9));
+}
+
+QByteArray hex4(unsigned value) {
+    return QByteArray::number(value, 16).rightJustified(4, '0').toUpper();
 }
 
 } // namespace
 
+std::string PdfSurface::pageProblem(const Rect& sheet) {
+    const double w = sheet.width(), h = sheet.height();
+    if (!(w > 0 && h > 0) || !std::isfinite(w) || !std::isfinite(h))
+        return "the sheet has no area, so there is no PDF page to make of it";
+    if (std::max(w, h) > kLargestSheetSide) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the sheet (%.0f x %.0f mm) is too large for a PDF page "
+                      "(at most %.0f km a side)",
+                      w / kUnitsPerMm, h / kUnitsPerMm, kLargestSheetSide / kUnitsPerMm / 1e6);
+        return text;
+    }
+    return {};
+}
+
 PdfSurface::PdfSurface(QIODevice& out, const Rect& sheet)
-    : out_(out), sheet_(sheet), font_(plotterFont()), box_(fontBox(font_)),
-      raw_(QRawFont::fromFont(font_)) {
-    writeRaw("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
+    : out_(out), sheet_(sheet), limit_(limitBox(sheet)), userUnit_(userUnitFor(sheet)),
+      font_(plotterFont()), box_(fontBox(font_)), raw_(QRawFont::fromFont(font_)),
+      text_([this](int pen, const Glyph& g, char32_t text) { drawGlyph(pen, g, text); }) {
+    // A page unit larger than a point needs PDF 1.6.
+    writeRaw(userUnit_ > 1 ? "%PDF-1.6\n%\xE2\xE3\xCF\xD3\n" : "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n");
     // Plotter units from the sheet's lower left corner; round nib, round corners.
-    put("%.6f 0 0 %.6f %.4f %.4f cm 1 J 1 j\nq\n", kPointsPerUnit, kPointsPerUnit,
-        -sheet.left * kPointsPerUnit, -sheet.bottom * kPointsPerUnit);
+    const double scale = kPointsPerUnit / userUnit_;
+    put("%.10g 0 0 %.10g %.10g %.10g cm 1 J 1 j\nq\n", scale, scale, -sheet.left * scale,
+        -sheet.bottom * scale);
     setClip(nullptr);
 }
 
@@ -77,10 +91,7 @@ qint64 PdfSurface::beginObject(int number) {
 }
 
 void PdfSurface::writeStream(int number, const QByteArray& data, const std::string& extra) {
-    writePacked(number, deflate(data), extra);
-}
-
-void PdfSurface::writePacked(int number, const QByteArray& packed, const std::string& extra) {
+    const QByteArray packed = deflate(data);
     beginObject(number);
     writeRaw("<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode" +
              QByteArray::fromStdString(extra) + " >>\nstream\n");
@@ -97,6 +108,7 @@ void PdfSurface::flushContent() {
 }
 
 void PdfSurface::frame(const Rect* window) {
+    text_.flush();
     const Rect& s = sheet_;
     put("0.784 0.784 0.784 RG 4 w %.0f %.0f %.0f %.0f re S\n", s.left, s.bottom, s.width(),
         s.height());
@@ -108,6 +120,7 @@ void PdfSurface::frame(const Rect* window) {
 }
 
 void PdfSurface::setClip(const Rect* window) {
+    text_.flush();
     Rect r = sheet_;
     if (window) {
         r.left = std::max(r.left, window->left);
@@ -135,8 +148,7 @@ void PdfSurface::point(Point p, char op) {
     char buffer[48];
     char* at = buffer;
     for (double v : {p.x, p.y}) {
-        const double r = std::clamp(std::round(v), -1e12, 1e12);
-        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
+        at = std::to_chars(at, buffer + sizeof buffer, std::llround(v)).ptr;
         *at++ = ' ';
     }
     *at++ = op;
@@ -144,9 +156,7 @@ void PdfSurface::point(Point p, char op) {
     content_.append(buffer, static_cast<std::size_t>(at - buffer));
 }
 
-void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
-    if (count == 0) return;
-    usePen(pen);
+void PdfSurface::path(const Point* points, std::size_t count) {
     point(points[0], 'm');
     if (count == 1) point(points[0], 'l');
     for (std::size_t i = 1; i < count; ++i)
@@ -154,95 +164,141 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
     put("S\n");
 }
 
-void PdfSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
+    text_.flush();
+    if (count == 0) return;
     usePen(pen);
-    for (const auto& ring : rings) {
+    forEachPart(limit_, points, count, [this](const Point* p, std::size_t n) { path(p, n); });
+}
+
+void PdfSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+    text_.flush();
+    bool any = false;
+    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
+        if (!any) usePen(pen);
+        any = true;
         point(ring[0], 'm');
         for (std::size_t i = 1; i < ring.size(); ++i)
             point(ring[i], 'l');
         put("h\n");
-    }
-    put(evenOdd ? "f*\n" : "f\n");
+    });
+    if (any) put(evenOdd ? "f*\n" : "f\n");
 }
 
 void PdfSurface::glyph(int pen, const Glyph& g) {
-    usePen(pen);
+    if (glyphNear(limit_, g)) text_.add(pen, g);
+}
+
+// The page's font code of a character drawn as `drawn` that stands for
+// `text`; 0 when the font has no glyph for it.
+int PdfSurface::codeFor(char32_t drawn, char32_t text) {
+    const auto key = std::make_pair(drawn, text);
+    if (const auto it = codeOf_.find(key); it != codeOf_.end()) return it->second;
+    int code = 0;
     const QList<quint32> indexes =
-        raw_.isValid() ? raw_.glyphIndexesForString(glyphText(g.code)) : QList<quint32>();
-    if (indexes.isEmpty()) return;
-    const quint32 index = indexes.front();
-    if (glyphs_.find(index) == glyphs_.end()) {
-        const QList<QPointF> advances = raw_.advancesForGlyphIndexes(QList<quint32>{index});
+        raw_.isValid() ? raw_.glyphIndexesForString(glyphText(drawn)) : QList<quint32>();
+    if (!indexes.isEmpty() && codes_.size() < static_cast<std::size_t>(kLargestCode)) {
+        const QList<QPointF> advances = raw_.advancesForGlyphIndexes(QList<quint32>{indexes[0]});
         const double em = raw_.pixelSize() > 0 ? raw_.pixelSize() : 100;
-        glyphs_[index] = {g.code, advances.isEmpty() ? 1000 : advances.front().x() / em * 1000};
+        codes_.push_back(
+            {indexes[0], text, advances.isEmpty() ? 1000 : advances.front().x() / em * 1000});
+        code = static_cast<int>(codes_.size());
     }
+    codeOf_[key] = code;
+    return code;
+}
+
+void PdfSurface::drawGlyph(int pen, const Glyph& g, char32_t text) {
+    const int code = codeFor(g.code, text);
+    if (code == 0) return;
+    usePen(pen);
     // Text space (one em, y up) to the font's pixels (y down), then into the
     // character's box in plotter units.
     const double em = raw_.pixelSize() > 0 ? raw_.pixelSize() : 100;
     const QTransform m = QTransform(em, 0, 0, -em, 0, 0) * glyphToPlotter(g, box_);
     put("q %.5f %.5f %.5f %.5f %.2f %.2f cm BT /F1 1 Tf <%04X> Tj ET Q\n", m.m11(), m.m12(),
-        m.m21(), m.m22(), m.dx(), m.dy(), index);
+        m.m21(), m.m22(), m.dx(), m.dy(), static_cast<unsigned>(code));
+}
+
+// Each code's text, so that copying and searching give the drawing's characters.
+QByteArray PdfSurface::toUnicode() const {
+    QByteArray cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> "
+                      "def\n/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
+                      "1 begincodespacerange <0000> <FFFF> endcodespacerange\n";
+    for (std::size_t i = 0; i < codes_.size(); i += 100) {
+        const std::size_t n = std::min<std::size_t>(100, codes_.size() - i);
+        cmap += QByteArray::number(static_cast<qulonglong>(n)) + " beginbfchar\n";
+        for (std::size_t k = i; k < i + n; ++k) {
+            QByteArray utf16;
+            for (QChar c : glyphText(codes_[k].text))
+                utf16 += hex4(c.unicode());
+            cmap += "<" + hex4(static_cast<unsigned>(k + 1)) + "> <" + utf16 + ">\n";
+        }
+        cmap += "endbfchar\n";
+    }
+    cmap += "endcmap CMapName currentdict /CMap defineresource pop end end\n";
+    return cmap;
+}
+
+// The font goes last, when every glyph the page uses is known: a CID font
+// whose codes are numbered in order of first use, each mapped to its glyph
+// in the embedded subset.
+void PdfSurface::writeFont() {
+    std::set<std::uint32_t> used;
+    for (const Code& c : codes_)
+        used.insert(c.glyph);
+    const FontSubset subset = subsetPlotterFont(used);
+    const bool embed = !subset.program.isEmpty();
+    const QByteArray name =
+        embed && !subset.whole ? subsetTag(used) + "+IPAGothic" : QByteArray("IPAGothic");
+
+    beginObject(kFont);
+    writeRaw("<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
+             " /Encoding /Identity-H /DescendantFonts [5 0 R] /ToUnicode 8 0 R >>\nendobj\n");
+    QByteArray widths;
+    QByteArray glyphOf(static_cast<qsizetype>(2 * (codes_.size() + 1)), '\0'); // code 0: none
+    for (std::size_t i = 0; i < codes_.size(); ++i) {
+        widths += QByteArray::number(static_cast<int>(std::lround(codes_[i].width))) + " ";
+        const auto it = subset.newIndex.find(codes_[i].glyph);
+        const std::uint32_t to = it == subset.newIndex.end() ? codes_[i].glyph : it->second;
+        glyphOf[static_cast<qsizetype>(2 * (i + 1))] = static_cast<char>((to >> 8) & 0xFF);
+        glyphOf[static_cast<qsizetype>(2 * (i + 1) + 1)] = static_cast<char>(to & 0xFF);
+    }
+    beginObject(kCidFont);
+    writeRaw("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
+             " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+             "/FontDescriptor 6 0 R /CIDToGIDMap 9 0 R /DW 1000 /W [1 [" +
+             widths + "]] >>\nendobj\n");
+    writeStream(kCidToGlyph, glyphOf);
+    beginObject(kDescriptor);
+    writeRaw("<< /Type /FontDescriptor /FontName /" + name +
+             " /Flags 4 /FontBBox [-1000 -200 2000 1000] /ItalicAngle 0 /Ascent 880 "
+             "/Descent -120 /CapHeight 730 /StemV 80" +
+             (embed ? " /FontFile2 7 0 R" : "") + " >>\nendobj\n");
+    if (embed)
+        writeStream(kFontFile, subset.program,
+                    " /Length1 " + std::to_string(subset.program.size()));
+    writeStream(kToUnicode, toUnicode());
 }
 
 bool PdfSurface::finish() {
+    text_.flush();
     put("Q\n");
     flushContent();
-
-    // The font: IPAGothic as a CID font addressed by glyph index.
-    if (!glyphs_.empty()) {
-        beginObject(kFont);
-        writeRaw("<< /Type /Font /Subtype /Type0 /BaseFont /IPAGothic /Encoding /Identity-H "
-                 "/DescendantFonts [5 0 R] /ToUnicode 8 0 R >>\nendobj\n");
-        QByteArray widths;
-        for (const auto& [index, glyph] : glyphs_)
-            widths += QByteArray::number(index) + " [" +
-                      QByteArray::number(static_cast<int>(std::lround(glyph.second))) + "] ";
-        beginObject(kCidFont);
-        writeRaw("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /IPAGothic /CIDSystemInfo "
-                 "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 6 0 R "
-                 "/CIDToGIDMap /Identity /DW 1000 /W [" +
-                 widths + "] >>\nendobj\n");
-        const EmbeddedFont& font = embeddedFont();
-        const bool embed = !font.packed.isEmpty();
-        beginObject(kDescriptor);
-        writeRaw(QByteArray("<< /Type /FontDescriptor /FontName /IPAGothic /Flags 4 /FontBBox "
-                            "[-1000 -200 2000 1000] /ItalicAngle 0 /Ascent 880 /Descent -120 "
-                            "/CapHeight 730 /StemV 80") +
-                 (embed ? " /FontFile2 7 0 R" : "") + " >>\nendobj\n");
-        if (embed) writePacked(kFontFile, font.packed, " /Length1 " + std::to_string(font.length));
-        QByteArray cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
-                          "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> "
-                          "def\n/CMapName /Adobe-Identity-UCS def /CMapType 2 def\n"
-                          "1 begincodespacerange <0000> <FFFF> endcodespacerange\n";
-        std::vector<std::pair<quint32, char32_t>> pairs;
-        for (const auto& [index, glyph] : glyphs_)
-            pairs.emplace_back(index, glyph.first);
-        for (std::size_t i = 0; i < pairs.size(); i += 100) {
-            const std::size_t n = std::min<std::size_t>(100, pairs.size() - i);
-            cmap += QByteArray::number(static_cast<qulonglong>(n)) + " beginbfchar\n";
-            for (std::size_t k = i; k < i + n; ++k) {
-                const QString text = glyphText(pairs[k].second);
-                QByteArray utf16;
-                for (QChar c : text)
-                    utf16 += QByteArray::number(c.unicode(), 16).rightJustified(4, '0').toUpper();
-                cmap += "<" +
-                        QByteArray::number(pairs[k].first, 16).rightJustified(4, '0').toUpper() +
-                        "> <" + utf16 + ">\n";
-            }
-            cmap += "endbfchar\n";
-        }
-        cmap += "endcmap CMapName currentdict /CMap defineresource pop end end\n";
-        writeStream(kToUnicode, cmap);
-    }
+    if (!codes_.empty()) writeFont();
 
     QByteArray contents;
     for (int number : contents_)
         contents += QByteArray::number(number) + " 0 R ";
     beginObject(kPage);
     writeRaw("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " +
-             QByteArray::number(sheet_.width() * kPointsPerUnit, 'f', 2) + " " +
-             QByteArray::number(sheet_.height() * kPointsPerUnit, 'f', 2) + "] /Resources << " +
-             (glyphs_.empty() ? QByteArray() : QByteArray("/Font << /F1 4 0 R >> ")) +
+             QByteArray::number(sheet_.width() * kPointsPerUnit / userUnit_, 'f', 2) + " " +
+             QByteArray::number(sheet_.height() * kPointsPerUnit / userUnit_, 'f', 2) + "] " +
+             (userUnit_ > 1 ? "/UserUnit " + QByteArray::number(userUnit_, 'f', 0) + " "
+                            : QByteArray()) +
+             "/Resources << " +
+             (codes_.empty() ? QByteArray() : QByteArray("/Font << /F1 4 0 R >> ")) +
              ">> /Contents [" + contents + "] >>\nendobj\n");
     beginObject(kPages);
     writeRaw("<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n");

@@ -231,6 +231,10 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         return result;
     }
     const Rect& sheet = result.layout.sheet;
+    if (format == PictureFormat::Pdf) {
+        result.error = PdfSurface::pageProblem(sheet);
+        if (!result.error.empty()) return result;
+    }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
         result.status = fileError(file);

@@ -2,6 +2,7 @@
 
 #include "render/AppendFormatted.h"
 #include "render/PenTable.h"
+#include "render/SheetLimit.h"
 
 #include <algorithm>
 #include <charconv>
@@ -19,7 +20,11 @@ constexpr std::size_t kFlushBytes = 1 << 20;
 } // namespace
 
 SvgSurface::SvgSurface(QIODevice& out, const Rect& sheet)
-    : out_(out), sheet_(sheet), box_(fontBox(plotterFont())) {
+    : out_(out), sheet_(sheet), limit_(limitBox(sheet)), box_(fontBox(plotterFont())),
+      halfInFull_(box_), fullInHalf_(box_),
+      text_([this](int pen, const Glyph& g, char32_t text) { drawGlyph(pen, g, text); }) {
+    halfInFull_.fullAdvance = box_.halfAdvance;
+    fullInHalf_.halfAdvance = box_.fullAdvance;
     text("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.3fmm\" height=\"%.3fmm\" "
          "viewBox=\"0 0 %.0f %.0f\">\n<title>kesto drawing</title>\n"
@@ -52,14 +57,14 @@ void SvgSurface::point(Point p, char op) {
     char* at = buffer;
     *at++ = op;
     for (double v : {p.x, p.y}) {
-        const double r = std::clamp(std::round(v), -1e12, 1e12);
-        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
+        at = std::to_chars(at, buffer + sizeof buffer, std::llround(v)).ptr;
         *at++ = ' ';
     }
     buffer_.append(buffer, static_cast<std::size_t>(at - buffer));
 }
 
 void SvgSurface::frame(const Rect* window) {
+    text_.flush();
     const Rect& s = sheet_;
     text("<rect x=\"%.0f\" y=\"%.0f\" width=\"%.0f\" height=\"%.0f\" fill=\"none\" "
          "stroke=\"#c8c8c8\" stroke-width=\"4\"/>\n",
@@ -78,6 +83,7 @@ void SvgSurface::closePen() {
 }
 
 void SvgSurface::setClip(const Rect* window) {
+    text_.flush();
     closePen();
     Rect r = sheet_;
     if (window) {
@@ -105,9 +111,7 @@ void SvgSurface::usePen(int pen) {
          static_cast<unsigned>(look.rgb), look.widthMm * kUnitsPerMm);
 }
 
-void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
-    if (count == 0) return;
-    usePen(pen);
+void SvgSurface::path(const Point* points, std::size_t count) {
     buffer_ += "<path d=\"";
     point(points[0], 'M');
     if (count == 1) point(points[0], 'L');
@@ -117,32 +121,55 @@ void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
     if (buffer_.size() >= kFlushBytes) flush();
 }
 
-void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
+    text_.flush();
+    if (count == 0) return;
     usePen(pen);
-    text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
-         static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
-    for (const auto& ring : rings) {
+    forEachPart(limit_, points, count, [this](const Point* p, std::size_t n) { path(p, n); });
+}
+
+void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+    text_.flush();
+    bool any = false;
+    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
+        if (!any) {
+            usePen(pen);
+            text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
+                 static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
+        }
+        any = true;
         point(ring[0], 'M');
         for (std::size_t i = 1; i < ring.size(); ++i)
             point(ring[i], 'L');
         buffer_ += "Z";
-    }
+    });
+    if (!any) return;
     buffer_ += "\"/>\n";
     if (buffer_.size() >= kFlushBytes) flush();
 }
 
-// The glyph's transform takes the font's own coordinates (y down, baseline
-// 0) into plotter units: exactly what SVG text is drawn in.
 void SvgSurface::glyph(int pen, const Glyph& g) {
+    if (glyphNear(limit_, g)) text_.add(pen, g);
+}
+
+// The glyph's transform takes the font's own coordinates (y down, baseline
+// 0) into plotter units: exactly what SVG text is drawn in.  The text is
+// the character the drawing holds: a katakana the plotter draws at the
+// other width is shown as the drawing's one, fitted to the same cell.
+void SvgSurface::drawGlyph(int pen, const Glyph& g, char32_t code) {
     usePen(pen);
-    const QTransform m = glyphToPlotter(g, box_);
+    const FontBox& box = code == g.code                ? box_
+                         : g.width == GlyphWidth::Full ? halfInFull_
+                                                       : fullInHalf_;
+    const QTransform m = glyphToPlotter(g, box);
     text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"IPAGothic\" "
          "font-size=\"100\" stroke=\"none\" fill=\"#%06x\">&#x%X;</text>\n",
          m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(),
-         static_cast<unsigned>(penLook(pen).rgb), static_cast<unsigned>(g.code));
+         static_cast<unsigned>(penLook(pen).rgb), static_cast<unsigned>(code));
 }
 
 bool SvgSurface::finish() {
+    text_.flush();
     closePen();
     if (clips_ > 0) text("</g>\n");
     text("</g>\n</svg>\n");

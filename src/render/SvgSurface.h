@@ -2,10 +2,12 @@
 // An SVG document of the sheet at its real size, written as the drawing is
 // read (memory does not grow with the drawing): plotter units inside, paths
 // in whole plotter steps grouped by pen, characters as text in the plotter
-// font (IPAGothic) so that they stay text.
+// font (IPAGothic) so that they stay text.  Marks far outside the sheet are
+// cut at a box around it, as in the PDF.
 
 #include "render/GlyphLayout.h"
 #include "render/PlotSurface.h"
+#include "render/WrittenText.h"
 
 #include <QIODevice>
 
@@ -29,6 +31,8 @@ public:
     bool finish();
 
 private:
+    void drawGlyph(int pen, const Glyph& glyph, char32_t text);
+    void path(const Point* points, std::size_t count);
     void usePen(int pen);
     void closePen();
     void text(const char* format, ...);
@@ -37,12 +41,16 @@ private:
 
     QIODevice& out_;
     Rect sheet_;
+    Rect limit_;
     bool ok_ = true;
     std::string buffer_;
     int currentPen_ = -1;
     bool penOpen_ = false;
     int clips_ = 0;
     FontBox box_;
+    FontBox halfInFull_; // a half-width katakana the plotter draws full width
+    FontBox fullInHalf_; // a full-width katakana the plotter draws half width
+    WrittenText text_;
 };
 
 } // namespace kesto::render
