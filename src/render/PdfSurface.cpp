@@ -2,6 +2,7 @@
 
 #include "render/AppendFormatted.h"
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 
 #include <QFile>
 
@@ -15,9 +16,8 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kPointsPerUnit = 72.0 / 1016; // plotter units of 0.025 mm to points
-constexpr double kUnitsPerMm = 40;
-constexpr std::size_t kContentPiece = 4 << 20; // bytes of content per compressed piece
+constexpr double kPointsPerUnit = 72.0 / kUnitsPerInch; // plotter units to points
+constexpr std::size_t kContentPiece = 4 << 20;          // bytes of content per compressed piece
 constexpr int kCatalog = 1, kPages = 2, kPage = 3, kFont = 4, kCidFont = 5, kDescriptor = 6,
               kFontFile = 7, kToUnicode = 8;
 
@@ -188,27 +188,30 @@ bool PdfSurface::finish() {
     put("Q\n");
     flushContent();
 
-    // The font: IPAGothic as a CID font addressed by glyph index.
+    // The font as a CID font addressed by glyph index.
     if (!glyphs_.empty()) {
+        const QByteArray family(kFontFamily);
         beginObject(kFont);
-        writeRaw("<< /Type /Font /Subtype /Type0 /BaseFont /IPAGothic /Encoding /Identity-H "
-                 "/DescendantFonts [5 0 R] /ToUnicode 8 0 R >>\nendobj\n");
+        writeRaw("<< /Type /Font /Subtype /Type0 /BaseFont /" + family +
+                 " /Encoding /Identity-H /DescendantFonts [5 0 R] /ToUnicode 8 0 R >>\nendobj\n");
         QByteArray widths;
         for (const auto& [index, glyph] : glyphs_)
             widths += QByteArray::number(index) + " [" +
                       QByteArray::number(static_cast<int>(std::lround(glyph.second))) + "] ";
         beginObject(kCidFont);
-        writeRaw("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /IPAGothic /CIDSystemInfo "
-                 "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor 6 0 R "
+        writeRaw("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + family +
+                 " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> "
+                 "/FontDescriptor 6 0 R "
                  "/CIDToGIDMap /Identity /DW 1000 /W [" +
                  widths + "] >>\nendobj\n");
         const EmbeddedFont& font = embeddedFont();
         const bool embed = !font.packed.isEmpty();
         beginObject(kDescriptor);
-        writeRaw(QByteArray("<< /Type /FontDescriptor /FontName /IPAGothic /Flags 4 /FontBBox "
-                            "[-1000 -200 2000 1000] /ItalicAngle 0 /Ascent 880 /Descent -120 "
-                            "/CapHeight 730 /StemV 80") +
-                 (embed ? " /FontFile2 7 0 R" : "") + " >>\nendobj\n");
+        writeRaw(
+            "<< /Type /FontDescriptor /FontName /" + family +
+            " /Flags 4 /FontBBox [-1000 -200 2000 1000] /ItalicAngle 0 /Ascent 880 /Descent -120 "
+            "/CapHeight 730 /StemV 80" +
+            (embed ? " /FontFile2 7 0 R" : "") + " >>\nendobj\n");
         if (embed) writePacked(kFontFile, font.packed, " /Length1 " + std::to_string(font.length));
         QByteArray cmap = "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
                           "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> "

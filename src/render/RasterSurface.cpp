@@ -1,6 +1,7 @@
 #include "render/RasterSurface.h"
 
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -12,7 +13,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerMm = 40;
 constexpr int kLevels = 15; // strengths of a pen besides none
 constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
 constexpr int kPenLooks = 8;
@@ -293,6 +293,8 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
     }
 }
 
+// Drawn characters kept for copying; the cache starts afresh beyond this.
+constexpr std::size_t kMaxCachedGlyphs = 20000;
 // Glyph pictures larger than this many pixels are not drawn.
 constexpr double kMaxGlyphPixels = 4e6;
 // How far a character's body may be squeezed or sheared on the picture: the
@@ -330,7 +332,7 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
                        std::lround(g.slant * 1000)};
     auto it = glyphs_.find(key);
     if (it == glyphs_.end()) {
-        if (glyphs_.size() > 20000) glyphs_.clear();
+        if (glyphs_.size() > kMaxCachedGlyphs) glyphs_.clear();
         Glyph atZero = g;
         atZero.origin = {0, 0};
         // Pixels without the translation: the glyph's origin at 0.

@@ -1,6 +1,7 @@
 #include "render/Render.h"
 
 #include "render/PdfSurface.h"
+#include "render/PlotterUnits.h"
 #include "render/RasterSurface.h"
 #include "render/RelaySurface.h"
 #include "render/SvgSurface.h"
@@ -20,8 +21,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerInch = 1016; // plotter units of 0.025 mm
-constexpr double kUnitsPerMm = 40;
 constexpr double kMaxPixels = 400e6; // 1.6 GB of picture
 // An A4 landscape sheet centred on the plotter's origin, for input without
 // a prologue.

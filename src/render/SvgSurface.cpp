@@ -2,6 +2,7 @@
 
 #include "render/AppendFormatted.h"
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 
 #include <algorithm>
 #include <charconv>
@@ -13,7 +14,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerMm = 40;
 constexpr std::size_t kFlushBytes = 1 << 20;
 
 } // namespace
@@ -136,9 +136,9 @@ void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, boo
 void SvgSurface::glyph(int pen, const Glyph& g) {
     usePen(pen);
     const QTransform m = glyphToPlotter(g, box_);
-    text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"IPAGothic\" "
+    text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"%s\" "
          "font-size=\"100\" stroke=\"none\" fill=\"#%06x\">&#x%X;</text>\n",
-         m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(),
+         m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(), kFontFamily,
          static_cast<unsigned>(penLook(pen).rgb), static_cast<unsigned>(g.code));
 }
 
