@@ -38,9 +38,60 @@ inline std::int64_t roundToInt64(double v) {
     return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
 }
 
+// Pixel numbers beyond this are as far off the picture as any: every
+// coordinate is held inside it before it becomes an int, NaN included.
+constexpr double kFarPixels = 1 << 28;
+
+inline double bounded(double v) {
+    return !(v >= -kFarPixels) ? -kFarPixels : v > kFarPixels ? kFarPixels : v;
+}
+
 inline int floorToInt(double v) {
+    v = bounded(v);
     const int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
+}
+
+inline int roundToInt(double v) {
+    return static_cast<int>(std::lround(bounded(v)));
+}
+
+// Cuts the segment a-b to the box [x0, x1] x [y0, y1] (Liang-Barsky); false
+// when nothing of it is inside or an end is not a number.  A segment inside
+// is left exactly as it is.
+bool clipSegment(double& ax, double& ay, double& bx, double& by, double x0, double y0, double x1,
+                 double y1) {
+    const double dx = bx - ax, dy = by - ay;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
+    if (std::min(ax, bx) >= x0 && std::max(ax, bx) <= x1 && std::min(ay, by) >= y0 &&
+        std::max(ay, by) <= y1)
+        return true;
+    double t0 = 0, t1 = 1;
+    // The part with p * t <= q.
+    const auto keep = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    if (!keep(-dx, ax - x0) || !keep(dx, x1 - ax) || !keep(-dy, ay - y0) || !keep(dy, y1 - ay))
+        return false;
+    const double sx = ax, sy = ay;
+    if (t1 < 1) {
+        bx = sx + t1 * dx;
+        by = sy + t1 * dy;
+    }
+    if (t0 > 0) {
+        ax = sx + t0 * dx;
+        ay = sy + t0 * dy;
+    }
+    return true;
 }
 
 } // namespace
@@ -75,8 +126,11 @@ void RasterSurface::frame(const Rect* window) {
         span(y, 0, width_ - 1, false);
     if (!window) return;
     ink_ = kFrameBlue;
+    // Only what can show: a window far larger than the sheet is cut first.
+    const QRectF limit(-16, -16, width_ + 32.0, height_ + 32.0);
     const QRect w =
         toDevice_.mapRect(QRectF(window->left, window->bottom, window->width(), window->height()))
+            .intersected(limit)
             .toRect();
     // Dashes of six pixels with gaps of four.
     for (int x = w.left(); x <= w.right(); x += 10) {
@@ -99,10 +153,10 @@ void RasterSurface::setClip(const Rect* window) {
         r.top = std::min(r.top, window->top);
     }
     const QRectF device = toDevice_.mapRect(QRectF(r.left, r.bottom, r.width(), r.height()));
-    clipX0_ = std::max(0, static_cast<int>(std::floor(device.left())));
-    clipY0_ = std::max(0, static_cast<int>(std::floor(device.top())));
-    clipX1_ = std::min(width_ - 1, static_cast<int>(std::ceil(device.right())) - 1);
-    clipY1_ = std::min(height_ - 1, static_cast<int>(std::ceil(device.bottom())) - 1);
+    clipX0_ = std::max(0, floorToInt(device.left()));
+    clipY0_ = std::max(0, floorToInt(device.top()));
+    clipX1_ = std::min(width_ - 1, -floorToInt(-device.right()) - 1);
+    clipY1_ = std::min(height_ - 1, -floorToInt(-device.bottom()) - 1);
 }
 
 void RasterSurface::usePen(int pen) {
@@ -157,8 +211,7 @@ KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
 KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
-    const double major = std::max(adx, ady);
-    if (major > 1e6) return; // far outside any picture
+    const double major = std::max(adx, ady); // the caller cut it to the picture
     const double length = std::sqrt(dx * dx + dy * dy);
     const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
     // Even the shortest chord of an arc inks its pixels: at least one step.
@@ -220,10 +273,16 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     // A round nib leaves its mark at the ends and at every corner; a nib of
     // one pixel needs the marks only where the path starts and ends.
     const bool corners = nibSide_ >= 2;
+    // Segments are cut to the clip and a margin wider than the nib, so that
+    // only pixels near the picture are ever stepped over.
+    const double margin = nibPixels_ + 2;
+    const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
+    const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
     nib(ax, ay);
     for (std::size_t i = 1; i < count; ++i) {
         const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
-        segment(ax, ay, bx, by);
+        double cax = ax, cay = ay, cbx = bx, cby = by;
+        if (clipSegment(cax, cay, cbx, cby, left, top, right, bottom)) segment(cax, cay, cbx, cby);
         if (corners || i + 1 == count) nib(bx, by);
         ax = bx;
         ay = by;
@@ -245,7 +304,7 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
             const Point& b = ring[(i + 1) % ring.size()];
             double ax = a.x * m11 + tx, ay = a.y * m22 + ty;
             double bx = b.x * m11 + tx, by = b.y * m22 + ty;
-            if (ay == by) continue;
+            if (ay == by || !std::isfinite(ax + ay + bx + by)) continue;
             int winding = 1;
             if (ay > by) {
                 std::swap(ax, bx);
@@ -259,8 +318,8 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
     }
     if (edges.empty()) return;
     std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
-    const int yStart = std::max(clipY0_, static_cast<int>(std::ceil(std::max(top, -1e9) - 0.5)));
-    const int yEnd = std::min(clipY1_, static_cast<int>(std::floor(std::min(bottom, 1e9) - 0.5)));
+    const int yStart = std::max(clipY0_, -floorToInt(0.5 - top));
+    const int yEnd = std::min(clipY1_, floorToInt(bottom - 0.5));
     std::vector<const Edge*>& active = active_;
     std::vector<std::pair<double, int>>& crossings = crossings_;
     active.clear();
@@ -284,10 +343,8 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
             inside += crossings[i].second;
             const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
             if (!filled) continue;
-            const double from = std::clamp(crossings[i].first, -1e9, 1e9);
-            const double to = std::clamp(crossings[i + 1].first, -1e9, 1e9);
-            const int x0 = static_cast<int>(std::ceil(from - 0.5));
-            const int x1 = static_cast<int>(std::ceil(to - 0.5)) - 1;
+            const int x0 = -floorToInt(0.5 - crossings[i].first);
+            const int x1 = -floorToInt(0.5 - crossings[i + 1].first) - 1;
             if (x1 >= x0) span(y, x0, x1, false);
         }
     }
@@ -401,8 +458,8 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
     const CachedGlyph& c = it->second;
     if (c.strength.empty()) return;
     const QPointF at = toDevice_.map(QPointF(g.origin.x, g.origin.y));
-    const int left = static_cast<int>(std::lround(at.x())) + c.left;
-    const int top = static_cast<int>(std::lround(at.y())) + c.top;
+    const int left = roundToInt(at.x()) + c.left;
+    const int top = roundToInt(at.y()) + c.top;
     const int x0 = std::max(left, clipX0_), x1 = std::min(left + c.width - 1, clipX1_);
     const int y0 = std::max(top, clipY0_), y1 = std::min(top + c.height - 1, clipY1_);
     // Weak edges only on white paper; over other ink the stronger half of

@@ -52,7 +52,7 @@ void SvgSurface::point(Point p, char op) {
     char* at = buffer;
     *at++ = op;
     for (double v : {p.x, p.y}) {
-        const double r = std::clamp(std::round(v), -1e12, 1e12);
+        const double r = std::isnan(v) ? 0 : std::clamp(std::round(v), -1e12, 1e12);
         at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
         *at++ = ' ';
     }
