@@ -197,7 +197,8 @@ void GlfInterpreter::defaults() {
     patternPercent_ = 4;
     resetDash();
     polygonMode_ = false;
-    rings_.clear();
+    ringPending_ = false;
+    polygon_.clear();
     resetCharacterState();
 }
 
@@ -247,27 +248,29 @@ void GlfInterpreter::circleCommand() {
 
 // ---------------------------------------------------------------- polygon commands
 
+// PM0 starts the buffer at the pen; PM1 closes a sub-polygon (the move after
+// it starts the next one and is no side); PM2 closes the polygon and leaves
+// polygon mode.  PM1 and PM2 outside polygon mode are ignored: the plotter
+// keeps the buffer it holds for a later FP or EP.
 void GlfInterpreter::polygonMode() {
     const std::vector<double>& p = in_.readParameters(1);
     flushPath();
     resetDash();
     const int mode = p.empty() ? 0 : static_cast<int>(p[0]);
-    const Point here = toPlotter(pos_);
     if (mode == 0) {
+        polygon_.clear();
+        overflowReported_ = false;
         polygonMode_ = true;
-        rings_.clear();
-        polygonPoints_ = 1;
-        rings_.push_back({{here}, {0}});
+        ringPending_ = false;
+        polygon_.startRing(toPlotter(pos_));
+    } else if (mode != 1 && mode != 2) {
+        ++stats_.badParameters;
     } else if (!polygonMode_) {
-        ++stats_.badParameters;
-    } else if (mode == 1) {
-        if (rings_.empty() || rings_.back().points.size() > 1) rings_.push_back({});
-        rings_.back().points = {here};
-        rings_.back().drawn = {0};
-    } else if (mode == 2) {
-        polygonMode_ = false;
+        ++stats_.polygonModeOutside;
     } else {
-        ++stats_.badParameters;
+        if (!ringPending_) closeRing();
+        ringPending_ = mode == 1;
+        polygonMode_ = mode == 1;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "render/GlfInput.h"
 #include "render/GlfTokenizer.h"
 #include "render/PlotSurface.h"
+#include "render/PolygonBuffer.h"
 #include "render/RenderStats.h"
 
 #include <atomic>
@@ -111,8 +112,11 @@ private:
 
     // Polygons.
     void polygonPoint(Point plotter, bool down);
+    void closeRing();
+    void polygonCircle(const std::vector<Point>& ring);
     void fillPolygon(bool evenOdd);
     void edgePolygon();
+    void edgeRing(std::size_t start, std::size_t size, bool closingDrawn);
 
     // Labels.
     void label();
@@ -147,14 +151,11 @@ private:
     int elementIndex_ = 0;
     bool dashOn_ = false;
 
-    // Polygon mode.
+    // Polygon mode; the buffer stays after PM2 until the next PM0.
     bool polygonMode_ = false;
-    struct Ring {
-        std::vector<Point> points;
-        std::vector<unsigned char> drawn; // drawn[i]: edge into point i is pen-down
-    };
-    std::vector<Ring> rings_;
-    std::size_t polygonPoints_ = 0;
+    bool ringPending_ = false; // the next corner starts a sub-polygon (after PM1 or a circle)
+    PolygonBuffer polygon_;
+    bool overflowReported_ = false;
 
     // Characters.
     double charW_ = 0, charH_ = 0; // plotter units

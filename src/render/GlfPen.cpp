@@ -9,7 +9,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr std::size_t kMaxPolygonPoints = 4'000'000;
 // Dash elements on one segment at most: a pattern far finer than the
 // segment is long would otherwise never end.
 constexpr int kMaxDashElements = 1'000'000;
@@ -211,11 +210,7 @@ void GlfInterpreter::circle(double radius, double chord) {
             toPlotter({centre.x + radius * std::cos(a), centre.y + radius * std::sin(a)}));
     }
     if (polygonMode_) {
-        // A circle is a polygon of its own; the open one goes on after it.
-        Ring r{ring, std::vector<unsigned char>(ring.size(), 1)};
-        r.drawn[0] = 0;
-        polygonPoints_ += ring.size();
-        rings_.insert(rings_.end() - (rings_.empty() ? 0 : 1), std::move(r));
+        polygonCircle(ring);
         return;
     }
     flushPath();
@@ -224,61 +219,6 @@ void GlfInterpreter::circle(double radius, double chord) {
     for (std::size_t i = 1; i < ring.size(); ++i)
         dashedSegment(ring[i - 1], ring[i]);
     flushPath();
-    resetDash();
-}
-
-// ---------------------------------------------------------------- polygons
-
-void GlfInterpreter::polygonPoint(Point p, bool down) {
-    if (polygonPoints_ >= kMaxPolygonPoints) {
-        ++stats_.droppedPolygonPoints;
-        return;
-    }
-    ++polygonPoints_;
-    if (rings_.empty()) rings_.push_back({});
-    Ring& ring = rings_.back();
-    if (!down) {
-        if (ring.points.size() <= 1) {
-            ring.points = {p};
-            ring.drawn = {0};
-        } else {
-            rings_.push_back({{p}, {0}});
-        }
-        return;
-    }
-    ring.points.push_back(p);
-    ring.drawn.push_back(1);
-}
-
-void GlfInterpreter::fillPolygon(bool evenOdd) {
-    std::vector<std::vector<Point>> rings;
-    for (const Ring& r : rings_) {
-        if (r.points.size() >= 3) rings.push_back(r.points);
-    }
-    if (rings.empty() || !drawingAllowed()) return;
-    out_.fill(pen_, rings, evenOdd);
-}
-
-void GlfInterpreter::edgePolygon() {
-    for (const Ring& r : rings_) {
-        if (r.points.size() < 2) continue;
-        resetDash();
-        lineTo(r.points[0]);
-        for (std::size_t i = 1; i < r.points.size(); ++i) {
-            if (r.drawn[i]) {
-                lineTo(r.points[i - 1]);
-                dashedSegment(r.points[i - 1], r.points[i]);
-            } else {
-                flushPath();
-            }
-        }
-        if (!same(r.points.back(), r.points.front())) {
-            lineTo(r.points.back());
-            dashedSegment(r.points.back(), r.points.front());
-        }
-        flushPath();
-        if (stopped_) return;
-    }
     resetDash();
 }
 

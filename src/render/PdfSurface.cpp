@@ -154,12 +154,15 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
     put("S\n");
 }
 
-void PdfSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void PdfSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     usePen(pen);
-    for (const auto& ring : rings) {
-        point(ring[0], 'm');
-        for (std::size_t i = 1; i < ring.size(); ++i)
-            point(ring[i], 'l');
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < polygon.rings; ++r) {
+        const std::size_t end = at + polygon.ringSizes[r];
+        if (at == end) continue;
+        point(polygon.corner(at++), 'm');
+        while (at < end)
+            point(polygon.corner(at++), 'l');
         put("h\n");
     }
     put(evenOdd ? "f*\n" : "f\n");

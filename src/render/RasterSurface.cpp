@@ -16,6 +16,10 @@ namespace {
 constexpr int kLevels = 15; // strengths of a pen besides none
 constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
 constexpr int kPenLooks = 8;
+// The edge goes up on the picture (winding -1); marks the lower corner's number.
+constexpr std::uint32_t kEdgeWindingBit = 0x80000000u;
+// Edge lists longer than this are given back after the fill.
+constexpr std::size_t kKeptEdges = 1 << 16;
 
 std::uint8_t penBase(int pen) {
     const int look = pen < 1 ? 0 : (pen - 1) % kPenLooks;
@@ -52,8 +56,9 @@ inline int floorToInt(double v) {
     return i > v ? i - 1 : i;
 }
 
+// Halves round up, as everywhere on the picture.
 inline int roundToInt(double v) {
-    return static_cast<int>(std::lround(bounded(v)));
+    return floorToInt(v + 0.5);
 }
 
 // Cuts the segment a-b to the box [x0, x1] x [y0, y1] (Liang-Barsky); false
@@ -290,51 +295,77 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
 }
 
 // Every pixel whose centre is inside (even-odd or non-zero), scan line by
-// scan line over the edges that cross it.
-void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+// scan line over the edges that cross it.  Edges are kept as the numbers of
+// their corners (no copy of the polygon) and bucketed by their first scan
+// line, so memory and time stay linear in the corners.
+void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
+    const std::size_t corners = polygon.corners();
+    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_) return;
+    // (Corner numbers fit 31 bits: the interpreter's buffer holds far fewer.)
     usePen(pen);
-    std::vector<Edge>& edges = edges_;
-    edges.clear();
     const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
     const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    double top = 1e300, bottom = -1e300;
-    for (const auto& ring : rings) {
-        for (std::size_t i = 0; i < ring.size(); ++i) {
-            const Point& a = ring[i];
-            const Point& b = ring[(i + 1) % ring.size()];
-            double ax = a.x * m11 + tx, ay = a.y * m22 + ty;
-            double bx = b.x * m11 + tx, by = b.y * m22 + ty;
-            if (ay == by || !std::isfinite(ax + ay + bx + by)) continue;
-            int winding = 1;
-            if (ay > by) {
-                std::swap(ax, bx);
-                std::swap(ay, by);
-                winding = -1;
+    const auto devX = [&](std::uint32_t i) { return polygon.corner(i).x * m11 + tx; };
+    const auto devY = [&](std::uint32_t i) { return polygon.corner(i).y * m22 + ty; };
+    // The scan lines whose centres an edge crosses: [first, last].
+    const auto rows = [&](const Edge& e, int& first, int& last) {
+        const double y0 = devY(e.upper), y1 = devY(e.lower & ~kEdgeWindingBit);
+        first = std::max(clipY0_, -floorToInt(0.5 - y0));
+        last = std::min(clipY1_, -floorToInt(0.5 - y1) - 1);
+        return first <= last;
+    };
+    const auto forEachEdge = [&](auto&& use) {
+        std::uint32_t start = 0;
+        for (std::size_t r = 0; r < polygon.rings; ++r) {
+            const auto n = static_cast<std::uint32_t>(polygon.ringSizes[r]);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const std::uint32_t a = start + k, b = start + (k + 1 == n ? 0 : k + 1);
+                const double ya = devY(a), yb = devY(b);
+                if (ya == yb || !std::isfinite(ya + yb + devX(a) + devX(b))) continue;
+                const Edge e = ya < yb ? Edge{a, b} : Edge{b, a | kEdgeWindingBit};
+                int first, last;
+                if (rows(e, first, last)) use(e, first, last);
             }
-            edges.push_back({ax, ay, bx, by, winding});
-            top = std::min(top, ay);
-            bottom = std::max(bottom, by);
+            start += n;
         }
-    }
-    if (edges.empty()) return;
-    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
-    const int yStart = std::max(clipY0_, -floorToInt(0.5 - top));
-    const int yEnd = std::min(clipY1_, floorToInt(bottom - 0.5));
-    std::vector<const Edge*>& active = active_;
+    };
+    // Bucketed by first scan line: the lines spanned, the edges counted per
+    // line, then placed.
+    int top = clipY1_ + 1, bottom = clipY0_ - 1;
+    forEachEdge([&](const Edge&, int first, int last) {
+        top = std::min(top, first);
+        bottom = std::max(bottom, last);
+    });
+    if (top > bottom) return;
+    std::vector<std::uint32_t>& bucket = rowStarts_;
+    bucket.assign(static_cast<std::size_t>(bottom - top) + 2, 0);
+    forEachEdge([&](const Edge&, int first, int) { ++bucket[first - top + 1]; });
+    for (std::size_t i = 1; i < bucket.size(); ++i)
+        bucket[i] += bucket[i - 1];
+    std::vector<Edge>& edges = edges_;
+    edges.resize(bucket.back());
+    forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
+    // bucket[i] is now where the edges of line top + i + 1 begin.
+    std::vector<Edge>& active = active_;
     std::vector<std::pair<double, int>>& crossings = crossings_;
     active.clear();
     std::size_t next = 0;
-    for (int y = yStart; y <= yEnd; ++y) {
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
-        while (next < edges.size() && edges[next].y0 <= cy)
-            active.push_back(&edges[next++]);
+        const std::size_t end = bucket[y - top];
+        while (next < end)
+            active.push_back(edges[next++]);
         crossings.clear();
         std::size_t keep = 0;
-        for (const Edge* e : active) {
-            if (e->y1 <= cy) continue; // passed
+        for (const Edge& e : active) {
+            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+            const double y0 = devY(e.upper), y1 = devY(lower);
+            if (y1 <= cy) continue; // passed
             active[keep++] = e;
-            crossings.emplace_back(e->x0 + (cy - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0),
-                                   e->winding);
+            const double x0 = devX(e.upper), x1 = devX(lower);
+            crossings.emplace_back(x0 + (cy - y0) * (x1 - x0) / (y1 - y0),
+                                   (e.lower & kEdgeWindingBit) ? -1 : 1);
         }
         active.resize(keep);
         std::sort(crossings.begin(), crossings.end());
@@ -347,6 +378,10 @@ void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, 
             const int x1 = -floorToInt(0.5 - crossings[i + 1].first) - 1;
             if (x1 >= x0) span(y, x0, x1, false);
         }
+    }
+    if (edges.capacity() > kKeptEdges) {
+        edges = {};
+        active = {};
     }
 }
 

@@ -117,14 +117,17 @@ void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
     if (buffer_.size() >= kFlushBytes) flush();
 }
 
-void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void SvgSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     usePen(pen);
     text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
          static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
-    for (const auto& ring : rings) {
-        point(ring[0], 'M');
-        for (std::size_t i = 1; i < ring.size(); ++i)
-            point(ring[i], 'L');
+    std::size_t at = 0;
+    for (std::size_t r = 0; r < polygon.rings; ++r) {
+        const std::size_t end = at + polygon.ringSizes[r];
+        if (at == end) continue;
+        point(polygon.corner(at++), 'M');
+        while (at < end)
+            point(polygon.corner(at++), 'L');
         buffer_ += "Z";
     }
     buffer_ += "\"/>\n";
