@@ -346,42 +346,83 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     edges.resize(bucket.back());
     forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
     // bucket[i] is now where the edges of line top + i + 1 begin.
-    std::vector<Edge>& active = active_;
-    std::vector<std::pair<double, int>>& crossings = crossings_;
+    // The edges crossing the scan line, kept in the order of their crossings:
+    // the sides of a polygon cross each other seldom, so the order of one
+    // line is nearly that of the next.
+    std::vector<Crossing>& active = active_;
     active.clear();
     std::size_t next = 0;
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
-        const std::size_t end = bucket[y - top];
-        while (next < end)
-            active.push_back(edges[next++]);
-        crossings.clear();
         std::size_t keep = 0;
-        for (const Edge& e : active) {
-            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
-            const double y0 = devY(e.upper), y1 = devY(lower);
-            if (y1 <= cy) continue; // passed
-            active[keep++] = e;
-            const double x0 = devX(e.upper), x1 = devX(lower);
-            crossings.emplace_back(x0 + (cy - y0) * (x1 - x0) / (y1 - y0),
-                                   (e.lower & kEdgeWindingBit) ? -1 : 1);
+        for (const Crossing& c : active) {
+            if (c.lastRow < y) continue; // passed
+            Crossing& k = active[keep++];
+            k = c;
+            k.x = k.x0 + (cy - k.y0) * k.dx / k.dy;
         }
         active.resize(keep);
-        std::sort(crossings.begin(), crossings.end());
+        sortCrossings(active, 0);
+        const std::size_t old = active.size();
+        for (const std::size_t end = bucket[y - top]; next < end; ++next) {
+            const Edge& e = edges[next];
+            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+            Crossing c;
+            c.x0 = devX(e.upper);
+            c.y0 = devY(e.upper);
+            c.dx = devX(lower) - c.x0;
+            c.dy = devY(lower) - c.y0;
+            int first;
+            rows(e, first, c.lastRow);
+            c.winding = (e.lower & kEdgeWindingBit) ? -1 : 1;
+            c.x = c.x0 + (cy - c.y0) * c.dx / c.dy;
+            active.push_back(c);
+        }
+        if (active.size() > old) {
+            sortCrossings(active, old);
+            std::vector<Crossing>& merged = merged_;
+            merged.resize(active.size());
+            std::merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
+                       active.begin() + static_cast<std::ptrdiff_t>(old), active.end(),
+                       merged.begin(),
+                       [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+            active.swap(merged);
+        }
         int inside = 0;
-        for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
-            inside += crossings[i].second;
+        for (std::size_t i = 0; i + 1 < active.size(); ++i) {
+            inside += active[i].winding;
             const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
             if (!filled) continue;
-            const int x0 = -floorToInt(0.5 - crossings[i].first);
-            const int x1 = -floorToInt(0.5 - crossings[i + 1].first) - 1;
+            const int x0 = -floorToInt(0.5 - active[i].x);
+            const int x1 = -floorToInt(0.5 - active[i + 1].x) - 1;
             if (x1 >= x0) span(y, x0, x1, false);
         }
     }
     if (edges.capacity() > kKeptEdges) {
         edges = {};
-        active = {};
+        active_ = {};
+        merged_ = {};
+    }
+}
+
+// Sorts crossings[from..] by x: by insertion while they are nearly in order,
+// wholly once that costs more than a few moves per crossing.
+void RasterSurface::sortCrossings(std::vector<Crossing>& crossings, std::size_t from) {
+    const auto byX = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
+    const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(from);
+    std::size_t budget = 4 * (crossings.size() - from) + 64;
+    for (auto i = begin + (begin == crossings.end() ? 0 : 1); i < crossings.end(); ++i) {
+        if (!(i->x < (i - 1)->x)) continue;
+        const Crossing moving = *i;
+        auto j = i;
+        for (; j > begin && moving.x < (j - 1)->x && budget > 0; --j, --budget)
+            *j = *(j - 1);
+        *j = moving;
+        if (budget == 0) {
+            std::sort(begin, crossings.end(), byX);
+            return;
+        }
     }
 }
 

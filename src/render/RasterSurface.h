@@ -63,10 +63,18 @@ private:
     struct Edge {
         std::uint32_t upper, lower;
     };
+    // An edge on the scan lines it crosses: where it crosses the current one.
+    struct Crossing {
+        double x;
+        double x0, y0, dx, dy; // upper end and extent, pixels
+        int lastRow;
+        int winding;
+    };
+    static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
+
     std::vector<Edge> edges_; // kept between fills
-    std::vector<Edge> active_;
+    std::vector<Crossing> active_, merged_;
     std::vector<std::uint32_t> rowStarts_;
-    std::vector<std::pair<double, int>> crossings_;
     const std::atomic<bool>* cancel_ = nullptr;
 
     QFont font_;
