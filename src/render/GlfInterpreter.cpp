@@ -107,6 +107,7 @@ void GlfInterpreter::inputP1P2() {
         return;
     }
     sawIp_ = true;
+    scalingChanged();
 }
 
 void GlfInterpreter::scale() {
@@ -122,6 +123,7 @@ void GlfInterpreter::scale() {
     } else {
         ++stats_.badParameters;
     }
+    scalingChanged();
 }
 
 void GlfInterpreter::inputWindow() {
@@ -190,6 +192,7 @@ void GlfInterpreter::unknownCommand(int code) {
 
 void GlfInterpreter::defaults() {
     scaled_ = false;
+    scalingChanged();
     hasWindow_ = false;
     applyWindow();
     relative_ = false;

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,7 @@ public:
 private:
     static constexpr int kSolid = -100;             // the line type of LT without parameters
     static constexpr std::size_t kPathChunk = 8192; // points handed over at a time
+    static constexpr double kNoPlace = std::numeric_limits<double>::quiet_NaN();
 
     void command(int mnemonic);
 
@@ -95,6 +97,7 @@ private:
 
     // Coordinates.
     Point toPlotter(Point user) const;
+    void scalingChanged() { lastUser_ = {kNoPlace, kNoPlace}; }
     double diagonal() const;
     void applyWindow();
 
@@ -139,6 +142,10 @@ private:
 
     // Pen.
     Point pos_; // user units
+    // The last move's target in user and plotter units (NaN: none since the
+    // scaling changed).
+    Point lastUser_{kNoPlace, kNoPlace};
+    Point lastPlotter_;
     bool penDown_ = false;
     bool relative_ = false;
     int pen_ = 1;

@@ -62,14 +62,15 @@ void GlfInterpreter::moveList(bool relative) {
 }
 
 void GlfInterpreter::plot(Point target, bool down) {
+    // The pen's place on the plotter is kept from the last move.
+    const Point a = same(pos_, lastUser_) ? lastPlotter_ : toPlotter(pos_);
+    const Point b = toPlotter(target);
+    pos_ = lastUser_ = target;
+    lastPlotter_ = b;
     if (polygonMode_) {
-        polygonPoint(toPlotter(target), down);
-        pos_ = target;
+        polygonPoint(b, down);
         return;
     }
-    const Point a = toPlotter(pos_);
-    const Point b = toPlotter(target);
-    pos_ = target;
     if (!down) {
         flushPath();
         resetDash();
