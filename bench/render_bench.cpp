@@ -1,7 +1,7 @@
 // Rendering speed and memory on a large composed drawing, side by side with
 // the conversion that produced its GLF file.
 //
-//   kesto_render_bench [glf-megabytes] [mixed|text] [rounds]
+//   kesto_render_bench [glf-megabytes] [mixed|text|geometry] [rounds]
 //
 // The composer's A1 drawing is sized so that its GLF file has about the
 // given size (default 20 MB); it is converted file to file as the spooler
@@ -84,9 +84,11 @@ double peakOf(const std::function<bool()>& work) {
 
 int main(int argc, char** argv) {
     const double glfMegabytes = argc > 1 ? std::atof(argv[1]) : 20;
-    const bool text = argc > 2 && std::strcmp(argv[2], "text") == 0;
+    const char* kindName = argc > 2 ? argv[2] : "mixed";
     const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
-    const auto kind = text ? kesto::LargeDrawingKind::TextHeavy : kesto::LargeDrawingKind::Mixed;
+    const auto kind = std::strcmp(kindName, "text") == 0       ? kesto::LargeDrawingKind::TextHeavy
+                      : std::strcmp(kindName, "geometry") == 0 ? kesto::LargeDrawingKind::Geometry
+                                                               : kesto::LargeDrawingKind::Mixed;
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     int qtArgc = 1;
@@ -153,7 +155,10 @@ int main(int argc, char** argv) {
     };
 
     std::printf("drawing        %s A1, %.1f MB of OFI, %.1f MB of GLF (best of %d rounds)\n",
-                text ? "text-heavy" : "mixed", mb(fs::file_size(ofi)), mb(glfBytes), rounds);
+                kind == kesto::LargeDrawingKind::TextHeavy  ? "text-heavy"
+                : kind == kesto::LargeDrawingKind::Geometry ? "geometry-only"
+                                                            : "mixed",
+                mb(fs::file_size(ofi)), mb(glfBytes), rounds);
     std::printf("convert        %.3f s  OFI -> GLF\n", convert);
     std::printf("PNG 150 dpi    %.3f s  = %.1f x the conversion  (%.1f MB file)\n", png,
                 png / convert, mb(fs::file_size(dir / "LARGE.png")));

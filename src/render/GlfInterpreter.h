@@ -5,76 +5,19 @@
 // not grow with the file.  Input the plotter would not understand is skipped
 // and counted, never fatal.
 
+#include "render/GlfInput.h"
+#include "render/GlfTokenizer.h"
 #include "render/PlotSurface.h"
+#include "render/PolygonBuffer.h"
+#include "render/RenderStats.h"
 
-#include <array>
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
+#include <limits>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kesto::render {
-
-// Where the GLF bytes come from.  Must be readable twice (rewind), because
-// the sheet is found before anything is drawn.
-class GlfInput {
-public:
-    virtual ~GlfInput() = default;
-    // Up to `size` bytes; 0 at the end.  -1 on a read error.
-    virtual long read(char* into, std::size_t size) = 0;
-    virtual bool rewind() = 0;
-    // Why the last read or rewind failed.
-    virtual std::string error() const { return {}; }
-};
-
-class MemoryInput final : public GlfInput {
-public:
-    explicit MemoryInput(std::string_view bytes) : bytes_(bytes) {}
-    long read(char* into, std::size_t size) override;
-    bool rewind() override {
-        at_ = 0;
-        return true;
-    }
-
-private:
-    std::string_view bytes_;
-    std::size_t at_ = 0;
-};
-
-class FileInput final : public GlfInput {
-public:
-    FileInput() = default;
-    ~FileInput() override;
-    FileInput(const FileInput&) = delete;
-    FileInput& operator=(const FileInput&) = delete;
-    bool open(const std::string& path);
-    long read(char* into, std::size_t size) override;
-    bool rewind() override;
-    std::string error() const override { return error_; }
-
-private:
-    std::FILE* file_ = nullptr;
-    std::string error_;
-};
-
-// What the interpreter met that it could not draw.
-struct RenderStats {
-    std::uint64_t commands = 0;
-    std::uint64_t unknownCommands = 0; // mnemonics the plotter does not know (skipped)
-    std::uint64_t badParameters = 0;   // values out of range, odd coordinate lists
-    std::uint64_t skippedBytes = 0;    // bytes that start no command
-    std::uint64_t characters = 0;      // label characters drawn
-    std::uint64_t undecodable = 0;     // label characters with no glyph in their set
-    std::uint64_t droppedPolygonPoints = 0;
-    std::uint64_t afterPageEnd = 0; // marks after the sheet was ended (AF/PG), not drawn
-    std::string firstUnknown;       // the first unknown mnemonic, for the message
-    bool endsInLabel = false;       // the input ends before a label's terminator
-    bool sheetEnded = false;        // AF or PG seen
-    bool readError = false;
-    std::string readErrorText;
-};
 
 // The sheet: the rectangle P1-P2 of the prologue in plotter units, and the
 // input window (IW) in force when the first mark is made.
@@ -102,24 +45,59 @@ public:
 
     // For the sheet search: stop at the first mark.
     void stopAtFirstMark(bool stop) { stopAtFirstMark_ = stop; }
-    bool stoppedAtMark() const { return stopped_; }
     bool sawInputP1P2() const { return sawIp_; }
     Rect p1p2() const;
     bool windowSet() const { return hasWindow_; }
     Rect window() const { return window_; }
 
 private:
-    // Input.
-    int get();
-    int peek();
-    int refill();
-    bool readNumber(double& value);
-    void skipParameters();
-    void readParameters(int maxCount);
-    void command(int a, int b);
+    static constexpr int kSolid = -100;             // the line type of LT without parameters
+    static constexpr std::size_t kPathChunk = 8192; // points handed over at a time
+    static constexpr double kNoPlace = std::numeric_limits<double>::quiet_NaN();
+
+    void command(int mnemonic);
+
+    // Setup commands.
+    void initialize();
+    void setDefaults();
+    void inputP1P2();
+    void scale();
+    void inputWindow();
+    void selectPen();
+    void lineType();
+    void endSheet();
+    void unknownCommand(int mnemonic);
+    void defaults();
+
+    // Pen commands.
+    void penUp();
+    void penDown();
+    void plotAbsolute();
+    void plotRelative();
+    void arcCommand(bool relative);
+    void circleCommand();
+
+    // Polygon commands.
+    void polygonMode();
+    void fillPolygonCommand();
+    void edgePolygonCommand();
+
+    // Character commands.
+    void absoluteSize();
+    void relativeSize();
+    void direction();
+    void directionVertical();
+    void extraSpace();
+    void slant();
+    void standardSet();
+    void alternateSet();
+    void selectStandard();
+    void selectAlternate();
+    void defineTerminator();
 
     // Coordinates.
     Point toPlotter(Point user) const;
+    void scalingChanged() { lastUser_ = {kNoPlace, kNoPlace}; }
     double diagonal() const;
     void applyWindow();
 
@@ -137,28 +115,22 @@ private:
 
     // Polygons.
     void polygonPoint(Point plotter, bool down);
-    void fillPolygon();
+    void closeRing();
+    void polygonCircle(const std::vector<Point>& ring);
+    void fillPolygon(bool evenOdd);
     void edgePolygon();
+    void edgeRing(std::size_t start, std::size_t size, bool closingDrawn);
 
     // Labels.
     void label();
     void labelCharacter(char32_t code, GlyphWidth width);
     void labelAdvance(double cells, double lines);
     void resetCharacterState();
-    void defaults();
 
     PlotSurface& out_;
     Rect defaultSheet_;
     RenderStats stats_;
-
-    // Input buffer.
-    GlfInput* in_ = nullptr;
-    std::vector<char> buffer_;
-    std::size_t at_ = 0;
-    std::size_t end_ = 0;
-    bool eof_ = false;
-    std::vector<double> params_;
-    bool paramsTruncated_ = false;
+    GlfTokenizer in_{stats_};
 
     // Scaling: P1, P2 in plotter units; user units through SC.
     Point p1_, p2_;
@@ -170,10 +142,14 @@ private:
 
     // Pen.
     Point pos_; // user units
+    // The last move's target in user and plotter units (NaN: none since the
+    // scaling changed).
+    Point lastUser_{kNoPlace, kNoPlace};
+    Point lastPlotter_;
     bool penDown_ = false;
     bool relative_ = false;
     int pen_ = 1;
-    int lineType_ = -100; // -100: solid
+    int lineType_ = kSolid;
     double patternPercent_ = 4;
 
     // Path under construction (plotter units) and dash state.
@@ -182,14 +158,11 @@ private:
     int elementIndex_ = 0;
     bool dashOn_ = false;
 
-    // Polygon mode.
+    // Polygon mode; the buffer stays after PM2 until the next PM0.
     bool polygonMode_ = false;
-    struct Ring {
-        std::vector<Point> points;
-        std::vector<unsigned char> drawn; // drawn[i]: edge into point i is pen-down
-    };
-    std::vector<Ring> rings_;
-    std::size_t polygonPoints_ = 0;
+    bool ringPending_ = false; // the next corner starts a sub-polygon (after PM1 or a circle)
+    PolygonBuffer polygon_;
+    bool overflowReported_ = false;
 
     // Characters.
     double charW_ = 0, charH_ = 0; // plotter units

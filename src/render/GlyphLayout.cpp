@@ -1,5 +1,7 @@
 #include "render/GlyphLayout.h"
 
+#include "render/PlotterUnits.h"
+
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -45,7 +47,7 @@ QFont plotterFont() {
             }
         }
     });
-    QFont font = family.isEmpty() ? QFont(QStringLiteral("IPAGothic")) : QFont(family);
+    QFont font = family.isEmpty() ? QFont(QString::fromLatin1(kFontFamily)) : QFont(family);
     if (family.isEmpty()) font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(kReferencePixels);
     font.setKerning(false);

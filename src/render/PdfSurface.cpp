@@ -3,6 +3,7 @@
 #include "render/AppendFormatted.h"
 #include "render/FontSubset.h"
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
 
 #include <algorithm>
@@ -16,12 +17,11 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kPointsPerUnit = 72.0 / 1016; // plotter units of 0.025 mm to points
-constexpr double kUnitsPerMm = 40;
-constexpr double kLargestPageSide = 14400;     // points, at one point per unit
-constexpr double kLargestSheetSide = 2e9;      // plotter units: whole numbers a reader holds
-constexpr std::size_t kContentPiece = 4 << 20; // bytes of content per compressed piece
-constexpr int kLargestCode = 0xFFFF;           // two-byte codes of the page's font
+constexpr double kPointsPerUnit = 72.0 / kUnitsPerInch; // plotter units to points
+constexpr double kLargestPageSide = 14400;              // points, at one point per unit
+constexpr double kLargestSheetSide = 2e9;               // plotter units: whole numbers a reader holds
+constexpr std::size_t kContentPiece = 4 << 20;          // bytes of content per compressed piece
+constexpr int kLargestCode = 0xFFFF;                    // two-byte codes of the page's font
 constexpr int kCatalog = 1, kPages = 2, kPage = 3, kFont = 4, kCidFont = 5, kDescriptor = 6,
               kFontFile = 7, kToUnicode = 8, kCidToGlyph = 9;
 
@@ -148,7 +148,8 @@ void PdfSurface::point(Point p, char op) {
     char buffer[48];
     char* at = buffer;
     for (double v : {p.x, p.y}) {
-        at = std::to_chars(at, buffer + sizeof buffer, std::llround(v)).ptr;
+        const double r = std::isnan(v) ? 0 : std::clamp(std::round(v), -1e12, 1e12);
+        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
         *at++ = ' ';
     }
     *at++ = op;
@@ -171,15 +172,15 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
     forEachPart(limit_, points, count, [this](const Point* p, std::size_t n) { path(p, n); });
 }
 
-void PdfSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void PdfSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     text_.flush();
     bool any = false;
-    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
+    forEachRing(limit_, polygon, [&](auto corner, std::size_t n) {
         if (!any) usePen(pen);
         any = true;
-        point(ring[0], 'm');
-        for (std::size_t i = 1; i < ring.size(); ++i)
-            point(ring[i], 'l');
+        point(corner(0), 'm');
+        for (std::size_t i = 1; i < n; ++i)
+            point(corner(i), 'l');
         put("h\n");
     });
     if (any) put(evenOdd ? "f*\n" : "f\n");

@@ -37,6 +37,25 @@ struct Glyph {
     double slant = 0;  // tangent of the slant angle
 };
 
+// A filled area: `rings` closed sub-polygons, ring i made of the next
+// `ringSizes[i]` corners (each ring closes back to its first).  The corners
+// lie in chunks of kChunk, so that a polygon of millions of corners never
+// needs one block of memory that large, nor a copy of it.
+struct Polygon {
+    static constexpr unsigned kChunkBits = 16;
+    static constexpr std::size_t kChunk = std::size_t{1} << kChunkBits;
+    const Point* const* chunks = nullptr;
+    const std::size_t* ringSizes = nullptr;
+    std::size_t rings = 0;
+    const Point& corner(std::size_t i) const { return chunks[i >> kChunkBits][i & (kChunk - 1)]; }
+    std::size_t corners() const {
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < rings; ++i)
+            n += ringSizes[i];
+        return n;
+    }
+};
+
 // A drawing target.  Pen 0 never reaches it (the plotter has no pen then).
 class PlotSurface {
 public:
@@ -46,8 +65,8 @@ public:
     virtual void setClip(const Rect* window) = 0;
     // A connected pen-down path; two equal points make a dot.
     virtual void stroke(int pen, const Point* points, std::size_t count) = 0;
-    // A filled polygon made of closed rings.
-    virtual void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) = 0;
+    // A filled polygon, even-odd or non-zero winding.
+    virtual void fill(int pen, const Polygon& polygon, bool evenOdd) = 0;
     virtual void glyph(int pen, const Glyph& glyph) = 0;
 };
 

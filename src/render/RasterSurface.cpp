@@ -1,6 +1,7 @@
 #include "render/RasterSurface.h"
 
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -12,10 +13,13 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerMm = 40;
 constexpr int kLevels = 15; // strengths of a pen besides none
 constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
 constexpr int kPenLooks = 8;
+// The edge goes up on the picture (winding -1); marks the lower corner's number.
+constexpr std::uint32_t kEdgeWindingBit = 0x80000000u;
+// Edge lists longer than this are given back after the fill.
+constexpr std::size_t kKeptEdges = 1 << 16;
 
 std::uint8_t penBase(int pen) {
     const int look = pen < 1 ? 0 : (pen - 1) % kPenLooks;
@@ -38,9 +42,61 @@ inline std::int64_t roundToInt64(double v) {
     return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
 }
 
+// Pixel numbers beyond this are as far off the picture as any: every
+// coordinate is held inside it before it becomes an int, NaN included.
+constexpr double kFarPixels = 1 << 28;
+
+inline double bounded(double v) {
+    return !(v >= -kFarPixels) ? -kFarPixels : v > kFarPixels ? kFarPixels : v;
+}
+
 inline int floorToInt(double v) {
+    v = bounded(v);
     const int i = static_cast<int>(v);
     return i > v ? i - 1 : i;
+}
+
+// Halves round up, as everywhere on the picture.
+inline int roundToInt(double v) {
+    return floorToInt(v + 0.5);
+}
+
+// Cuts the segment a-b to the box [x0, x1] x [y0, y1] (Liang-Barsky); false
+// when nothing of it is inside or an end is not a number.  A segment inside
+// is left exactly as it is.
+bool clipSegment(double& ax, double& ay, double& bx, double& by, double x0, double y0, double x1,
+                 double y1) {
+    const double dx = bx - ax, dy = by - ay;
+    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
+    if (std::min(ax, bx) >= x0 && std::max(ax, bx) <= x1 && std::min(ay, by) >= y0 &&
+        std::max(ay, by) <= y1)
+        return true;
+    double t0 = 0, t1 = 1;
+    // The part with p * t <= q.
+    const auto keep = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    if (!keep(-dx, ax - x0) || !keep(dx, x1 - ax) || !keep(-dy, ay - y0) || !keep(dy, y1 - ay))
+        return false;
+    const double sx = ax, sy = ay;
+    if (t1 < 1) {
+        bx = sx + t1 * dx;
+        by = sy + t1 * dy;
+    }
+    if (t0 > 0) {
+        ax = sx + t0 * dx;
+        ay = sy + t0 * dy;
+    }
+    return true;
 }
 
 } // namespace
@@ -75,8 +131,11 @@ void RasterSurface::frame(const Rect* window) {
         span(y, 0, width_ - 1, false);
     if (!window) return;
     ink_ = kFrameBlue;
+    // Only what can show: a window far larger than the sheet is cut first.
+    const QRectF limit(-16, -16, width_ + 32.0, height_ + 32.0);
     const QRect w =
         toDevice_.mapRect(QRectF(window->left, window->bottom, window->width(), window->height()))
+            .intersected(limit)
             .toRect();
     // Dashes of six pixels with gaps of four.
     for (int x = w.left(); x <= w.right(); x += 10) {
@@ -99,10 +158,10 @@ void RasterSurface::setClip(const Rect* window) {
         r.top = std::min(r.top, window->top);
     }
     const QRectF device = toDevice_.mapRect(QRectF(r.left, r.bottom, r.width(), r.height()));
-    clipX0_ = std::max(0, static_cast<int>(std::floor(device.left())));
-    clipY0_ = std::max(0, static_cast<int>(std::floor(device.top())));
-    clipX1_ = std::min(width_ - 1, static_cast<int>(std::ceil(device.right())) - 1);
-    clipY1_ = std::min(height_ - 1, static_cast<int>(std::ceil(device.bottom())) - 1);
+    clipX0_ = std::max(0, floorToInt(device.left()));
+    clipY0_ = std::max(0, floorToInt(device.top()));
+    clipX1_ = std::min(width_ - 1, -floorToInt(-device.right()) - 1);
+    clipY1_ = std::min(height_ - 1, -floorToInt(-device.bottom()) - 1);
 }
 
 void RasterSurface::usePen(int pen) {
@@ -157,8 +216,7 @@ KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
 KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
-    const double major = std::max(adx, ady);
-    if (major > 1e6) return; // far outside any picture
+    const double major = std::max(adx, ady); // the caller cut it to the picture
     const double length = std::sqrt(dx * dx + dy * dy);
     const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
     // Even the shortest chord of an arc inks its pixels: at least one step.
@@ -220,10 +278,16 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     // A round nib leaves its mark at the ends and at every corner; a nib of
     // one pixel needs the marks only where the path starts and ends.
     const bool corners = nibSide_ >= 2;
+    // Segments are cut to the clip and a margin wider than the nib, so that
+    // only pixels near the picture are ever stepped over.
+    const double margin = nibPixels_ + 2;
+    const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
+    const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
     nib(ax, ay);
     for (std::size_t i = 1; i < count; ++i) {
         const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
-        segment(ax, ay, bx, by);
+        double cax = ax, cay = ay, cbx = bx, cby = by;
+        if (clipSegment(cax, cay, cbx, cby, left, top, right, bottom)) segment(cax, cay, cbx, cby);
         if (corners || i + 1 == count) nib(bx, by);
         ax = bx;
         ay = by;
@@ -231,68 +295,139 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
 }
 
 // Every pixel whose centre is inside (even-odd or non-zero), scan line by
-// scan line over the edges that cross it.
-void RasterSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+// scan line over the edges that cross it.  Edges are kept as the numbers of
+// their corners (no copy of the polygon) and bucketed by their first scan
+// line, so memory and time stay linear in the corners.
+void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
+    const std::size_t corners = polygon.corners();
+    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_) return;
+    // (Corner numbers fit 31 bits: the interpreter's buffer holds far fewer.)
     usePen(pen);
-    std::vector<Edge>& edges = edges_;
-    edges.clear();
     const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
     const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    double top = 1e300, bottom = -1e300;
-    for (const auto& ring : rings) {
-        for (std::size_t i = 0; i < ring.size(); ++i) {
-            const Point& a = ring[i];
-            const Point& b = ring[(i + 1) % ring.size()];
-            double ax = a.x * m11 + tx, ay = a.y * m22 + ty;
-            double bx = b.x * m11 + tx, by = b.y * m22 + ty;
-            if (ay == by) continue;
-            int winding = 1;
-            if (ay > by) {
-                std::swap(ax, bx);
-                std::swap(ay, by);
-                winding = -1;
+    const auto devX = [&](std::uint32_t i) { return polygon.corner(i).x * m11 + tx; };
+    const auto devY = [&](std::uint32_t i) { return polygon.corner(i).y * m22 + ty; };
+    // The scan lines whose centres an edge crosses: [first, last].
+    const auto rows = [&](const Edge& e, int& first, int& last) {
+        const double y0 = devY(e.upper), y1 = devY(e.lower & ~kEdgeWindingBit);
+        first = std::max(clipY0_, -floorToInt(0.5 - y0));
+        last = std::min(clipY1_, -floorToInt(0.5 - y1) - 1);
+        return first <= last;
+    };
+    const auto forEachEdge = [&](auto&& use) {
+        std::uint32_t start = 0;
+        for (std::size_t r = 0; r < polygon.rings; ++r) {
+            const auto n = static_cast<std::uint32_t>(polygon.ringSizes[r]);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const std::uint32_t a = start + k, b = start + (k + 1 == n ? 0 : k + 1);
+                const double ya = devY(a), yb = devY(b);
+                if (ya == yb || !std::isfinite(ya + yb + devX(a) + devX(b))) continue;
+                const Edge e = ya < yb ? Edge{a, b} : Edge{b, a | kEdgeWindingBit};
+                int first, last;
+                if (rows(e, first, last)) use(e, first, last);
             }
-            edges.push_back({ax, ay, bx, by, winding});
-            top = std::min(top, ay);
-            bottom = std::max(bottom, by);
+            start += n;
         }
-    }
-    if (edges.empty()) return;
-    std::sort(edges.begin(), edges.end(), [](const Edge& l, const Edge& r) { return l.y0 < r.y0; });
-    const int yStart = std::max(clipY0_, static_cast<int>(std::ceil(std::max(top, -1e9) - 0.5)));
-    const int yEnd = std::min(clipY1_, static_cast<int>(std::floor(std::min(bottom, 1e9) - 0.5)));
-    std::vector<const Edge*>& active = active_;
-    std::vector<std::pair<double, int>>& crossings = crossings_;
+    };
+    // Bucketed by first scan line: the lines spanned, the edges counted per
+    // line, then placed.
+    int top = clipY1_ + 1, bottom = clipY0_ - 1;
+    forEachEdge([&](const Edge&, int first, int last) {
+        top = std::min(top, first);
+        bottom = std::max(bottom, last);
+    });
+    if (top > bottom) return;
+    std::vector<std::uint32_t>& bucket = rowStarts_;
+    bucket.assign(static_cast<std::size_t>(bottom - top) + 2, 0);
+    forEachEdge([&](const Edge&, int first, int) { ++bucket[first - top + 1]; });
+    for (std::size_t i = 1; i < bucket.size(); ++i)
+        bucket[i] += bucket[i - 1];
+    std::vector<Edge>& edges = edges_;
+    edges.resize(bucket.back());
+    forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
+    // bucket[i] is now where the edges of line top + i + 1 begin.
+    // The edges crossing the scan line, kept in the order of their crossings:
+    // the sides of a polygon cross each other seldom, so the order of one
+    // line is nearly that of the next.
+    std::vector<Crossing>& active = active_;
     active.clear();
     std::size_t next = 0;
-    for (int y = yStart; y <= yEnd; ++y) {
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
-        while (next < edges.size() && edges[next].y0 <= cy)
-            active.push_back(&edges[next++]);
-        crossings.clear();
         std::size_t keep = 0;
-        for (const Edge* e : active) {
-            if (e->y1 <= cy) continue; // passed
-            active[keep++] = e;
-            crossings.emplace_back(e->x0 + (cy - e->y0) * (e->x1 - e->x0) / (e->y1 - e->y0),
-                                   e->winding);
+        for (const Crossing& c : active) {
+            if (c.lastRow < y) continue; // passed
+            Crossing& k = active[keep++];
+            k = c;
+            k.x = k.x0 + (cy - k.y0) * k.dx / k.dy;
         }
         active.resize(keep);
-        std::sort(crossings.begin(), crossings.end());
+        sortCrossings(active, 0);
+        const std::size_t old = active.size();
+        for (const std::size_t end = bucket[y - top]; next < end; ++next) {
+            const Edge& e = edges[next];
+            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+            Crossing c;
+            c.x0 = devX(e.upper);
+            c.y0 = devY(e.upper);
+            c.dx = devX(lower) - c.x0;
+            c.dy = devY(lower) - c.y0;
+            int first;
+            rows(e, first, c.lastRow);
+            c.winding = (e.lower & kEdgeWindingBit) ? -1 : 1;
+            c.x = c.x0 + (cy - c.y0) * c.dx / c.dy;
+            active.push_back(c);
+        }
+        if (active.size() > old) {
+            sortCrossings(active, old);
+            std::vector<Crossing>& merged = merged_;
+            merged.resize(active.size());
+            std::merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
+                       active.begin() + static_cast<std::ptrdiff_t>(old), active.end(),
+                       merged.begin(),
+                       [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+            active.swap(merged);
+        }
         int inside = 0;
-        for (std::size_t i = 0; i + 1 < crossings.size(); ++i) {
-            inside += crossings[i].second;
+        for (std::size_t i = 0; i + 1 < active.size(); ++i) {
+            inside += active[i].winding;
             const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
             if (!filled) continue;
-            const double from = std::clamp(crossings[i].first, -1e9, 1e9);
-            const double to = std::clamp(crossings[i + 1].first, -1e9, 1e9);
-            const int x0 = static_cast<int>(std::ceil(from - 0.5));
-            const int x1 = static_cast<int>(std::ceil(to - 0.5)) - 1;
+            const int x0 = -floorToInt(0.5 - active[i].x);
+            const int x1 = -floorToInt(0.5 - active[i + 1].x) - 1;
             if (x1 >= x0) span(y, x0, x1, false);
+        }
+    }
+    if (edges.capacity() > kKeptEdges) {
+        edges = {};
+        active_ = {};
+        merged_ = {};
+    }
+}
+
+// Sorts crossings[from..] by x: by insertion while they are nearly in order,
+// wholly once that costs more than a few moves per crossing.
+void RasterSurface::sortCrossings(std::vector<Crossing>& crossings, std::size_t from) {
+    const auto byX = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
+    const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(from);
+    std::size_t budget = 4 * (crossings.size() - from) + 64;
+    for (auto i = begin + (begin == crossings.end() ? 0 : 1); i < crossings.end(); ++i) {
+        if (!(i->x < (i - 1)->x)) continue;
+        const Crossing moving = *i;
+        auto j = i;
+        for (; j > begin && moving.x < (j - 1)->x && budget > 0; --j, --budget)
+            *j = *(j - 1);
+        *j = moving;
+        if (budget == 0) {
+            std::sort(begin, crossings.end(), byX);
+            return;
         }
     }
 }
 
+// Drawn characters kept for copying; the cache starts afresh beyond this.
+constexpr std::size_t kMaxCachedGlyphs = 20000;
 // Glyph pictures larger than this many pixels are not drawn.
 constexpr double kMaxGlyphPixels = 4e6;
 // How far a character's body may be squeezed or sheared on the picture: the
@@ -330,7 +465,7 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
                        std::lround(g.slant * 1000)};
     auto it = glyphs_.find(key);
     if (it == glyphs_.end()) {
-        if (glyphs_.size() > 20000) glyphs_.clear();
+        if (glyphs_.size() > kMaxCachedGlyphs) glyphs_.clear();
         Glyph atZero = g;
         atZero.origin = {0, 0};
         // Pixels without the translation: the glyph's origin at 0.
@@ -399,8 +534,8 @@ void RasterSurface::glyph(int pen, const Glyph& g) {
     const CachedGlyph& c = it->second;
     if (c.strength.empty()) return;
     const QPointF at = toDevice_.map(QPointF(g.origin.x, g.origin.y));
-    const int left = static_cast<int>(std::lround(at.x())) + c.left;
-    const int top = static_cast<int>(std::lround(at.y())) + c.top;
+    const int left = roundToInt(at.x()) + c.left;
+    const int top = roundToInt(at.y()) + c.top;
     const int x0 = std::max(left, clipX0_), x1 = std::min(left + c.width - 1, clipX1_);
     const int y0 = std::max(top, clipY0_), y1 = std::min(top + c.height - 1, clipY1_);
     // Weak edges only on white paper; over other ink the stronger half of

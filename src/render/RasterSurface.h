@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QTransform>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <tuple>
@@ -33,7 +34,10 @@ public:
 
     void setClip(const Rect* window) override;
     void stroke(int pen, const Point* points, std::size_t count) override;
-    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
+    void fill(int pen, const Polygon& polygon, bool evenOdd) override;
+
+    // Gives up a fill between scan lines once `*flag` is true.
+    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
     void glyph(int pen, const Glyph& glyph) override;
 
 private:
@@ -54,13 +58,24 @@ private:
     double nibPixels_ = 1;
     int nibSide_ = 1;
 
+    // A fill's edge as its corners' numbers: the upper end on the picture
+    // first; the lower one with kEdgeWindingBit when the edge runs upwards.
     struct Edge {
-        double x0, y0, x1, y1;
+        std::uint32_t upper, lower;
+    };
+    // An edge on the scan lines it crosses: where it crosses the current one.
+    struct Crossing {
+        double x;
+        double x0, y0, dx, dy; // upper end and extent, pixels
+        int lastRow;
         int winding;
     };
+    static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
+
     std::vector<Edge> edges_; // kept between fills
-    std::vector<const Edge*> active_;
-    std::vector<std::pair<double, int>> crossings_;
+    std::vector<Crossing> active_, merged_;
+    std::vector<std::uint32_t> rowStarts_;
+    const std::atomic<bool>* cancel_ = nullptr;
 
     QFont font_;
     FontBox box_;

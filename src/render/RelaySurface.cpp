@@ -6,9 +6,10 @@ namespace kesto::render {
 
 namespace {
 
-// A batch is handed over when it holds this much; a single larger mark (a
-// long polygon) travels alone.
+// A batch is handed over when it holds this much; a single larger stroke
+// travels alone, a larger polygon is drawn from the caller's memory.
 constexpr std::size_t kBatchPoints = 1 << 14;
+static_assert(kBatchPoints <= Polygon::kChunk, "a copied polygon is one chunk");
 constexpr std::size_t kBatchMarks = 1 << 12;
 constexpr std::size_t kBatchGlyphs = 1 << 10;
 // Batches waiting for the drawing thread; the reader waits beyond that.
@@ -23,6 +24,7 @@ void RelaySurface::Batch::clear() {
     ringSizes.clear();
     glyphs.clear();
     clips.clear();
+    large.clear();
 }
 
 bool RelaySurface::Batch::full() const {
@@ -57,15 +59,31 @@ void RelaySurface::stroke(int pen, const Point* points, std::size_t count) {
     if (b.full()) handOver();
 }
 
-void RelaySurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void RelaySurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
+    const std::size_t corners = polygon.corners();
+    if (corners > kBatchPoints) {
+        fillLarge(pen, polygon, evenOdd);
+        return;
+    }
     Batch& b = *filling_;
     b.marks.push_back(
-        {MarkKind::Fill, evenOdd, pen, b.points.size(), rings.size(), b.ringSizes.size()});
-    for (const auto& ring : rings) {
-        b.ringSizes.push_back(ring.size());
-        b.points.insert(b.points.end(), ring.begin(), ring.end());
-    }
+        {MarkKind::Fill, evenOdd, pen, b.points.size(), polygon.rings, b.ringSizes.size()});
+    b.ringSizes.insert(b.ringSizes.end(), polygon.ringSizes, polygon.ringSizes + polygon.rings);
+    for (std::size_t i = 0; i < corners; ++i)
+        b.points.push_back(polygon.corner(i));
     if (b.full()) handOver();
+}
+
+// A polygon larger than a batch is not copied: the drawing thread draws it
+// from the caller's memory while the caller waits.
+void RelaySurface::fillLarge(int pen, const Polygon& polygon, bool evenOdd) {
+    Batch& b = *filling_;
+    b.marks.push_back({MarkKind::LargeFill, evenOdd, pen, b.large.size(), 0, 0});
+    b.large.push_back(polygon);
+    handOver();
+    std::unique_lock lock(mutex_);
+    while ((!queued_.empty() || drawing_) && !failed_)
+        changed_.wait_for(lock, kPoll);
 }
 
 void RelaySurface::glyph(int pen, const Glyph& glyph) {
@@ -119,6 +137,7 @@ void RelaySurface::drawLoop() {
             if (queued_.empty()) return; // closing and nothing left
             batch = std::move(queued_.front());
             queued_.pop_front();
+            drawing_ = true;
         }
         changed_.notify_all();
         bool ok = true;
@@ -132,6 +151,7 @@ void RelaySurface::drawLoop() {
         batch->clear();
         {
             std::lock_guard lock(mutex_);
+            drawing_ = false;
             if (!ok) {
                 failed_ = true;
                 queued_.clear();
@@ -149,16 +169,12 @@ void RelaySurface::replay(const Batch& b) {
         case MarkKind::NoClip: target_.setClip(nullptr); break;
         case MarkKind::Stroke: target_.stroke(m.pen, b.points.data() + m.at, m.count); break;
         case MarkKind::Fill: {
-            rings_.resize(m.count);
-            const Point* p = b.points.data() + m.at;
-            for (std::size_t i = 0; i < m.count; ++i) {
-                const std::size_t n = b.ringSizes[m.ring + i];
-                rings_[i].assign(p, p + n);
-                p += n;
-            }
-            target_.fill(m.pen, rings_, m.evenOdd);
+            // At most kBatchPoints corners: one chunk.
+            const Point* chunk = b.points.data() + m.at;
+            target_.fill(m.pen, Polygon{&chunk, b.ringSizes.data() + m.ring, m.count}, m.evenOdd);
             break;
         }
+        case MarkKind::LargeFill: target_.fill(m.pen, b.large[m.at], m.evenOdd); break;
         case MarkKind::Glyph: target_.glyph(m.pen, b.glyphs[m.at]); break;
         }
     }

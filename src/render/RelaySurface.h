@@ -28,7 +28,7 @@ public:
 
     void setClip(const Rect* window) override;
     void stroke(int pen, const Point* points, std::size_t count) override;
-    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
+    void fill(int pen, const Polygon& polygon, bool evenOdd) override;
     void glyph(int pen, const Glyph& glyph) override;
 
     // Waits until the target has drawn every mark handed over so far and
@@ -37,7 +37,7 @@ public:
     bool finish();
 
 private:
-    enum class MarkKind : std::uint8_t { Clip, NoClip, Stroke, Fill, Glyph };
+    enum class MarkKind : std::uint8_t { Clip, NoClip, Stroke, Fill, LargeFill, Glyph };
     struct Mark {
         MarkKind kind;
         bool evenOdd;
@@ -52,24 +52,26 @@ private:
         std::vector<std::size_t> ringSizes;
         std::vector<Glyph> glyphs;
         std::vector<Rect> clips;
+        std::vector<Polygon> large; // polygons drawn from the caller's memory
         void clear();
         bool full() const;
     };
 
     void handOver();
+    void fillLarge(int pen, const Polygon& polygon, bool evenOdd);
     void drawLoop();
     void replay(const Batch& batch);
 
     PlotSurface& target_;
     const std::atomic<bool>* cancel_;
     std::unique_ptr<Batch> filling_;
-    std::vector<std::vector<Point>> rings_; // the drawing thread's fill rings
 
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::unique_ptr<Batch>> queued_;
     std::vector<std::unique_ptr<Batch>> spare_;
     bool closing_ = false;
+    bool drawing_ = false; // the drawing thread is replaying a batch
     bool failed_ = false;
     bool finished_ = false;
     std::thread drawer_;

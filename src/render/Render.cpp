@@ -1,6 +1,7 @@
 #include "render/Render.h"
 
 #include "render/PdfSurface.h"
+#include "render/PlotterUnits.h"
 #include "render/RasterSurface.h"
 #include "render/RelaySurface.h"
 #include "render/SvgSurface.h"
@@ -20,8 +21,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerInch = 1016; // plotter units of 0.025 mm
-constexpr double kUnitsPerMm = 40;
 constexpr double kMaxPixels = 400e6; // 1.6 GB of picture
 // An A4 landscape sheet centred on the plotter's origin, for input without
 // a prologue.
@@ -31,7 +30,7 @@ class NullSurface final : public PlotSurface {
 public:
     void setClip(const Rect*) override {}
     void stroke(int, const Point*, std::size_t) override {}
-    void fill(int, const std::vector<std::vector<Point>>&, bool) override {}
+    void fill(int, const Polygon&, bool) override {}
     void glyph(int, const Glyph&) override {}
 };
 
@@ -43,9 +42,9 @@ public:
         for (std::size_t i = 0; i < n; ++i)
             add(p[i]);
     }
-    void fill(int, const std::vector<std::vector<Point>>& rings, bool) override {
-        for (const auto& r : rings)
-            stroke(0, r.data(), r.size());
+    void fill(int, const Polygon& polygon, bool) override {
+        for (std::size_t i = 0, n = polygon.corners(); i < n; ++i)
+            add(polygon.corner(i));
     }
     void glyph(int, const Glyph& g) override {
         const double ux = g.along.x, uy = g.along.y;
@@ -181,6 +180,7 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     image.fill(0);
     RasterSurface surface(image, sheetToDevice(result.layout.sheet, QSizeF(size)),
                           result.layout.sheet);
+    surface.setCancel(options.cancel);
     if (options.showFrame) surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
     // The HP-GL is read on this thread and drawn on another.
     RelaySurface relay(surface, options.cancel);
@@ -232,8 +232,10 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     }
     const Rect& sheet = result.layout.sheet;
     if (format == PictureFormat::Pdf) {
-        result.error = PdfSurface::pageProblem(sheet);
-        if (!result.error.empty()) return result;
+        if (std::string problem = PdfSurface::pageProblem(sheet); !problem.empty()) {
+            result.status = Status::failure(std::move(problem));
+            return result;
+        }
     }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -292,9 +294,13 @@ std::string describeProblems(const RenderStats& s) {
     if (s.skippedBytes) add(std::to_string(s.skippedBytes) + " stray byte(s) skipped");
     if (s.badParameters) add(std::to_string(s.badParameters) + " bad parameter(s) ignored");
     if (s.undecodable) add(std::to_string(s.undecodable) + " label character(s) without a glyph");
-    if (s.droppedPolygonPoints) {
-        add(std::to_string(s.droppedPolygonPoints) + " polygon point(s) beyond the limit dropped");
+    if (s.overflowedPolygons) {
+        add(std::to_string(s.overflowedPolygons) + " polygon(s) of more than " +
+            std::to_string(PolygonBuffer::kMaxCorners) +
+            " corners (the polygon buffer's size) not drawn");
     }
+    if (s.polygonModeOutside)
+        add(std::to_string(s.polygonModeOutside) + " PM1/PM2 outside polygon mode ignored");
     if (s.afterPageEnd)
         add(std::to_string(s.afterPageEnd) + " mark(s) after the page end not drawn");
     if (s.endsInLabel)

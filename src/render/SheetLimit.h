@@ -38,17 +38,30 @@ void forEachPart(const Rect& box, const Point* points, std::size_t count, Draw d
 // empty when nothing of it is left.
 std::vector<Point> clipRing(const Rect& box, const std::vector<Point>& ring);
 
-// Draws each ring of an area through `draw(ring)`: whole when it lies in
-// the box, else cut to it; rings with nothing left are passed over.
+// Draws each ring of an area through `draw(corner, count)`, where
+// `corner(i)` gives the ring's i-th corner: whole when it lies in the box
+// (without a copy), else cut to it; rings with nothing left are passed over.
 template <typename Draw>
-void forEachRing(const Rect& box, const std::vector<std::vector<Point>>& rings, Draw draw) {
-    for (const auto& ring : rings) {
-        if (std::all_of(ring.begin(), ring.end(), [&](Point p) { return inside(box, p); })) {
-            if (!ring.empty()) draw(ring);
+void forEachRing(const Rect& box, const Polygon& polygon, Draw draw) {
+    std::size_t begin = 0;
+    for (std::size_t r = 0; r < polygon.rings; ++r) {
+        const std::size_t count = polygon.ringSizes[r];
+        const std::size_t first = begin;
+        begin += count;
+        if (count == 0) continue;
+        auto corner = [&](std::size_t i) { return polygon.corner(first + i); };
+        bool whole = true;
+        for (std::size_t i = 0; i < count && whole; ++i)
+            whole = inside(box, corner(i));
+        if (whole) {
+            draw(corner, count);
             continue;
         }
+        std::vector<Point> ring(count);
+        for (std::size_t i = 0; i < count; ++i)
+            ring[i] = corner(i);
         const std::vector<Point> cut = clipRing(box, ring);
-        if (!cut.empty()) draw(cut);
+        if (!cut.empty()) draw([&](std::size_t i) { return cut[i]; }, cut.size());
     }
 }
 

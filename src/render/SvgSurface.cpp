@@ -2,6 +2,7 @@
 
 #include "render/AppendFormatted.h"
 #include "render/PenTable.h"
+#include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
 
 #include <algorithm>
@@ -14,7 +15,6 @@ namespace kesto::render {
 
 namespace {
 
-constexpr double kUnitsPerMm = 40;
 constexpr std::size_t kFlushBytes = 1 << 20;
 
 } // namespace
@@ -57,7 +57,8 @@ void SvgSurface::point(Point p, char op) {
     char* at = buffer;
     *at++ = op;
     for (double v : {p.x, p.y}) {
-        at = std::to_chars(at, buffer + sizeof buffer, std::llround(v)).ptr;
+        const double r = std::isnan(v) ? 0 : std::clamp(std::round(v), -1e12, 1e12);
+        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
         *at++ = ' ';
     }
     buffer_.append(buffer, static_cast<std::size_t>(at - buffer));
@@ -128,19 +129,19 @@ void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
     forEachPart(limit_, points, count, [this](const Point* p, std::size_t n) { path(p, n); });
 }
 
-void SvgSurface::fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) {
+void SvgSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     text_.flush();
     bool any = false;
-    forEachRing(limit_, rings, [&](const std::vector<Point>& ring) {
+    forEachRing(limit_, polygon, [&](auto corner, std::size_t n) {
         if (!any) {
             usePen(pen);
             text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
                  static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
         }
         any = true;
-        point(ring[0], 'M');
-        for (std::size_t i = 1; i < ring.size(); ++i)
-            point(ring[i], 'L');
+        point(corner(0), 'M');
+        for (std::size_t i = 1; i < n; ++i)
+            point(corner(i), 'L');
         buffer_ += "Z";
     });
     if (!any) return;
@@ -162,9 +163,9 @@ void SvgSurface::drawGlyph(int pen, const Glyph& g, char32_t code) {
                          : g.width == GlyphWidth::Full ? halfInFull_
                                                        : fullInHalf_;
     const QTransform m = glyphToPlotter(g, box);
-    text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"IPAGothic\" "
+    text("<text transform=\"matrix(%.5f %.5f %.5f %.5f %.2f %.2f)\" font-family=\"%s\" "
          "font-size=\"100\" stroke=\"none\" fill=\"#%06x\">&#x%X;</text>\n",
-         m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(),
+         m.m11(), m.m12(), m.m21(), m.m22(), m.dx(), m.dy(), kFontFamily,
          static_cast<unsigned>(penLook(pen).rgb), static_cast<unsigned>(code));
 }
 

@@ -24,7 +24,7 @@ public:
 
     void setClip(const Rect* window) override;
     void stroke(int pen, const Point* points, std::size_t count) override;
-    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override;
+    void fill(int pen, const Polygon& polygon, bool evenOdd) override;
     void glyph(int pen, const Glyph& glyph) override;
 
     // Closes the document; false when a write failed.

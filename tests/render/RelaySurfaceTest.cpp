@@ -24,12 +24,12 @@ public:
             text += num(p[i].x) + num(p[i].y);
         text += "\n";
     }
-    void fill(int pen, const std::vector<std::vector<Point>>& rings, bool evenOdd) override {
+    void fill(int pen, const Polygon& polygon, bool evenOdd) override {
         text += "fill " + std::to_string(pen) + (evenOdd ? " eo" : " nz");
-        for (const auto& ring : rings) {
+        for (std::size_t r = 0, at = 0; r < polygon.rings; ++r) {
             text += " |";
-            for (const Point& p : ring)
-                text += num(p.x) + num(p.y);
+            for (std::size_t k = 0; k < polygon.ringSizes[r]; ++k, ++at)
+                text += num(polygon.corner(at).x) + num(polygon.corner(at).y);
         }
         text += "\n";
     }
@@ -42,6 +42,22 @@ public:
 
 private:
     static std::string num(double v) { return " " + std::to_string(v); }
+};
+
+// Rings laid out as a Polygon: one block, seen in chunks.
+struct Rings {
+    explicit Rings(const std::vector<std::vector<Point>>& rings) {
+        for (const auto& ring : rings) {
+            sizes.push_back(ring.size());
+            points.insert(points.end(), ring.begin(), ring.end());
+        }
+        for (std::size_t at = 0; at < points.size(); at += Polygon::kChunk)
+            chunks.push_back(points.data() + at);
+    }
+    Polygon view() const { return {chunks.data(), sizes.data(), sizes.size()}; }
+    std::vector<Point> points;
+    std::vector<const Point*> chunks;
+    std::vector<std::size_t> sizes;
 };
 
 // Marks of every kind, enough of them and large enough to fill many
@@ -69,13 +85,13 @@ void drawMarks(PlotSurface& s) {
             for (std::size_t r = 0; r < rings.size(); ++r)
                 for (int k = 0; k < 3 + i / 100; ++k)
                     rings[r].push_back({k * 1.0 + r, i * 1.0 - k});
-            s.fill(2, rings, i % 3000 == 0);
+            s.fill(2, Rings(rings).view(), i % 3000 == 0);
         }
     }
     std::vector<std::vector<Point>> big(2);
     for (int k = 0; k < 100000; ++k)
         big[k % 2].push_back({k * 0.5, k * 0.75});
-    s.fill(3, big, true);
+    s.fill(3, Rings(big).view(), true);
     const Point dot{7, 8};
     s.stroke(4, &dot, 1);
 }

@@ -2,6 +2,7 @@
 // and the pixels that must (and must not) be inked.
 
 #include "render/Render.h"
+#include "RenderProbe.h"
 #include "convert/ConvertFile.h"
 #include "job/Snapshot.h"
 #include "ofi/OfiName.h"
@@ -24,40 +25,6 @@ namespace kesto::render {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A 100 mm square sheet with user units equal to plotter units, drawn at
-// 101.6 dpi: one pixel is ten plotter units, y up.
-const std::string kSquareSheet = "IN;IP0,0,4000,4000;SC0,4000,0,4000;";
-constexpr double kDpi = 101.6;
-
-struct Rendered {
-    QImage image;
-    RenderResult result;
-};
-
-Rendered draw(const std::string& glf, double dpi = kDpi) {
-    MemoryInput input(glf);
-    RenderOptions options;
-    options.dpi = dpi;
-    options.showFrame = false;
-    Rendered r;
-    r.image = renderImage(input, options, &r.result);
-    return r;
-}
-
-// Whether anything is drawn within `radius` pixels of plotter point (x, y).
-bool inkedNear(const Rendered& r, double x, double y, int radius = 1) {
-    const Rect& s = r.result.layout.sheet;
-    const int px = static_cast<int>((x - s.left) / s.width() * r.image.width());
-    const int py = static_cast<int>((s.top - y) / s.height() * r.image.height());
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const QPoint p(px + dx, py + dy);
-            if (r.image.rect().contains(p) && r.image.pixel(p) != qRgb(255, 255, 255)) return true;
-        }
-    }
-    return false;
-}
 
 // Bounds of the inked pixels, in plotter units (left, bottom, right, top).
 Rect inkBounds(const Rendered& r) {
@@ -120,28 +87,14 @@ TEST(Render, GeometryLandsWhereThePenGoes) {
          "SP1;PA2000,2000;CI500;",
          {{2500, 2000}, {1500, 2000}, {2000, 2500}},
          {{2000, 2000}}},
-        {"filled polygon",
-         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM2;FP;",
-         {{2000, 2000}, {1100, 2900}},
-         {{3300, 2000}}},
-        {"even-odd fill leaves the hole",
-         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM1;PU1500,1500;"
-         "PD2500,1500,2500,2500,1500,2500,1500,1500;PM2;FP;",
-         {{1200, 1200}, {2800, 2800}},
-         {{2000, 2000}}},
-        {"polygon edged, not filled",
-         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000;PM2;EP;",
-         {{2000, 1000}, {3000, 2000}, {2000, 2000}},
-         {{2500, 1500}}},
-        {"wide arc ring as the converter writes it",
-         "SP1;PUPA3000,2000;PM0;PD;AA2000,2000,90,3;PA2000,3200;AA2000,2000,-90,3;PA3000,2000;PM2;"
-         "FP;EP;",
-         {{2778, 2778}, {3100, 2000}},
-         {{2000, 2000}, {2500, 1500}}},
         {"input window clips",
          "IW1000,1000,2000,2000;SP1;PA500,1500;PD3500,1500;",
          {{1500, 1500}},
          {{2500, 1500}, {700, 1500}}},
+        {"a line from far off the sheet shows its part on it",
+         "SP1;PA-900000000,2000;PD2000,2000;PU;PA2000,-900000000;PD2000,1000;",
+         {{100, 2000}, {1900, 2000}, {2000, 100}, {2000, 900}},
+         {{2500, 2000}, {2000, 1500}}},
         {"window lifted again",
          "IW1000,1000,2000,2000;IW;SP1;PA500,1500;PD3500,1500;",
          {{2500, 1500}, {700, 1500}},

@@ -4,7 +4,7 @@
 // limits, and text that gives back the characters of the drawing.
 
 #include "job/Snapshot.h"
-#include "render/DrawingSource.h"
+#include "convert/ConvertFile.h"
 #include "render/PdfSurface.h"
 #include "render/Render.h"
 #include "settings/JobSettings.h"
@@ -126,18 +126,16 @@ TEST(VectorFiles, SampleFilesAreSmallWithTheDrawingsText) {
     };
     const bool tools = haveTool("pdffonts") && haveTool("pdftotext") && haveTool("qpdf");
     const fs::path out = scratch();
-    ConversionState state;
-    const ConversionSettings settings = conversionSettingsFrom(defaultSettings(out));
+    ConversionRun conversion(conversionSettingsFrom(defaultSettings(out)));
     for (const SampleCase& c : cases) {
         SCOPED_TRACE(c.file);
-        const InMemoryDrawing drawing =
-            convertInMemory((fs::path(KESTO_SAMPLES_DIR) / c.file).string(), state, settings);
-        ASSERT_TRUE(drawing.readable && !drawing.damaged) << drawing.error;
+        const FileResult drawing = conversion.toMemory(fs::path(KESTO_SAMPLES_DIR) / c.file);
+        ASSERT_EQ(drawing.outcome, FileOutcome::Finished) << drawing.message;
         const fs::path pdf = out / "sample.pdf", svg = out / "sample.svg";
         const RenderResult p = writeGlf(drawing.glf, pdf, PictureFormat::Pdf);
-        ASSERT_TRUE(p.ok) << p.error;
+        ASSERT_TRUE(p.status) << p.status.reason();
         const RenderResult s = writeGlf(drawing.glf, svg, PictureFormat::Svg);
-        ASSERT_TRUE(s.ok) << s.error;
+        ASSERT_TRUE(s.status) << s.status.reason();
         EXPECT_LT(fs::file_size(pdf), 300u * 1024);
 
         const std::string svgChars = withoutSpace(svgText(readFile(svg)));
@@ -210,16 +208,16 @@ TEST(VectorFiles, KatakanaTextIsWhatTheDrawingHolds) {
             x += 250;
         }
         glf += "AF;";
-        ASSERT_TRUE(writeGlf(glf, out / "kana.svg", PictureFormat::Svg).ok);
+        ASSERT_TRUE(writeGlf(glf, out / "kana.svg", PictureFormat::Svg).status);
         EXPECT_EQ(svgText(readFile(out / "kana.svg")), c.text);
         if (!tools) continue;
-        ASSERT_TRUE(writeGlf(glf, out / "kana.pdf", PictureFormat::Pdf).ok);
+        ASSERT_TRUE(writeGlf(glf, out / "kana.pdf", PictureFormat::Pdf).status);
         EXPECT_EQ(pdfText(out / "kana.pdf"), c.text);
     }
     // A mark on another line is not part of the katakana before it.
     const std::string glf =
         kSquareSheet + "SP1;CA101;SI0.5,0.5;SA;" + "PA500,2000;LB%-\x03;PA500,3000;LB!+\x03;AF;";
-    ASSERT_TRUE(writeGlf(glf, out / "kana.svg", PictureFormat::Svg).ok);
+    ASSERT_TRUE(writeGlf(glf, out / "kana.svg", PictureFormat::Svg).status);
     EXPECT_EQ(svgText(readFile(out / "kana.svg")), "キ゛");
 }
 
@@ -244,7 +242,7 @@ TEST(VectorFiles, PagesAndCoordinatesStayWithinTheFormatsLimits) {
         SCOPED_TRACE(c.name);
         const std::string glf = "IN;IP0,0," + std::to_string(static_cast<long>(c.w)) + "," +
                                 std::to_string(static_cast<long>(c.h)) + ";SP1;PA0,0;PD100,100;AF;";
-        ASSERT_TRUE(writeGlf(glf, out / "sheet.pdf", PictureFormat::Pdf).ok);
+        ASSERT_TRUE(writeGlf(glf, out / "sheet.pdf", PictureFormat::Pdf).status);
         const std::string pdf = readFile(out / "sheet.pdf");
         std::smatch box, unit;
         ASSERT_TRUE(std::regex_search(pdf, box, mediaBox));
@@ -267,13 +265,13 @@ TEST(VectorFiles, PagesAndCoordinatesStayWithinTheFormatsLimits) {
     // sheet's size around it (-4000 to 8000), still on the diagonal.
     const std::string far = kSquareSheet + "SP1;PA2000,2000;PD900000000,900000000;PU;" +
                             "PA2000,2000;PM0;PD900000000,2000,900000000,3000,2000,3000;PM2;FP;AF;";
-    ASSERT_TRUE(writeGlf(far, out / "far.svg", PictureFormat::Svg).ok);
+    ASSERT_TRUE(writeGlf(far, out / "far.svg", PictureFormat::Svg).status);
     const std::string svg = readFile(out / "far.svg");
     EXPECT_NE(svg.find("M2000 2000 L8000 8000 "), std::string::npos);
     EXPECT_NE(svg.find("L8000 3000 "), std::string::npos); // the area's far side
     EXPECT_EQ(svg.find("900000000"), std::string::npos);
     if (haveTool("qpdf")) {
-        ASSERT_TRUE(writeGlf(far, out / "far.pdf", PictureFormat::Pdf).ok);
+        ASSERT_TRUE(writeGlf(far, out / "far.pdf", PictureFormat::Pdf).status);
         const std::string content =
             run("qpdf --qdf --object-streams=disable '" + (out / "far.pdf").string() + "' -").out;
         EXPECT_NE(content.find("2000 2000 m\n8000 8000 l\n"), std::string::npos);

@@ -1,0 +1,181 @@
+// The polygon buffer as an HP-GL/2 plotter keeps it: every corner is filled,
+// pen up or down; only the sides given with the pen down are edged; PM1
+// starts a sub-polygon whose first move is no side; PM1/PM2 outside polygon
+// mode are ignored.  Each form is checked in the PNG picture by its pixels
+// and in PDF and SVG by the paths they write.
+
+#include "RenderProbe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kesto::render {
+namespace {
+
+struct PolygonCase {
+    const char* name;
+    std::string body;         // after the square sheet's prologue
+    std::vector<Point> inked; // plotter points that must be drawn
+    std::vector<Point> blank; // and points that must stay white
+    std::string problem = ""; // part of the report; "" for none at all
+};
+
+// Outer square 1000-3000 and inner square 1500-2500, both counter-clockwise.
+const std::string kSquareWithInner =
+    "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM1;PU1500,1500;"
+    "PD2500,1500,2500,2500,1500,2500,1500,1500;PM2;";
+// A square with one pen-up side (the top), the others pen down.
+const std::string kOnePenUpSide =
+    "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000;PU1000,3000;PD1000,1000;PM2;";
+// A square, then a pen-up move to its centre and a circle there.
+const std::string kSquareAndCircle =
+    "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PU2000,2000;CI500;PM2;";
+
+TEST(Polygon, BufferFollowsThePlotter) {
+    const std::vector<PolygonCase> cases = {
+        {"pen-up corners are filled (the converter's pattern fill)",
+         "SP1;PUPA1000,1000;PM0;PA3000,1000;PA3000,3000;PA1000,3000;PM2;FP;EP;",
+         {{2000, 2000}, {1100, 1100}, {2900, 2900}},
+         {{3300, 2000}, {2000, 700}}},
+        {"pen-up sides are not edged",
+         "SP1;PUPA1000,1000;PM0;PA3000,1000;PD3000,3000;PU1000,3000;PM2;EP;",
+         {{3000, 2000}},
+         {{2000, 1000}, {2000, 3000}, {1000, 2000}, {2000, 2000}}},
+        {"one pen-up side among three pen-down sides: the whole square is filled",
+         kOnePenUpSide + "FP;",
+         {{1200, 2800}, {2800, 1200}, {2000, 2000}},
+         {{3300, 2000}, {700, 2000}}},
+        {"mixed sides edged: the pen-up side stays blank",
+         kOnePenUpSide + "EP;",
+         {{2000, 1000}, {3000, 2000}, {1000, 2000}},
+         {{2000, 3000}, {2000, 2000}}},
+        {"pen-down polygon closed and edged",
+         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000;PM2;EP;",
+         {{2000, 1000}, {3000, 2000}, {2000, 2000}},
+         {{2500, 1500}}},
+        {"filled polygon",
+         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM2;FP;",
+         {{2000, 2000}, {1100, 2900}},
+         {{3300, 2000}}},
+        {"FP0 fills even-odd: the inner sub-polygon is a hole",
+         kSquareWithInner + "FP0;",
+         {{1200, 1200}, {2800, 2800}},
+         {{2000, 2000}}},
+        {"FP1 fills by winding: the inner sub-polygon of the same direction is filled",
+         kSquareWithInner + "FP1;",
+         {{1200, 1200}, {2000, 2000}},
+         {{3300, 2000}}},
+        {"the move after PM1 is no side; the next sub-polygon's pen-down sides are edged",
+         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM1;PD1500,1500;"
+         "PD2500,1500,2500,2500,1500,2500,1500,1500;PM2;EP;",
+         {{2000, 1500}, {2500, 2000}, {3000, 2000}},
+         {{1250, 1250}, {1700, 1700}, {2000, 2000}}},
+        {"arc sides given with the pen down: filled and edged, closed along the chord",
+         "SP1;PA3000,2000;PM0;PD;AA2000,2000,180,5;PM2;FP;EP;",
+         {{2000, 2700}, {2000, 3000}, {2000, 2000}},
+         {{2000, 1300}}},
+        {"arc sides given with the pen up: filled",
+         "SP1;PUPA3000,2000;PM0;AA2000,2000,180,5;PM2;FP;",
+         {{2000, 2700}, {1300, 2100}},
+         {{2000, 1300}}},
+        {"arc sides given with the pen up: not edged",
+         "SP1;PUPA3000,2000;PM0;AA2000,2000,180,5;PM2;EP;",
+         {},
+         {{2000, 3000}, {2000, 2000}, {1000, 2000}}},
+        {"wide arc ring as the converter writes it",
+         "SP1;PUPA3000,2000;PM0;PD;AA2000,2000,90,3;PA2000,3200;AA2000,2000,-90,3;PA3000,2000;PM2;"
+         "FP;EP;",
+         {{2778, 2778}, {3100, 2000}},
+         {{2000, 2000}, {2500, 1500}}},
+        {"a circle is a closed sub-polygon of its own: a hole even-odd",
+         kSquareAndCircle + "FP;",
+         {{1200, 2000}, {2000, 2800}},
+         {{2000, 2000}, {2300, 2000}}},
+        {"a circle is edged all round; the pen-up move to its centre is not",
+         kSquareAndCircle + "EP;",
+         {{2500, 2000}, {2000, 2500}, {2000, 1000}},
+         {{2000, 2000}, {1250, 1250}}},
+        {"PM2 outside polygon mode is ignored; FP fills the buffer still held",
+         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000;PM2;PU;PA500,3500;PM2;FP;",
+         {{2000, 2000}},
+         {{700, 3300}},
+         "1 PM1/PM2 outside polygon mode ignored"},
+        {"PM1 outside polygon mode: pen-up moves only, FP and EP use the buffer still held",
+         "SP1;PUPA1000,1000;PM0;PA3000,1000;PA3000,3000;PM2;FP;PM1;PUPA500,3500;PA1500,3500;"
+         "PM2;FP;EP;",
+         {{2500, 1500}},
+         {{1000, 3500}, {1500, 2500}},
+         "2 PM1/PM2 outside polygon mode ignored"},
+    };
+    for (const PolygonCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string glf = kSquareSheet + c.body + "PU;SP0;AF;";
+        const Rendered png = draw(glf);
+        ASSERT_FALSE(png.image.isNull()) << png.result.status.reason();
+        for (const Point& m : c.inked)
+            EXPECT_TRUE(inkedNear(png, m.x, m.y, 2)) << "PNG not inked at " << m.x << "," << m.y;
+        for (const Point& m : c.blank)
+            EXPECT_FALSE(inkedNear(png, m.x, m.y, 2)) << "PNG inked at " << m.x << "," << m.y;
+        const std::string problems = describeProblems(png.result.stats);
+        if (c.problem.empty()) {
+            EXPECT_EQ(problems, "");
+        } else {
+            EXPECT_NE(problems.find(c.problem), std::string::npos) << problems;
+        }
+        RenderStats stats;
+        for (const auto& [format, picture] :
+             {std::pair{"PDF", drawPdf(glf, &stats)}, std::pair{"SVG", drawSvg(glf, &stats)}}) {
+            for (const Point& m : c.inked)
+                EXPECT_TRUE(picture.inkedNear(m, 20))
+                    << format << " not inked at " << m.x << "," << m.y;
+            for (const Point& m : c.blank)
+                EXPECT_FALSE(picture.inkedNear(m, 20))
+                    << format << " inked at " << m.x << "," << m.y;
+        }
+    }
+}
+
+// Wherever a position or a size is rounded to whole pixels, a half goes up:
+// a dot on the line between two pixels inks the one after it, and a picture
+// half a pixel wider than a whole number gets that pixel.
+TEST(Polygon, HalvesRoundUp) {
+    struct DotCase {
+        Point at; // plotter units; ten per pixel, y up from 4000
+        QPoint pixel;
+    };
+    const std::vector<DotCase> dots = {
+        {{1000, 2000}, {100, 200}}, // exactly on the corner of four pixels
+        {{1005, 1995}, {100, 200}}, // the pixel's centre
+        {{995, 2005}, {99, 199}},
+        {{1015, 2000}, {101, 200}}, // half way between two centres
+    };
+    for (const DotCase& d : dots) {
+        SCOPED_TRACE(std::to_string(d.at.x) + "," + std::to_string(d.at.y));
+        const std::string at = std::to_string(d.at.x) + "," + std::to_string(d.at.y);
+        const Rendered r = draw(kSquareSheet + "SP1;PA" + at + ";PD" + at + ";PU;SP0;AF;");
+        ASSERT_FALSE(r.image.isNull());
+        EXPECT_NE(r.image.pixel(d.pixel), qRgb(255, 255, 255));
+        int inked = 0;
+        for (int y = 0; y < r.image.height(); ++y)
+            for (int x = 0; x < r.image.width(); ++x)
+                inked += r.image.pixel(x, y) != qRgb(255, 255, 255);
+        EXPECT_EQ(inked, 1);
+    }
+    struct SizeCase {
+        double units; // sheet width and height
+        double dpi;
+        int pixels;
+    };
+    const std::vector<SizeCase> sizes = {
+        {1016, 100.5, 101}, {1016, 99.5, 100}, {1016, 100.49, 100}, {2032, 50.25, 101}};
+    for (const SizeCase& s : sizes) {
+        SheetLayout layout;
+        layout.sheet = {0, 0, s.units, s.units};
+        EXPECT_EQ(pictureSize(layout, s.dpi), QSize(s.pixels, s.pixels)) << s.units << " " << s.dpi;
+    }
+}
+
+} // namespace
+} // namespace kesto::render
