@@ -1,6 +1,7 @@
 #include "settings/JobSettings.h"
 
 #include "settings/Cp932.h"
+#include "settings/LegacyFolder.h"
 
 #include <array>
 #include <charconv>
@@ -290,6 +291,7 @@ JobSettings LoadSettingsFile(const std::filesystem::path& file,
         value = value.substr(0, value.find("  "));
         storeFileValue(s, *info, value);
     }
+    keepLegacyFolderBytes(s, programFolder);
     return s;
 }
 
@@ -345,6 +347,8 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
         if (auto f = std::get_if<TextField>(&info.field)) {
             if (read && original->second.first == value) {
                 bytes = original->second.second;
+            } else if (info.key == "OfiFile" && isLegacyFolderBytes(value)) {
+                bytes = value; // a folder named in Shift-JIS: its bytes as they are
             } else if (textReadsBack(value, &why)) {
                 bytes = *utf8ToCp932(value);
             } else {
@@ -395,7 +399,8 @@ bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_vi
     }
     if (auto f = std::get_if<TextField>(&info->field)) {
         std::string why;
-        if (!textReadsBack(value, &why)) {
+        const bool legacyFolder = info->key == "OfiFile" && isLegacyFolderBytes(value);
+        if (!legacyFolder && !textReadsBack(value, &why)) {
             setError(error, fieldName(*info) + ": " + why);
             return false;
         }
