@@ -12,7 +12,7 @@
 #include <system_error>
 #include <variant>
 
-#include "io/AtomicFile.h"
+#include "io/ReplaceFile.h"
 #include "io/NativeText.h"
 
 namespace kesto {
@@ -387,7 +387,7 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
 Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
                     std::vector<std::string>* kept) {
     const std::string bytes = settingsFileBytes(settings, kept);
-    return writeFileAtomically(programFolder / std::string(kSettingsFileName), bytes);
+    return replaceFileContents(programFolder / std::string(kSettingsFileName), bytes);
 }
 
 bool setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value,
