@@ -81,21 +81,26 @@ QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
     return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
 }
 
+// A failure of the picture file names the file.
+std::string outputError(const QSaveFile& file, const QString& text) {
+    return file.fileName().toStdString() + ": " + text.toStdString();
+}
+
 bool syncAndCommit(QSaveFile& file, std::string& error) {
     if (!file.flush()) {
-        error = file.errorString().toStdString();
+        error = outputError(file, file.errorString());
         file.cancelWriting();
         return false;
     }
 #ifndef _WIN32
     if (::fsync(file.handle()) != 0) {
-        error = "cannot flush to the disk";
+        error = outputError(file, QStringLiteral("cannot flush to the disk"));
         file.cancelWriting();
         return false;
     }
 #endif
     if (!file.commit()) {
-        error = file.errorString().toStdString();
+        error = outputError(file, file.errorString());
         return false;
     }
     return true;
@@ -211,7 +216,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         result.ok = false;
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
-            result.error = file.errorString().toStdString();
+            result.error = outputError(file, file.errorString());
             return result;
         }
         QImageWriter writer(&file, "png");
@@ -220,7 +225,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
         image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
         if (!writer.write(image)) {
-            result.error = writer.errorString().toStdString();
+            result.error = outputError(file, writer.errorString());
             file.cancelWriting();
             return result;
         }
@@ -235,7 +240,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     const Rect& sheet = result.layout.sheet;
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly)) {
-        result.error = file.errorString().toStdString();
+        result.error = outputError(file, file.errorString());
         return result;
     }
     // As for PNG: the HP-GL is read on this thread, written out on another.
@@ -257,7 +262,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         }
         if (!surface.finish() && drewAll) {
             drewAll = false;
-            result.error = file.errorString().toStdString();
+            result.error = outputError(file, file.errorString());
         }
         return drewAll;
     };
