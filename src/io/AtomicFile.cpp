@@ -1,6 +1,7 @@
 #include "io/AtomicFile.h"
 
 #include "io/NativeText.h"
+#include "io/ReplaceFile.h"
 
 #include "io/SystemError.h"
 
@@ -107,7 +108,7 @@ Status AtomicFile::commit(Durability durability) {
     if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
     fd_ = -1;
     if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
-        status = errnoFailure(utf8FromPath(target_), errno);
+        status = replaceFailure(target_, errno);
     if (!status) {
         ::unlink(temp_.c_str());
         temp_.clear();

@@ -20,4 +20,10 @@ Status followLinks(const std::filesystem::path& file, std::filesystem::path& tar
 // link.  An existing file keeps its mode, owner and group.
 Status replaceFileContents(const std::filesystem::path& file, std::string_view bytes);
 
+// The failure of giving a finished temporary the name `target` (system error
+// `err`).  Where `target` belongs to another user and its folder is shared
+// with the sticky bit, where only a file's owner may replace it, the reason
+// says exactly that and names the owner.
+Status replaceFailure(const std::filesystem::path& target, int err);
+
 } // namespace kesto
