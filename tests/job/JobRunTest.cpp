@@ -372,7 +372,8 @@ TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPo
 // the next run, the writer done, plots it.
 TEST_F(JobRun, LeavesADrawingThatChangesWhileTheRunLooksWhateverClockStampsIt) {
     EXPECT_EQ(kSettleTime, 2000ms);
-    const auto v = test::smallDrawing("CAD").view();
+    const OfiComposer cad = test::smallDrawing("CAD");
+    const auto v = cad.view();
     const std::string whole(v.begin(), v.end());
     struct Writer {
         const char* what;
