@@ -1,6 +1,7 @@
 // kesto-cli convert: converts OFI files into GLF files as one run, never
 // deleting or sending anything.
 
+#include "app/CliFiles.h"
 #include "app/Commands.h"
 #include "convert/ConvertFile.h"
 #include "io/NativeText.h"
@@ -57,17 +58,6 @@ int usageError(const std::string& message) {
     writeText(stderr, "kesto-cli convert: " + message + "\n");
     std::fputs("Try 'kesto-cli convert --help'.\n", stderr);
     return kExitUsage;
-}
-
-// Why `file` is not a regular file that can be read ("" when it is one).
-std::string notARegularFile(const fs::path& file) {
-    std::error_code ec;
-    const fs::file_status type = fs::status(file, ec);
-    if (fs::is_regular_file(type)) return {};
-    if (type.type() == fs::file_type::not_found) return "no such file";
-    if (fs::is_directory(type)) return "is a folder, not a file";
-    if (ec) return errorCodeText(ec);
-    return "is not a regular file";
 }
 
 } // namespace
@@ -137,8 +127,9 @@ int runConvertCommand(int argc, char** argv) {
         if (Status set = setSettingByKey(settings, key, text); !set)
             return usageError(set.reason());
     }
-    if (!outDir.empty() && !fs::is_directory(pathFromUtf8(outDir), ec)) {
-        return usageError("output folder '" + outDir + "' does not exist");
+    if (!outDir.empty()) {
+        if (const std::string wrong = notAFolder(pathFromUtf8(outDir)); !wrong.empty())
+            return usageError("output folder '" + outDir + "' " + wrong);
     }
 
     std::signal(SIGINT, onInterrupt);

@@ -1,6 +1,7 @@
 // kesto-cli render: draws GLF files (or OFI files, converted in memory) as
 // pictures of their sheets.
 
+#include "app/CliFiles.h"
 #include "app/Commands.h"
 #include "convert/ConvertFile.h"
 #include "job/Snapshot.h"
@@ -165,8 +166,9 @@ int runRenderCommand(int argc, char** argv) {
         if (Status set = setSettingByKey(settings, key, text); !set)
             return usageError(set.reason());
     }
-    if (!o.outDir.empty() && !fs::is_directory(o.outDir, ec)) {
-        return usageError("output folder '" + o.outDir + "' does not exist");
+    if (!o.outDir.empty()) {
+        if (const std::string wrong = notAFolder(o.outDir); !wrong.empty())
+            return usageError("output folder '" + o.outDir + "' " + wrong);
     }
 
     // Fonts and painters need a GUI application; no screen is needed.
@@ -186,6 +188,12 @@ int runRenderCommand(int argc, char** argv) {
         const fs::path folder = o.outDir.empty() ? in.parent_path() : fs::path(o.outDir);
         const fs::path out = folder / (name.substr(0, name.find('.')) + o.extension);
         render::RenderResult result;
+        if (const std::string wrong = notARegularFile(in); !wrong.empty()) {
+            std::fprintf(stderr, "kesto-cli render: cannot read '%s': %s\n", file.c_str(),
+                         wrong.c_str());
+            worse(kExitUsage);
+            continue;
+        }
         if (isOfiFileName(name)) {
             const FileResult drawing = run.toMemory(in);
             if (drawing.outcome == FileOutcome::Failed) {

@@ -1,6 +1,7 @@
 #include "io/AtomicFile.h"
 
 #include "io/NativeText.h"
+#include "io/ReplaceFile.h"
 
 #include "io/SystemError.h"
 
@@ -53,13 +54,6 @@ bool isTemporaryName(std::string_view name) {
     for (char c : name.substr(kTempPrefix.size(), 16))
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     return true;
-}
-
-Status writeFileAtomically(const fs::path& target, std::string_view bytes) {
-    AtomicFile file;
-    if (Status s = file.create(target); !s) return s;
-    if (Status s = file.write(bytes.data(), bytes.size()); !s) return s;
-    return file.commit(Durability::Durable);
 }
 
 AtomicFile::~AtomicFile() {
@@ -119,7 +113,7 @@ Status AtomicFile::commit(Durability durability) {
     if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
     fd_ = -1;
     if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
-        status = errnoFailure(utf8FromPath(target_), errno);
+        status = replaceFailure(target_, errno);
     if (!status) {
         ::unlink(temp_.c_str());
         temp_.clear();
@@ -147,6 +141,17 @@ void AtomicFile::discard() {
         ::unlink(temp_.c_str());
         temp_.clear();
     }
+}
+
+Status AtomicFile::keepAttributesOf(const fs::path& existing) {
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    struct stat st {};
+    if (::lstat(existing.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+    // The owner first: a change of owner clears the set-id bits of the mode.
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0)
+        (void)!::fchown(fd_, static_cast<uid_t>(-1), st.st_gid);
+    if (::fchmod(fd_, st.st_mode & 07777) != 0) return errnoFailure(utf8FromPath(temp_), errno);
+    return {};
 }
 
 void removeLeftoverTemporaries(const fs::path& folder) {
@@ -221,6 +226,11 @@ void AtomicFile::discard() {
         DeleteFileW(temp_.c_str());
         temp_.clear();
     }
+}
+
+Status AtomicFile::keepAttributesOf(const fs::path&) {
+    // The new file takes its folder's permissions, as a file saved there would.
+    return {};
 }
 
 void removeLeftoverTemporaries(const fs::path& folder) {

@@ -38,6 +38,10 @@ public:
     Status commit(Durability durability);
     // Removes the temporary; the target stays as it was.
     void discard();
+    // Gives the temporary the mode, owner and group of `existing` (when it
+    // exists), so that the file keeps them through the rename.  An owner
+    // this process may not give away is left as it is.
+    Status keepAttributesOf(const std::filesystem::path& existing);
 
 private:
     // Creates temp_ exclusively, never through a link; *taken when the
@@ -52,9 +56,6 @@ private:
     int fd_ = -1;
 #endif
 };
-
-// Writes `bytes` to `target` through an AtomicFile, durably.
-Status writeFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 // Whether `name` is one of the temporaries an AtomicFile makes.
 bool isTemporaryName(std::string_view name);

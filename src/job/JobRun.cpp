@@ -6,6 +6,7 @@
 #include "io/FileLock.h"
 #include "io/NativeText.h"
 #include "io/SystemError.h"
+#include "job/FileStability.h"
 #include "job/OfiScan.h"
 #include "job/Snapshot.h"
 #include "job/Undeletable.h"
@@ -156,6 +157,11 @@ RunSummary Run::go() {
     bool automatic = true;
     Status folderProblem;
     std::vector<ScannedFile> files = selectFiles(settings, folderText, automatic, folderProblem);
+    // A stop while the scan waited for drawings to settle: nothing was taken.
+    if (cancelled()) {
+        summary_.cancelled = true;
+        return summary_;
+    }
     if (!folderProblem) {
         // Not "no drawings": the folder itself is wrong (a typo, a share
         // that is not mounted).
@@ -203,8 +209,9 @@ std::vector<ScannedFile> Run::selectFiles(const JobSettings& settings, std::stri
         return files;
     }
     automatic = true;
-    return scanOfiFolder(folderPath(folder, options_.programFolder), options_.settleTime,
-                         &folderProblem);
+    return scanSettledOfiFiles(
+        folderPath(folder, options_.programFolder), options_.settleTime, host_.cancelFlag(),
+        [this] { host_.letEventsRun(); }, &folderProblem);
 }
 
 bool Run::failed(const Drawing& d, const std::string& reason, bool damaged) {

@@ -17,8 +17,9 @@ namespace kesto {
 
 class UndeletableRegistry;
 
-// A file whose size or modification time changed within this time is still
-// being written by the CAD system; the automatic scan leaves it for a later run.
+// A file whose size or modification time changes within this time, measured
+// by our own monotonic clock, is still being written by the CAD system; the
+// automatic scan leaves it for a later run.
 constexpr std::chrono::milliseconds kSettleTime{2000};
 
 // The run's work file and lock, in the program folder.

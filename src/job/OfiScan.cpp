@@ -25,10 +25,8 @@ Status folderProblem(const fs::path& folder, const std::error_code& ec) {
 
 } // namespace
 
-std::vector<ScannedFile> scanOfiFolder(const fs::path& folder, std::chrono::milliseconds settleTime,
-                                       Status* problem) {
+std::vector<ScannedFile> scanOfiFolder(const fs::path& folder, Status* problem) {
     std::vector<ScannedFile> files;
-    const auto now = fs::file_time_type::clock::now();
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -42,11 +40,6 @@ std::vector<ScannedFile> scanOfiFolder(const fs::path& folder, std::chrono::mill
         if (statError || size == 0) continue;
         const auto modified = entry.last_write_time(statError);
         if (statError) continue;
-        // Written to within the settle time (or up to that much in the future,
-        // for a server whose clock runs slightly ahead): the CAD system may
-        // still be writing it.
-        const auto age = now - modified;
-        if (age < settleTime && age > -settleTime) continue;
         files.push_back({std::move(name), size, modified});
     }
     if (ec && problem) *problem = folderProblem(folder, ec);

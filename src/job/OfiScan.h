@@ -4,7 +4,6 @@
 
 #include "io/Status.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,12 +19,11 @@ struct ScannedFile {
 };
 
 // Every regular file of `folder` with an OFI name (isOfiFileName) and a size
-// other than 0, leaving out files modified within `settleTime` of now (still
-// being written).  Subfolders are skipped.  A folder that is missing, is not
+// other than 0 (whether one is still being written is for FileStability to
+// tell).  Subfolders are skipped.  A folder that is missing, is not
 // a folder or cannot be read gives the files found so far and, in *problem,
 // the status line that says what is wrong with it (the reason included).
 std::vector<ScannedFile> scanOfiFolder(const std::filesystem::path& folder,
-                                       std::chrono::milliseconds settleTime,
                                        Status* problem = nullptr);
 
 // Whether the file is still as the scan saw it (same size and time).

@@ -80,8 +80,13 @@ QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
     return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
 }
 
+// A failure of the picture file names the file.
+Status fileError(const QSaveFile& file, const QString& text) {
+    return Status::failure(file.fileName().toStdString() + ": " + text.toStdString());
+}
+
 Status fileError(const QSaveFile& file) {
-    return Status::failure(file.errorString().toStdString());
+    return fileError(file, file.errorString());
 }
 
 Status syncAndCommit(QSaveFile& file) {
@@ -92,8 +97,9 @@ Status syncAndCommit(QSaveFile& file) {
     }
 #ifndef _WIN32
     if (::fsync(file.handle()) != 0) {
+        const Status failed = fileError(file, QStringLiteral("cannot flush to the disk"));
         file.cancelWriting();
-        return Status::failure("cannot flush to the disk");
+        return failed;
     }
 #endif
     if (!file.commit()) return fileError(file);
@@ -218,7 +224,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
         image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
         if (!writer.write(image)) {
-            result.status = Status::failure(writer.errorString().toStdString());
+            result.status = fileError(file, writer.errorString());
             file.cancelWriting();
             return result;
         }

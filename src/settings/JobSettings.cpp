@@ -1,6 +1,7 @@
 #include "settings/JobSettings.h"
 
 #include "io/Cp932.h"
+#include "settings/LegacyFolder.h"
 #include "settings/NumberText.h"
 
 #include <array>
@@ -12,7 +13,7 @@
 #include <system_error>
 #include <variant>
 
-#include "io/AtomicFile.h"
+#include "io/ReplaceFile.h"
 #include "io/NativeText.h"
 
 namespace kesto {
@@ -221,6 +222,7 @@ JobSettings LoadSettingsFile(const std::filesystem::path& file,
         value = value.substr(0, value.find("  "));
         storeFileValue(s, *info, value);
     }
+    keepLegacyFolderBytes(s, programFolder);
     return s;
 }
 
@@ -264,6 +266,8 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
         if (auto f = std::get_if<TextField>(&info.field)) {
             if (read && original->second.first == value) {
                 bytes = original->second.second;
+            } else if (info.key == "OfiFile" && isLegacyFolderBytes(value)) {
+                bytes = value; // a folder named in Shift-JIS: its bytes as they are
             } else if (readsBack = textReadsBack(value); readsBack) {
                 bytes = *utf8ToCp932(value);
             } else {
@@ -304,14 +308,15 @@ std::string settingsFileBytes(const JobSettings& settings, std::vector<std::stri
 Status SaveSettings(const std::filesystem::path& programFolder, const JobSettings& settings,
                     std::vector<std::string>* kept) {
     const std::string bytes = settingsFileBytes(settings, kept);
-    return writeFileAtomically(programFolder / kSettingsFileName, bytes);
+    return replaceFileContents(programFolder / std::string(kSettingsFileName), bytes);
 }
 
 Status setSettingByKey(JobSettings& settings, std::string_view key, std::string_view value) {
     const KeyInfo* info = findKey(key);
     if (!info) return Status::failure("不明な設定キーです: " + std::string(key));
     if (auto f = std::get_if<TextField>(&info->field)) {
-        if (Status readsBack = textReadsBack(value); !readsBack)
+        const bool legacyFolder = info->key == "OfiFile" && isLegacyFolderBytes(value);
+        if (Status readsBack = textReadsBack(value); !legacyFolder && !readsBack)
             return readsBack.about(fieldName(*info));
         settings.** f = std::string(value);
         return {};

@@ -4,6 +4,7 @@
 #include "ofi/OfiTitle.h"
 #include "ui/PreviewPane.h"
 #include "ui/logic/ChooserEntry.h"
+#include "ui/logic/PathText.h"
 
 #include <QComboBox>
 #include <QFont>
@@ -27,7 +28,7 @@ namespace {
 constexpr int kNameRole = Qt::UserRole;
 
 QString pathText(const fs::path& p) {
-    return QString::fromStdString(utf8FromPath(p));
+    return QString::fromStdString(readablePath(utf8FromPath(p)));
 }
 
 // Whether `folder` lies on the file system mounted at `root`.
@@ -225,7 +226,8 @@ void FileChooser::listFolder() {
         if (fileError || size == 0) continue;
         // A title that cannot be read shows as blanks of the same width.
         const std::string title = readTitleLine(it->path()).value_or(titleLine(nullptr, 0));
-        auto* item = new QListWidgetItem(QString::fromStdString(chooserEntry(title, name)), files_);
+        auto* item = new QListWidgetItem(
+            QString::fromStdString(chooserEntry(title, readablePath(name))), files_);
         item->setData(kNameRole, QByteArray::fromStdString(name));
     }
 }

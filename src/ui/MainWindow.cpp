@@ -2,12 +2,14 @@
 
 #include "io/NativeText.h"
 #include "job/Snapshot.h"
+#include "settings/LegacyFolder.h"
 #include "settings/Vocabulary.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
 #include "ui/NumericValidators.h"
 #include "ui/PreviewPane.h"
 #include "ui/PrinterChooser.h"
+#include "ui/logic/PathText.h"
 #include "ui/logic/SettingCycles.h"
 #include "ui/logic/WindowFields.h"
 
@@ -282,11 +284,19 @@ void MainWindow::connectLabels() {
 }
 
 std::string MainWindow::fieldText(int n) const {
-    return text(n)->text().toStdString();
+    const std::string shown = text(n)->text().toStdString();
+    // The folder is shown readably; untouched, it is the very bytes put in.
+    if (n == field::kFolder) return pathFromShownText(shown, folderHeld_);
+    return shown;
 }
 
 void MainWindow::setFieldText(int n, const std::string& value) {
     if (n == field::kReduction) reductionDigits_->allow(QString::fromStdString(value));
+    if (n == field::kFolder) {
+        folderHeld_ = value;
+        text(n)->setText(QString::fromStdString(readablePath(value)));
+        return;
+    }
     text(n)->setText(QString::fromStdString(value));
 }
 
@@ -300,6 +310,7 @@ void MainWindow::showSettings() {
 bool MainWindow::writableOrSaySo(std::string_view key, const std::string& value) {
     const Status readsBack = textReadsBack(value);
     if (readsBack) return true;
+    if (key == "OfiFile" && isLegacyFolderBytes(value)) return true; // kept as its bytes
     const std::string line = std::string(settingLabel(key)) + "「" + value + "」は保存できません";
     appendStatus(line);
     explainLastStatus(line + ": " + readsBack.reason());
@@ -424,7 +435,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 // JobHost
 
 void MainWindow::appendStatus(const std::string& line) {
-    status_->addItem(QString::fromStdString(line));
+    status_->addItem(QString::fromStdString(readablePath(line)));
     status_->setCurrentRow(status_->count() - 1);
 }
 
@@ -434,14 +445,15 @@ void MainWindow::replaceLastStatus(const std::string& line) {
         return;
     }
     QListWidgetItem* last = status_->item(status_->count() - 1);
-    last->setText(QString::fromStdString(line));
+    last->setText(QString::fromStdString(readablePath(line)));
     last->setToolTip(QString());
 }
 
 void MainWindow::explainLastStatus(const std::string& reason) {
     std::cerr << "kesto: " << reason << '\n';
     if (status_->count() > 0)
-        status_->item(status_->count() - 1)->setToolTip(QString::fromStdString(reason));
+        status_->item(status_->count() - 1)
+            ->setToolTip(QString::fromStdString(readablePath(reason)));
 }
 
 void MainWindow::letEventsRun() {
@@ -455,8 +467,8 @@ void MainWindow::drawingStarted(const std::filesystem::path& ofi,
                                 const std::filesystem::path& glf) {
     if (status_->count() == 0) return;
     status_->item(status_->count() - 1)
-        ->setData(Qt::UserRole, QStringList{QString::fromStdString(ofi.string()),
-                                            QString::fromStdString(glf.string())});
+        ->setData(Qt::UserRole, QVariantList{QByteArray::fromStdString(utf8FromPath(ofi)),
+                                             QByteArray::fromStdString(utf8FromPath(glf))});
 }
 
 QWidget* MainWindow::openPreview(int statusRow) {
@@ -464,11 +476,14 @@ QWidget* MainWindow::openPreview(int statusRow) {
     const std::string_view finished = status::kFinished;
     if (!item || !item->text().endsWith(QString::fromUtf8(finished.data(), finished.size())))
         return nullptr;
-    const QStringList files = item->data(Qt::UserRole).toStringList();
-    if (files.size() != 2) return nullptr;
+    // The files' names as the system's bytes, whatever the list shows.
+    const QVariantList data = item->data(Qt::UserRole).toList();
+    if (data.size() != 2) return nullptr;
+    const std::string ofi = data[0].toByteArray().toStdString();
+    const std::string glf = data[1].toByteArray().toStdString();
     std::error_code ec;
-    const bool haveGlf = std::filesystem::is_regular_file(files[1].toStdString(), ec);
-    const bool haveOfi = std::filesystem::is_regular_file(files[0].toStdString(), ec);
+    const bool haveGlf = std::filesystem::is_regular_file(pathFromUtf8(glf), ec);
+    const bool haveOfi = std::filesystem::is_regular_file(pathFromUtf8(ofi), ec);
     if (!haveGlf && !haveOfi) return nullptr;
     auto* window = new QWidget(this, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -484,16 +499,16 @@ QWidget* MainWindow::openPreview(int statusRow) {
     // What went to the plotter when it is still there; else the drawing
     // converted again with the window's settings.
     if (haveGlf) {
-        pane->showGlf(files[1].toStdString());
+        pane->showGlf(glf);
     } else {
-        pane->showOfi(files[0].toStdString(), conversionSettingsFrom(settingsFromWindow()));
+        pane->showOfi(ofi, conversionSettingsFrom(settingsFromWindow()));
     }
     return window;
 }
 
 std::optional<ManualChoice> MainWindow::chooseFiles(const std::string& folder) {
-    FileChooser chooser(std::filesystem::path(folder), programFolder_,
-                        {loaded_.FilLeft, loaded_.FilTop}, this);
+    FileChooser chooser(pathFromUtf8(folder), programFolder_, {loaded_.FilLeft, loaded_.FilTop},
+                        this);
     chooser.setPreviewSettings(conversionSettingsFrom(settingsFromWindow()));
     chooser.exec();
     const TwipsPlacement at = chooser.placement();

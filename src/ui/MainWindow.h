@@ -134,6 +134,7 @@ private:
     std::vector<std::string> fileList_;
     std::string printerName_;
     std::string acceptedFolder_; // the folder field's last value the file can hold
+    std::string folderHeld_;     // the folder last put into the field, as the system's bytes
     std::atomic<bool> cancel_{false};
     bool running_ = false;
     bool closePending_ = false;

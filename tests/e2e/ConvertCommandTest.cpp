@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kesto::test {
 namespace {
@@ -158,13 +159,60 @@ TEST_F(ConvertCommand, AGlfNameThatIsALinkIsReplacedNotFollowed) {
     EXPECT_EQ(readFile(dir / "out" / "PART-A3.GLF"), readFile(kGolden / "PART-A3.GLF"));
 }
 
-TEST_F(ConvertCommand, AFifoIsRefusedAtOnce) {
+// An output folder that is missing, a file or not writable, and a pipe given
+// as input: each is refused at once, and the message names what is wrong.
+TEST_F(ConvertCommand, TheMessageNamesTheOutputFolderOrThePipeThatIsWrong) {
+    std::vector<std::string> commands{"convert"};
+#ifdef KESTO_CLI_RENDERS
+    commands.push_back("render");
+#endif
+    const std::string sample = (kSamples / "PART-A3.OFI").string();
+    { std::ofstream(dir / "afile") << "not a folder"; }
+    fs::create_directory(dir / "ro");
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::group_read | fs::perms::group_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
     ASSERT_EQ(::mkfifo((dir / "PIPE.OFI").c_str(), 0600), 0);
-    const auto started = std::chrono::steady_clock::now();
-    const ProgramResult r = cli({"convert", (dir / "PIPE.OFI").string()});
-    EXPECT_EQ(r.exitCode, 2) << r.output;
-    EXPECT_NE(r.output.find("PIPE.OFI': is not a regular file"), std::string::npos) << r.output;
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(::mkfifo((dir / "PIPE.GLF").c_str(), 0600), 0);
+    // Root writes into any folder: the read-only one is tried as another user.
+    const bool root = ::geteuid() == 0;
+    const struct {
+        fs::path outDir; // empty: beside the input
+        std::string input;
+        std::vector<std::string> says;
+    } rows[] = {
+        {dir / "missing",
+         sample,
+         {"output folder '" + (dir / "missing").string() + "' does not exist"}},
+        {dir / "afile",
+         sample,
+         {"output folder '" + (dir / "afile").string() + "' is not a folder"}},
+        {dir / "ro", sample, {(dir / "ro" / "PART-A3.").string(), "Permission denied"}},
+        {{}, (dir / "PIPE.OFI").string(), {"PIPE.OFI': is a pipe, not a file"}},
+        {{}, (dir / "PIPE.GLF").string(), {"PIPE.GLF': is a pipe, not a file"}},
+    };
+    for (const std::string& command : commands) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(command + " " + row.input + " --out-dir " + row.outDir.string());
+            std::vector<std::string> args;
+            if (root && row.outDir == dir / "ro") {
+                if (!fs::exists("/usr/bin/setpriv")) continue;
+                args = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+            }
+            args.push_back(KESTO_CLI);
+            args.push_back(command);
+            if (!row.outDir.empty()) args.insert(args.end(), {"--out-dir", row.outDir.string()});
+            args.push_back(row.input);
+            const auto started = std::chrono::steady_clock::now();
+            const ProgramResult r = runProgram(args, std::chrono::seconds(60));
+            EXPECT_EQ(r.exitCode, 2) << r.output;
+            for (const std::string& part : row.says)
+                EXPECT_NE(r.output.find(part), std::string::npos) << r.output;
+            EXPECT_EQ(r.output.find("Illegal seek"), std::string::npos) << r.output;
+            EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "ro"));
 }
 
 TEST_F(ConvertCommand, ADrawingWithoutEndRecordIsClosedNormally) {

@@ -10,6 +10,7 @@
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
 #include "ui/MainWindow.h"
+#include "ui/PreviewPane.h"
 #include "ui/TwipsPlacement.h"
 #include "ui/logic/Twips.h"
 
@@ -22,6 +23,8 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 using namespace kesto;
 using namespace kesto::test;
@@ -510,6 +513,52 @@ private slots:
         QVERIFY(create->isEnabled());
         QTest::mouseMove(create, create->rect().center() + QPoint(1, 1));
         QTRY_COMPARE(create->text(), QString("作成"));
+    }
+
+    // A share served with a legacy character set: the folder 図面 and the
+    // drawing 部品.OFI are named in Shift-JIS bytes, and so is the folder in
+    // Kesto.sys.  The window shows them readably and keeps their bytes.
+    void aFolderAndDrawingNamedInShiftJisAreShownReadablyAndKeptByteForByte() {
+        const std::string legacyFolder = (folder() / "\x90\x7D\x96\xCA").string();
+        fs::create_directory(legacyFolder);
+        fs::copy_file(fs::path(KESTO_SAMPLES_DIR) / "PART-A3.OFI",
+                      legacyFolder + "/\x95\x94\x95\x69.OFI");
+        writeSettings(folder(), [&](JobSettings& s) {
+            s.OfiFile = legacyFolder;
+            s.OfiOut = "ﾌｧｲﾙ";
+            s.OfiFMen = "自動";
+        });
+        auto w = open();
+        const QString shown = QString::fromStdString((folder() / "図面").string());
+        QCOMPARE(fieldText(w.get(), 1), shown);
+        QCOMPARE(w->folderField(), legacyFolder);
+
+        for (int run = 1; run <= 2; ++run) { // the second run finds the folder again
+            press(w.get(), "Command1");
+            QVERIFY2(allEndWith(status(*w), "　出図終了", run), qPrintable(status(*w).join('|')));
+            QVERIFY(fs::exists(legacyFolder + "/\x95\x94\x95\x69.GLF"));
+            QCOMPARE(fieldText(w.get(), 1), shown);
+        }
+        QWidget* preview = w->openPreview(0);
+        QVERIFY(preview != nullptr);
+        QVERIFY(
+            QSignalSpy(control<PreviewPane>(preview, "Preview1"), &PreviewPane::shown).wait(10000));
+
+        // The chooser lists the drawing by a readable name.
+        onNextModalDialog([](QWidget* dialog) {
+            QVERIFY(!control<QListWidget>(dialog, "List1")
+                         ->findItems("(部品)", Qt::MatchEndsWith)
+                         .isEmpty());
+            press(dialog, "Command2");
+        });
+        w->chooseFiles(w->folderField());
+
+        w->close();
+        QCOMPARE(LoadSettings(folder()).OfiFile, legacyFolder);
+        std::ifstream in(folder() / "Kesto.sys", std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), {}};
+        QVERIFY(file.find("\r\nOfiFile=" + legacyFolder + " ") != std::string::npos);
+        fs::remove_all(legacyFolder); // Qt cannot name it to remove it
     }
 
     void cancellingTheChooserStillMakesItsFolderTheRunsFolder() {

@@ -1,8 +1,11 @@
 // The window's logic without Qt: what a label click makes of any text in its
 // field, the start argument, and window positions in twips.  The ordinary
-// cycles are driven through the real widgets in MainWindowTest.
+// cycles are driven through the real widgets in MainWindowTest.  Paths named in
+// Shift-JIS bytes, as shown and as kept.
 
 #include "settings/JobSettings.h"
+#include "settings/LegacyFolder.h"
+#include "ui/logic/PathText.h"
 #include "ui/logic/SettingCycles.h"
 #include "ui/logic/Twips.h"
 #include "ui/logic/WindowFields.h"
@@ -95,6 +98,30 @@ TEST(WindowStart, TheButtonShowsHowTheWindowStarts) {
 }
 
 // The window tests cover the ordinary positions and an unmoved window.
+TEST(PathText, ShiftJisPartsAreShownDecodedAndTheBytesStayWhileTheFieldIsUntouched) {
+    // 図面 = 90 7D 96 CA, 表 = 95 5C (its second byte is a backslash).
+    const struct {
+        const char* bytes;
+        const char* shown;
+        bool legacy; // Kesto.sys can hold it as its bytes
+    } rows[] = {
+        {"/srv/plots", "/srv/plots", false},
+        {"/srv/図面/出図", "/srv/図面/出図", false}, // UTF-8 stays UTF-8
+        {"/srv/\x90\x7D\x96\xCA", "/srv/図面", true},
+        {"/srv/\x95\x5C/\x90\x7D.OFI", "/srv/表/図.OFI", true},
+        {"/srv/図面/\x90\x7D\x96\xCA", "/srv/図面/図面", true}, // mixed parts
+        {"/srv/\x90\x7D  x", "/srv/図  x", false},              // two spaces end a value
+        {"/srv/\x90", "/srv/・", false},                        // a lone lead byte
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.shown);
+        EXPECT_EQ(readablePath(r.bytes), r.shown);
+        EXPECT_EQ(isLegacyFolderBytes(r.bytes), r.legacy);
+        EXPECT_EQ(pathFromShownText(r.shown, r.bytes), r.bytes);
+        EXPECT_EQ(pathFromShownText("/srv/typed", r.bytes), "/srv/typed");
+    }
+}
+
 TEST(Twips, PositionsRoundHalvesToEvenAndStayWithinTheFileRange) {
     EXPECT_EQ(twipsToPixels(1250, 96), 83); // 83.33
     EXPECT_EQ(twipsToPixels(-1440, 96), -96);

@@ -361,6 +361,39 @@ TEST_F(Cli, ADrawingThatCannotBeDeletedIsPlottedOnceUntilItChanges) {
     EXPECT_TRUE(fs::exists(plots / "TEXT-A4.OFI"));
 }
 
+// The same shared folder, output to files: a GLF file another user left
+// there cannot be replaced.  The reason says so and names the owner; the
+// drawing stays for a later run.
+TEST_F(Cli, AGlfFileOfAnotherUserInAStickyFolderIsNamedAsTheReasonAndTheOfiStays) {
+    const char* setpriv = "/usr/bin/setpriv";
+    if (::geteuid() != 0 || !fs::exists(setpriv))
+        GTEST_SKIP() << "needs root and setpriv to run the spooler as another user";
+    ProgramFolder shared("sticky");
+    const fs::path plots = shared / "plots";
+    fs::create_directory(plots);
+    fs::permissions(plots, fs::perms::all | fs::perms::sticky_bit);
+    fs::copy_file(kSamples / "TEXT-A4.OFI", plots / "TEXT-A4.OFI");
+    test::makeOld(plots / "TEXT-A4.OFI");
+    test::writeBytes(plots / "TEXT-A4.GLF", "root's own"); // owned by root
+    settings.OfiFile = plots.string();
+    settings.OfiOut = "ﾌｧｲﾙ";
+    settings.OfiFEnd = "消去";
+    saveSettings();
+    ASSERT_EQ(::chown(folder.path().c_str(), 54321, 54321), 0);
+    ASSERT_EQ(::chown((folder / "Kesto.sys").c_str(), 54321, 54321), 0);
+
+    CliProcess cli(setpriv, {"--reuid=54321", "--regid=54321", "--clear-groups", kCli, "auto"},
+                   folder.path());
+    EXPECT_EQ(cli.wait(30s), 1) << cli.out() << cli.err();
+    EXPECT_NE(cli.out().find("　出図失敗"), std::string::npos) << cli.out();
+    EXPECT_NE(cli.err().find("TEXT-A4.GLF: cannot be replaced: it belongs to another user, root "
+                             "(uid 0), and its folder is shared with the sticky bit"),
+              std::string::npos)
+        << cli.err();
+    EXPECT_EQ(test::readBytes(plots / "TEXT-A4.GLF"), "root's own");
+    EXPECT_TRUE(fs::exists(plots / "TEXT-A4.OFI"));
+}
+
 TEST_F(Cli, ConvertTakesItsSettingsFromTheFileGivenWithDashDashSettings) {
     settings.OfiS = "50";
     saveSettings();

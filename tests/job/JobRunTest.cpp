@@ -366,17 +366,62 @@ TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPo
     EXPECT_EQ(host.lines, Names{"図面が無いか、サイズが0です"});
 }
 
-TEST_F(JobRun, LeavesADrawingWrittenWithinTwoSecondsForALaterRun) {
+// The CAD system is still writing while the run looks, stamping the file
+// with its own clock, which lags or leads ours by 10 s.  Whatever the time
+// says, a drawing that changes between the run's two looks is left alone, and
+// the next run, the writer done, plots it.
+TEST_F(JobRun, LeavesADrawingThatChangesWhileTheRunLooksWhateverClockStampsIt) {
     EXPECT_EQ(kSettleTime, 2000ms);
-    drawing("DONE.OFI", test::smallDrawing("DONE"));
-    folder.write("FRESH.OFI", test::smallDrawing("FRESH"), /*old=*/false);
-    run(kSettleTime);
-    EXPECT_EQ(folder.names(), Names{"FRESH.OFI"});
-    EXPECT_EQ(spooler.sends.size(), 1u);
+    const OfiComposer cad = test::smallDrawing("CAD");
+    const auto v = cad.view();
+    const std::string whole(v.begin(), v.end());
+    struct Writer {
+        const char* what;
+        bool sameSize; // rewritten in place at the same size, or finished by appending
+        std::chrono::seconds skew;
+    };
+    const Writer writers[] = {
+        {"clock 10 s behind, appending", false, -10s},
+        {"clock 10 s ahead, appending", false, 10s},
+        {"clock 10 s behind, rewritten in place at the same size", true, -10s},
+    };
+    const fs::path ofi = folder / "CAD.OFI";
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.what);
+        auto stamp = [&](std::chrono::seconds later) {
+            fs::last_write_time(ofi, fs::file_time_type::clock::now() + w.skew + later);
+        };
+        folder.write("CAD.OFI", w.sameSize ? whole : whole.substr(0, whole.size() / 2), false);
+        stamp(0s);
+        bool wrote = false;
+        host.onEvents = [&](RecordingHost&) {
+            if (wrote) return;
+            wrote = true;
+            test::writeBytes(ofi, whole);
+            stamp(1s);
+        };
+        spooler.sends.clear();
+        run(300ms);
+        EXPECT_TRUE(wrote);
+        EXPECT_TRUE(spooler.sends.empty());
+        EXPECT_EQ(folder.names(), Names{"CAD.OFI"});
 
-    test::makeOld(folder / "FRESH.OFI", 3s);
-    run(kSettleTime);
-    EXPECT_TRUE(folder.names().empty());
+        host.onEvents = nullptr;
+        run(300ms);
+        EXPECT_EQ(spooler.sends.size(), 1u);
+        EXPECT_TRUE(folder.names().empty());
+    }
+}
+
+TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
+    drawing("A.OFI", test::smallDrawing("A"));
+    host.onEvents = [](RecordingHost& h) { h.cancel = true; };
+    const auto start = std::chrono::steady_clock::now();
+    const RunSummary summary = run(kSettleTime);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_TRUE(summary.cancelled);
+    EXPECT_TRUE(host.lines.empty());
+    EXPECT_EQ(folder.names(), Names{"A.OFI"});
 }
 
 TEST_F(JobRun, LeavesADrawingThatChangedAfterTheScan) {

@@ -39,7 +39,7 @@ TEST(Scan, TakesNonEmptyFilesWhoseExtensionIsOfiInTheFolderListingsOrder) {
         if (taken.contains(e.path().filename().string()))
             listed.push_back(e.path().filename().string());
     Status problem;
-    for (const auto& f : scanOfiFolder(folder.path(), 0ms, &problem))
+    for (const auto& f : scanOfiFolder(folder.path(), &problem))
         scanned.push_back(f.name);
     EXPECT_EQ(scanned, listed);
     EXPECT_TRUE(problem.ok()) << problem.reason();
@@ -61,7 +61,7 @@ TEST(Scan, SaysWhatIsWrongWithAFolderItCannotList) {
           std::pair{folder / "locked", "OFIフォルダを読めません: "}}) {
         if (root && path == folder / "locked") continue;
         Status problem;
-        EXPECT_TRUE(scanOfiFolder(path, 0ms, &problem).empty());
+        EXPECT_TRUE(scanOfiFolder(path, &problem).empty());
         EXPECT_FALSE(problem.ok()) << path;
         EXPECT_TRUE(problem.reason().starts_with(line + path.string())) << problem.reason();
     }

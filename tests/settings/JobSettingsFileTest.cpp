@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -74,6 +79,9 @@ protected:
 
     void writeFile(std::string_view bytes) const {
         std::ofstream(folder_ / "Kesto.sys", std::ios::binary) << bytes;
+    }
+    static void writeBytesTo(const fs::path& file, std::string_view bytes) {
+        std::ofstream(file, std::ios::binary) << bytes;
     }
     std::string readFile() const {
         std::ifstream in(folder_ / "Kesto.sys", std::ios::binary);
@@ -205,6 +213,71 @@ TEST_F(SettingsFile, SaveReplacesTheWholeFileOrFailsWithAReasonAndKeepsTheOldOne
     EXPECT_EQ(readFile(), kDefaultFileForFPlot);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
+
+#ifndef _WIN32
+// Kesto.sys as a link to a shared settings file, and a file with its own
+// mode, owner and group: a save writes what the link leads to, in that file's
+// folder, and leaves the link and the file's attributes as they were.
+TEST_F(SettingsFile, ASaveWritesThroughALinkAndKeepsTheFilesModeOwnerAndGroup) {
+    const bool root = ::geteuid() == 0;
+    fs::create_directories(folder_ / "shared");
+    const fs::path shared = folder_ / "shared" / "plot.sys";
+    struct Case {
+        const char* what;
+        const char* link; // Kesto.sys leads here; nullptr: a plain file
+        fs::path file;    // the file that holds the settings
+        bool exists;
+    } cases[] = {
+        {"plain file", nullptr, folder_ / "Kesto.sys", true},
+        {"relative link", "shared/plot.sys", shared, true},
+        {"absolute link to a link", nullptr, shared, true},
+        {"link to a file not yet there", "shared/new.sys", folder_ / "shared" / "new.sys", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(folder_ / "Kesto.sys");
+        fs::remove(folder_ / "shared" / "hop");
+        if (c.exists) writeBytesTo(c.file, "LineL=9  *\r\n");
+        if (c.link) fs::create_symlink(c.link, folder_ / "Kesto.sys");
+        if (c.file == shared && !c.link) {
+            fs::create_symlink(shared, folder_ / "shared" / "hop");
+            fs::create_symlink(folder_ / "shared" / "hop", folder_ / "Kesto.sys");
+        }
+        if (c.exists) {
+            ASSERT_EQ(::chmod(c.file.c_str(), 0664), 0);
+            if (root) {
+                ASSERT_EQ(::chown(c.file.c_str(), 65534, 65534), 0);
+            }
+        }
+        JobSettings s = defaultSettings(folder_);
+        s.Hprn = "shared-plotter";
+        const Status saved = SaveSettings(folder_, s);
+        ASSERT_TRUE(saved) << saved.reason();
+
+        EXPECT_EQ(LoadSettingsFile(c.file, folder_).Hprn, "shared-plotter");
+        EXPECT_EQ(fs::is_symlink(folder_ / "Kesto.sys"), c.link || c.file == shared);
+        struct stat st {};
+        ASSERT_EQ(::stat(c.file.c_str(), &st), 0);
+        if (c.exists) {
+            EXPECT_EQ(st.st_mode & 07777, 0664u);
+            if (root) {
+                EXPECT_EQ(std::pair(st.st_uid, st.st_gid), std::pair(65534u, 65534u));
+            }
+        }
+        for (const auto& e : fs::recursive_directory_iterator(folder_))
+            EXPECT_FALSE(e.path().filename().string().starts_with(".~kesto-")) << e.path();
+        fs::remove(c.file);
+    }
+
+    // Links in a loop: nothing is written, and the reason says so.
+    fs::remove(folder_ / "Kesto.sys");
+    fs::create_symlink("Kesto.sys", folder_ / "Kesto.sys");
+    const Status looped = SaveSettings(folder_, defaultSettings(folder_));
+    EXPECT_FALSE(looped);
+    EXPECT_NE(looped.reason().find("loop"), std::string::npos) << looped.reason();
+    EXPECT_TRUE(fs::is_symlink(folder_ / "Kesto.sys"));
+}
+#endif
 
 // Which text values come back from the file as written: the value ends at two
 // spaces in a row, trailing spaces go, and a character must come back as itself.
