@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""Reads the fault list of scripts/mutation-sample.sh and applies one fault.
+
+The list (scripts/mutation-faults.txt) holds one entry per fault:
+
+    == src/io/AtomicFile.cpp: rename result ignored
+    -    if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
+    +    if (status && (::rename(temp_.c_str(), target_.c_str()), false))
+    # accepted: why the suite cannot see it (for a fault known to survive)
+
+"-" lines are the original text (consecutive lines form one snippet), "+"
+lines its replacement (none: the snippet is removed).  The snippet must occur
+exactly once in the file: faults are found by their text, not by line numbers,
+so they survive code moving within a file.  "# equivalent: ..." marks a fault
+that cannot change behaviour, "# accepted: ..." one the suite is known to
+miss, with the reason.  Other "#" lines and blank lines are comments.
+
+    mutation-faults.py list FAULTS               "path: description" per fault
+    mutation-faults.py table FAULTS              index<TAB>path<TAB>description<TAB>note
+    mutation-faults.py apply FAULTS INDEX ROOT   exit 0 applied, 3 text not found, 4 not unique
+"""
+import sys
+from pathlib import Path
+
+
+def parse(path):
+    faults = []
+    current = None
+    for number, line in enumerate(Path(path).read_text(encoding="utf-8").splitlines(), 1):
+        if line.startswith("== "):
+            head = line[3:]
+            file, _, description = head.partition(": ")
+            if not description:
+                sys.exit(f"{path}:{number}: expected '== path: description'")
+            current = {"file": file.strip(), "description": description.strip(),
+                       "old": [], "new": [], "note": "", "line": number}
+            faults.append(current)
+        elif current is None:
+            continue
+        elif line.startswith("-"):
+            if current["new"]:
+                sys.exit(f"{path}:{number}: '-' line after '+' lines")
+            current["old"].append(line[1:])
+        elif line.startswith("+"):
+            current["new"].append(line[1:])
+        elif line.startswith("# equivalent:") or line.startswith("# accepted:"):
+            current["note"] = line[2:].strip()
+    for f in faults:
+        if not f["old"]:
+            sys.exit(f"{path}:{f['line']}: a fault without original text")
+    return faults
+
+
+def main():
+    command, faults = sys.argv[1], parse(sys.argv[2])
+    if command == "list":
+        for f in faults:
+            print(f"{f['file']}: {f['description']}")
+    elif command == "table":
+        for i, f in enumerate(faults):
+            print(f"{i}\t{f['file']}\t{f['description']}\t{f['note']}")
+    elif command == "apply":
+        f = faults[int(sys.argv[3])]
+        target = Path(sys.argv[4]) / f["file"]
+        if not target.is_file():
+            return 3
+        text = target.read_text(encoding="utf-8")
+        old = "\n".join(f["old"])
+        count = text.count(old)
+        if count != 1:
+            return 3 if count == 0 else 4
+        new = "\n".join(f["new"])
+        if not f["new"]:
+            old += "\n"  # a removed snippet takes its line with it
+            if text.count(old) != 1:
+                old = old[:-1]
+        target.write_text(text.replace(old, new), encoding="utf-8")
+    else:
+        sys.exit(f"unknown command {command}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Puts the faults of scripts/mutation-faults.txt into a scratch copy of the
+# tree one at a time, rebuilds, runs the suite and says which test caught each
+# fault, or that none did.  Run on demand (it takes long), not in CI.
+#
+#   scripts/mutation-sample.sh --list              the faults, "path: description"
+#   scripts/mutation-sample.sh [options]           the sample
+#     --only PATTERN     only faults whose "path: description" matches (grep -E)
+#     --tests REGEX      run only the ctest tests matching REGEX (a quicker look)
+#     --summary FILE     also write the results as a table (Markdown)
+#     --faults FILE      another fault list
+#     --jobs N           build and test jobs (default 2)
+#     --no-baseline      skip the run of the unchanged tree
+#
+# Per fault: "caught by TEST", "SURVIVED" (with the list's note when it has
+# one), "not compiled" (not counted) or "not applicable: text not found (or
+# not unique)" (the code moved: mend the list).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+repo="$(cd "$here/.." && pwd)"
+faults="$here/mutation-faults.txt"
+only=""
+tests=""
+summary=""
+jobs=2
+baseline=1
+list=0
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --list) list=1 ;;
+    --only) only="$2"; shift ;;
+    --tests) tests="$2"; shift ;;
+    --summary) summary="$2"; shift ;;
+    --faults) faults="$2"; shift ;;
+    --jobs) jobs="$2"; shift ;;
+    --no-baseline) baseline=0 ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    *) echo "unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+faults="$(cd "$(dirname "$faults")" && pwd)/$(basename "$faults")"
+tool() { python3 "$here/mutation-faults.py" "$@"; }
+
+if [ "$list" = 1 ]; then
+    tool list "$faults"
+    exit 0
+fi
+
+scratch="$(mktemp -d "${TMPDIR:-/tmp}/kesto-mutation.XXXXXX")"
+trap 'rm -rf "$scratch"' EXIT
+trap 'exit 130' INT TERM
+src="$scratch/src"
+build="$scratch/build"
+mkdir -p "$src"
+# The working tree as it is (changes not yet committed included).
+(cd "$repo" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) | tar -xf - -C "$src"
+
+echo "== configuring a scratch copy in $scratch"
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DKESTO_BUILD_BENCH=OFF >"$scratch/configure.log"
+build_tree() { cmake --build "$build" -j"$jobs" >"$scratch/build.log" 2>&1; }
+# Prints the first failing test, nothing when all passed.
+run_suite() {
+    rm -f "$build/Testing/Temporary/LastTestsFailed.log"
+    local args=(--test-dir "$build" --stop-on-failure --timeout 120 -j"$jobs")
+    [ -n "$tests" ] && args+=(-R "$tests")
+    QT_QPA_PLATFORM=offscreen ctest "${args[@]}" >"$scratch/ctest.log" 2>&1 || true
+    if [ -s "$build/Testing/Temporary/LastTestsFailed.log" ]; then
+        head -n 1 "$build/Testing/Temporary/LastTestsFailed.log" | cut -d: -f2-
+    elif ! grep -q "tests passed" "$scratch/ctest.log"; then
+        echo "(ctest did not run: see its log)"
+    fi
+}
+
+build_tree || { echo "the unchanged tree does not build:"; tail -n 30 "$scratch/build.log"; exit 1; }
+if [ "$baseline" = 1 ]; then
+    echo "== the unchanged tree"
+    failed="$(run_suite)"
+    if [ -n "$failed" ]; then
+        echo "the unchanged tree fails $failed: no sample can be taken"
+        exit 1
+    fi
+fi
+
+caught=0; survived=0; uncompiled=0; inapplicable=0
+[ -n "$summary" ] && printf '| fault | result |\n|---|---|\n' >"$summary"
+while IFS=$'\t' read -r index file description note; do
+    name="$file: $description"
+    if [ -n "$only" ] && ! grep -Eq -- "$only" <<<"$name"; then continue; fi
+    started=$SECONDS
+    cp -p "$src/$file" "$scratch/original" 2>/dev/null || true
+    rc=0
+    tool apply "$faults" "$index" "$src" || rc=$?
+    if [ "$rc" != 0 ]; then
+        result="not applicable: text not found (or not unique)"
+        inapplicable=$((inapplicable + 1))
+    elif ! build_tree; then
+        result="not compiled"
+        uncompiled=$((uncompiled + 1))
+    else
+        failed="$(run_suite)"
+        if [ -n "$failed" ]; then
+            result="caught by $failed"
+            caught=$((caught + 1))
+        else
+            result="SURVIVED${note:+ ($note)}"
+            survived=$((survived + 1))
+        fi
+    fi
+    # Back as it was, with a new time so that the next build sees it.
+    if [ -f "$scratch/original" ]; then
+        cp "$scratch/original" "$src/$file"
+        touch "$src/$file"
+        rm -f "$scratch/original"
+    fi
+    printf '%s\n    %s (%d s)\n' "$name" "$result" $((SECONDS - started))
+    [ -n "$summary" ] && printf '| %s | %s |\n' "$name" "$result" >>"$summary"
+done < <(tool table "$faults")
+
+applicable=$((caught + survived))
+echo "== caught $caught of $applicable applicable faults; $survived survived," \
+    "$uncompiled did not compile, $inapplicable not applicable"
+if [ -n "$summary" ]; then
+    printf '\nCaught %d of %d applicable faults (%d survived, %d not compiled, %d not applicable).\n' \
+        "$caught" "$applicable" "$survived" "$uncompiled" "$inapplicable" >>"$summary"
+fi
