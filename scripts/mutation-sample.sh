@@ -47,12 +47,15 @@ if [ "$list" = 1 ]; then
     exit 0
 fi
 
-scratch="$(mktemp -d "${TMPDIR:-/tmp}/kesto-mutation.XXXXXX")"
+# Under build/ of this tree, laid out like it (the copy's build folder is
+# build/release inside it), so that ccache's base folder gives hits from the
+# ordinary build.
+mkdir -p "$repo/build"
+scratch="$(mktemp -d "$repo/build/mutation.XXXXXX")"
 trap 'rm -rf "$scratch"' EXIT
 trap 'exit 130' INT TERM
-src="$scratch/src"
-build="$scratch/build"
-mkdir -p "$src"
+src="$scratch"
+build="$scratch/build/release"
 # The working tree as it is (changes not yet committed included).
 (cd "$repo" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) | tar -xf - -C "$src"
 
