@@ -11,6 +11,8 @@
 #     --faults FILE      another fault list
 #     --jobs N           build and test jobs (default 2)
 #     --no-baseline      skip the run of the unchanged tree
+#     --scratch DIR      keep the scratch copy in DIR (under build/) and build
+#                        there again next time, instead of a temporary one
 #
 # Per fault: "caught by TEST", "SURVIVED" (with the list's note when it has
 # one), "not compiled" (not counted) or "not applicable: text not found (or
@@ -25,6 +27,7 @@ summary=""
 jobs=2
 baseline=1
 list=0
+keep=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --list) list=1 ;;
@@ -34,7 +37,8 @@ while [ $# -gt 0 ]; do
     --faults) faults="$2"; shift ;;
     --jobs) jobs="$2"; shift ;;
     --no-baseline) baseline=0 ;;
-    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
+    --scratch) keep="$2"; shift ;;
+    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -51,8 +55,13 @@ fi
 # build/release inside it), so that ccache's base folder gives hits from the
 # ordinary build.
 mkdir -p "$repo/build"
-scratch="$(mktemp -d "$repo/build/mutation.XXXXXX")"
-trap 'rm -rf "$scratch"' EXIT
+if [ -n "$keep" ]; then
+    mkdir -p "$keep"
+    scratch="$(cd "$keep" && pwd)"
+else
+    scratch="$(mktemp -d "$repo/build/mutation.XXXXXX")"
+    trap 'rm -rf "$scratch"' EXIT
+fi
 trap 'exit 130' INT TERM
 src="$scratch"
 build="$scratch/build/release"
