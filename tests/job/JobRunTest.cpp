@@ -1,6 +1,9 @@
 // Job runs against a recording host and a fake spooler: what happens to the
 // OFI and GLF files of each drawing, and what the status lines say.
 #include "JobTestSupport.h"
+#ifdef KESTO_FILE_CALLS
+#include "FileCalls.h"
+#endif
 
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
@@ -94,6 +97,30 @@ TEST_F(JobRun, KeepsTheOfiWhenToldOrWritesOnlyTheGlfFileWhenOutputGoesToAFile) {
     EXPECT_TRUE(test::readBytes(folder / "PLAN.GLF").ends_with("PU;SP0;AF;\r\n"));
     EXPECT_EQ(host.lines.back(), t + "　出図終了");
 }
+
+#ifdef KESTO_FILE_CALLS
+// Output to file with 消去: the OFI file goes on the strength of the GLF file
+// alone, so the GLF file and its name are on the disk before.
+TEST_F(JobRun, AGlfFileThatReplacesItsOfiIsOnTheDiskBeforeTheOfiGoes) {
+    host.fields["OfiOut"] = "ﾌｧｲﾙ";
+    drawing("PLAN.OFI", test::smallDrawing("P"));
+    std::vector<std::string> log;
+    {
+        test::FileCalls calls;
+        run();
+        log = calls.log();
+    }
+    ASSERT_EQ(folder.names(), Names{"PLAN.GLF"});
+    const auto renamed = std::find_if(log.begin(), log.end(), [](const std::string& e) {
+        return e.starts_with("rename ") && e.ends_with("/PLAN.GLF");
+    });
+    ASSERT_NE(renamed, log.end());
+    const std::string temp = renamed->substr(7, renamed->find(' ', 7) - 7);
+    EXPECT_NE(std::find(log.begin(), renamed, "fsync " + temp), renamed) << "the data is flushed";
+    EXPECT_NE(std::find(renamed, log.end(), "fsync " + folder.path().string()), log.end())
+        << "the new name is flushed";
+}
+#endif
 
 TEST_F(JobRun, AFailedDeliveryKeepsBothFilesSaysSoAndGoesOnWithTheNextDrawing) {
     spooler.accept = false;
