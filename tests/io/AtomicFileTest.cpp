@@ -13,7 +13,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kesto {
@@ -39,30 +38,12 @@ std::string joined(const std::vector<std::string>& log) {
     return text;
 }
 
-// Saves `bytes` onto `target` as a user without root's rights would (root
-// writes into any folder): in a child process that gives them up.
+// Saves `bytes` onto `target` as a user without root's rights would.
 Status saveAsOrdinaryUser(const fs::path& target, const std::string& bytes) {
-    if (::geteuid() != 0) return writeFileAtomically(target, bytes);
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return Status::failure("no pipe");
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        std::string reason = "cannot give up root";
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            const Status s = writeFileAtomically(target, bytes);
-            reason = s ? "" : s.reason();
-        }
-        (void)!::write(pipeFds[1], reason.data(), reason.size());
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string reason;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        reason.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
-    ::waitpid(child, nullptr, 0);
+    const std::string reason = test::asOrdinaryUser([&] {
+        const Status s = writeFileAtomically(target, bytes);
+        return s ? std::string() : s.reason();
+    });
     return reason.empty() ? Status() : Status::failure(reason);
 }
 
@@ -153,9 +134,9 @@ TEST(AtomicFile, LeftoverTemporariesOfADeadRunGoAndALiveOrRecentOneStays) {
     const fs::path fresh = folder / ".~kesto-0123456789abcdef.tmp";
     test::writeBytes(fresh, "");
     // Not temporaries of ours, however old.
-    const std::vector<std::string> others = {".~kesto-0123456789abcde.tmp",
-                                             ".~kesto-0123456789ABCDEF.tmp",
-                                             ".~kesto-0123456789abcdeg.tmp", "PLAN.OFI"};
+    const std::vector<std::string> others = {
+        ".~kesto-0123456789abcde.tmp", ".~kesto-0123456789abcdef0.tmp",
+        ".~kesto-0123456789ABCDEF.tmp", ".~kesto-0123456789abcdeg.tmp", "PLAN.OFI"};
     for (const auto& name : others) {
         test::writeBytes(folder / name, "x");
         test::makeOld(folder / name);

@@ -5,10 +5,12 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kesto::test {
@@ -27,6 +29,31 @@ inline void writeBytes(const fs::path& file, const std::string& bytes) {
 // Last written a minute ago.
 inline void makeOld(const fs::path& file) {
     fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(60));
+}
+
+// Runs `work` as a user without root's rights (root writes into any folder
+// and opens any file): in a child process that gives them up, when this one
+// is root.  Returns what `work` returned.
+inline std::string asOrdinaryUser(const std::function<std::string()>& work) {
+    if (::geteuid() != 0) return work();
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string result = "cannot give up root";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) result = work();
+        (void)!::write(pipeFds[1], result.data(), result.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string result;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    return result;
 }
 
 class Folder {
