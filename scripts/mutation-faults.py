@@ -18,6 +18,8 @@ miss, with the reason.  Other "#" lines and blank lines are comments.
     mutation-faults.py list FAULTS               "path: description" per fault
     mutation-faults.py table FAULTS              index<TAB>path<TAB>description<TAB>note
     mutation-faults.py apply FAULTS INDEX ROOT   exit 0 applied, 3 text not found, 4 not unique
+    mutation-faults.py sync FROM TO              copies the files whose content differs
+                                                 (with a new time, so that a build sees them)
 """
 import sys
 from pathlib import Path
@@ -51,7 +53,24 @@ def parse(path):
     return faults
 
 
+def sync(source, target):
+    import shutil
+    source, target = Path(source), Path(target)
+    for path in source.rglob("*"):
+        if path.is_dir():
+            continue
+        to = target / path.relative_to(source)
+        if to.is_file() and to.read_bytes() == path.read_bytes():
+            continue
+        to.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(path, to)
+        shutil.copymode(path, to)
+    return 0
+
+
 def main():
+    if sys.argv[1] == "sync":
+        return sync(sys.argv[2], sys.argv[3])
     command, faults = sys.argv[1], parse(sys.argv[2])
     if command == "list":
         for f in faults:

@@ -65,8 +65,12 @@ fi
 trap 'exit 130' INT TERM
 src="$scratch"
 build="$scratch/build/release"
-# The working tree as it is (changes not yet committed included).
-(cd "$repo" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) | tar -xf - -C "$src"
+# The working tree as it is (changes not yet committed included); into a
+# kept copy only the files that differ, so that its build sees them.
+stage="$(mktemp -d "$repo/build/mutation-stage.XXXXXX")"
+(cd "$repo" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) | tar -xf - -C "$stage"
+tool sync "$stage" "$src"
+rm -rf "$stage"
 
 echo "== configuring a scratch copy in $scratch"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
