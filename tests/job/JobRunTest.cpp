@@ -326,6 +326,21 @@ TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
 
 // A choice field that holds none of its words (a typo, a full-width word, a
 // re-encoded file) would read as "file" or "delete": the run does not start.
+// Another drawing saved under the name between the claim and the reading: the
+// claim is on the old file, so the new one is neither plotted nor deleted.
+TEST_F(JobRun, ADrawingReplacedRightAfterItWasClaimedIsNeitherSentNorDeleted) {
+    const std::string ta = drawing("A.OFI", test::smallDrawing("A"));
+    host.onAppend = [&](RecordingHost& h) {
+        if (h.lines.size() != 1) return;
+        folder.write("NEW.OFI", test::smallDrawing("N"));
+        fs::rename(folder / "NEW.OFI", folder / "A.OFI");
+    };
+    run();
+    EXPECT_TRUE(spooler.sends.empty());
+    EXPECT_EQ(folder.names(), Names{"A.OFI"});
+    EXPECT_EQ(host.lines, Names{ta + "　出図失敗"});
+}
+
 TEST_F(JobRun, DoesNotStartWhenAChoiceFieldHoldsNoneOfItsWords) {
     drawing("A.OFI", test::smallDrawing("A"));
     for (const auto& [key, value, line] :
@@ -379,8 +394,11 @@ TEST_F(JobRun, AStopDuringDeliveryKeepsBothFilesAndMarksTheDrawingStopped) {
 
 TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPolling) {
     folder.write("EMPTY.OFI", "");
+    // Half a GLF file of a run that was killed: cleared by the next run.
+    folder.write(".~kesto-00000000deadbeef.tmp", "IN;");
     run();
     EXPECT_EQ(host.lines, Names{"図面が無いか、サイズが0です"});
+    EXPECT_EQ(folder.names(), Names{"EMPTY.OFI"});
     EXPECT_EQ(host.endCaption, std::optional<bool>(true));
 
     host.interval = 30000;
