@@ -14,7 +14,8 @@
 #     --scratch DIR      keep the scratch copy in DIR (under build/) and build
 #                        there again next time, instead of a temporary one
 #
-# Per fault: "caught by TEST", "SURVIVED" (with the list's note when it has
+# Per fault: "caught by TEST" (the suite's output kept in the scratch copy's
+# logs/fault-N.log), "SURVIVED" (with the list's note when it has
 # one), "not compiled" (not counted) or "not applicable: text not found (or
 # not unique)" (the code moved: mend the list).
 set -euo pipefail
@@ -119,6 +120,8 @@ while IFS=$'\t' read -r index file description note; do
         if [ -n "$failed" ]; then
             result="caught by $failed"
             caught=$((caught + 1))
+            mkdir -p "$scratch/logs"
+            cp "$scratch/ctest.log" "$scratch/logs/fault-$index.log"
         else
             result="SURVIVED${note:+ ($note)}"
             survived=$((survived + 1))
