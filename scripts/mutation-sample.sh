@@ -83,7 +83,13 @@ run_suite() {
     local args=(--test-dir "$build" --stop-on-failure --timeout 120 -j"$jobs")
     [ -n "$tests" ] && args+=(-R "$tests")
     QT_QPA_PLATFORM=offscreen ctest "${args[@]}" >"$scratch/ctest.log" 2>&1 || true
-    if [ -s "$build/Testing/Temporary/LastTestsFailed.log" ]; then
+    # The first test to fail as they finished (others may be cut short after it).
+    local first
+    first="$(grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: ' "$scratch/ctest.log" |
+        grep -vE ' (Passed|Skipped) +[0-9.]+ sec' | head -n 1 | sed -E 's/.*Test +#[0-9]+: ([^ ]+).*/\1/')" || true
+    if [ -n "$first" ]; then
+        echo "$first"
+    elif [ -s "$build/Testing/Temporary/LastTestsFailed.log" ]; then
         head -n 1 "$build/Testing/Temporary/LastTestsFailed.log" | cut -d: -f2-
     elif ! grep -q "tests passed" "$scratch/ctest.log"; then
         echo "(ctest did not run: see its log)"
