@@ -18,6 +18,10 @@ miss, with the reason.  Other "#" lines and blank lines are comments.
     mutation-faults.py list FAULTS               "path: description" per fault
     mutation-faults.py table FAULTS              index<TAB>path<TAB>description<TAB>note
     mutation-faults.py apply FAULTS INDEX ROOT   exit 0 applied, 3 text not found, 4 not unique
+    mutation-faults.py check FAULTS ROOT BUILD   applies each fault in turn to the tree ROOT
+                                                 (a copy) and compiles the file it changes
+                                                 (-fsyntax-only, the commands of BUILD's
+                                                 compile_commands.json for the tree they name)
     mutation-faults.py sync FROM TO              copies the files whose content differs
                                                  (with a new time, so that a build sees them)
 """
@@ -68,9 +72,70 @@ def sync(source, target):
     return 0
 
 
+def check(faults, root, build):
+    import json
+    root = Path(root).resolve()
+    entries = json.loads((Path(build) / "compile_commands.json").read_text())
+    # The tree the commands were made for: the source folder of the build.
+    tree = None
+    for e in entries:
+        file = Path(e["file"])
+        for parent in file.parents:
+            if (parent / "CMakeLists.txt").is_file() and (parent / "src").is_dir():
+                tree = parent
+        if tree:
+            break
+    failures = 0
+    for index, f in enumerate(faults):
+        target = root / f["file"]
+        original = target.read_text(encoding="utf-8") if target.is_file() else None
+        old = "\n".join(f["old"])
+        if original is None or original.count(old) != 1:
+            print(f"{f['file']}: {f['description']}\n    not applicable")
+            failures += 1
+            continue
+        target.write_text(original.replace(old, "\n".join(f["new"])), encoding="utf-8")
+        try:
+            ok = compiles(f, entries, tree, root)
+        finally:
+            target.write_text(original, encoding="utf-8")
+        if not ok:
+            print(f"{f['file']}: {f['description']}\n    does not compile")
+            failures += 1
+    print(f"{len(faults) - failures} of {len(faults)} faults apply and compile")
+    return 1 if failures else 0
+
+
+def compiles(f, entries, tree, root):
+    """Whether the changed file compiles (-fsyntax-only): with its own command,
+    or for a header with that of a file that includes it."""
+    import shlex
+    import subprocess
+    wanted = str(tree / f["file"])
+    entry = next((e for e in entries if e["file"] == wanted), None)
+    extra = []
+    if entry is None:
+        # A header: compiled in front of a file of its own folder.
+        folder = str((tree / f["file"]).parent) + "/"
+        entry = next((e for e in entries if e["file"].startswith(folder)), None)
+        extra = ["-include", str(root / f["file"])]
+    if entry is None:
+        return False
+    command = entry["command"].replace(str(tree), str(root))
+    words = [w for w in shlex.split(command) if w != "ccache"] + extra
+    for flag, takes in (("-o", 1), ("-MF", 1), ("-MT", 1), ("-MD", 0)):
+        while flag in words:
+            at = words.index(flag)
+            del words[at:at + 1 + takes]
+    words.append("-fsyntax-only")
+    return subprocess.run(words, cwd=entry["directory"], capture_output=True).returncode == 0
+
+
 def main():
     if sys.argv[1] == "sync":
         return sync(sys.argv[2], sys.argv[3])
+    if sys.argv[1] == "check":
+        return check(parse(sys.argv[2]), sys.argv[3], sys.argv[4])
     command, faults = sys.argv[1], parse(sys.argv[2])
     if command == "list":
         for f in faults:

@@ -4,9 +4,12 @@
 # fault, or that none did.  Run on demand (it takes long), not in CI.
 #
 #   scripts/mutation-sample.sh --list              the faults, "path: description"
+#   scripts/mutation-sample.sh --check             whether every fault applies and
+#                                                  compiles (quick: no build, no tests)
 #   scripts/mutation-sample.sh [options]           the sample
 #     --only PATTERN     only faults whose "path: description" matches (grep -E)
 #     --tests REGEX      run only the ctest tests matching REGEX (a quicker look)
+#     --exclude REGEX    leave out the ctest tests matching REGEX
 #     --summary FILE     also write the results as a table (Markdown)
 #     --faults FILE      another fault list
 #     --jobs N           build and test jobs (default 2)
@@ -24,22 +27,26 @@ repo="$(cd "$here/.." && pwd)"
 faults="$here/mutation-faults.txt"
 only=""
 tests=""
+exclude=""
 summary=""
 jobs=2
 baseline=1
 list=0
+check=0
 keep=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --list) list=1 ;;
+    --check) check=1 ;;
     --only) only="$2"; shift ;;
     --tests) tests="$2"; shift ;;
+    --exclude) exclude="$2"; shift ;;
     --summary) summary="$2"; shift ;;
     --faults) faults="$2"; shift ;;
     --jobs) jobs="$2"; shift ;;
     --no-baseline) baseline=0 ;;
     --scratch) keep="$2"; shift ;;
-    -h|--help) sed -n '2,21p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0"; exit 0 ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -76,12 +83,21 @@ rm -rf "$stage"
 echo "== configuring a scratch copy in $scratch"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DKESTO_BUILD_BENCH=OFF >"$scratch/configure.log"
+if [ "$check" = 1 ]; then
+    copy="$(mktemp -d "$repo/build/mutation-check.XXXXXX")"
+    (cd "$repo" && git ls-files -co --exclude-standard -z | tar --null -T - -cf -) | tar -xf - -C "$copy"
+    rc=0
+    tool check "$faults" "$copy" "$build" || rc=$?
+    rm -rf "$copy"
+    exit "$rc"
+fi
 build_tree() { cmake --build "$build" -j"$jobs" >"$scratch/build.log" 2>&1; }
 # Prints the first failing test, nothing when all passed.
 run_suite() {
     rm -f "$build/Testing/Temporary/LastTestsFailed.log"
     local args=(--test-dir "$build" --stop-on-failure --timeout 120 -j"$jobs")
     [ -n "$tests" ] && args+=(-R "$tests")
+    [ -n "$exclude" ] && args+=(-E "$exclude")
     QT_QPA_PLATFORM=offscreen ctest "${args[@]}" >"$scratch/ctest.log" 2>&1 || true
     # The first test to fail as they finished (others may be cut short after it).
     local first
