@@ -45,6 +45,8 @@ TEST_F(Kanji, SymbolCodesSwitchTheSizeBackAndForthAndWithoutAGlyphLeaveOnlyTheMo
                                                 "PA760,800;" + label("C"));
     EXPECT_EQ(sizedString("\x9B\x02"),
               kHead + kShiftedOrigin + kKanjiSize + label("\x21\x67") + "PA504,824;");
+    // The last symbol code, as a single-byte character of a two-byte string.
+    EXPECT_EQ(sizedKanji({{0, 253}}), kHead + kShiftedOrigin + kKanjiSize + label("\x21\x23"));
 }
 
 TEST_F(Kanji, KanjiSizeIsWrittenAgainWhenTheSizeChanges) {
