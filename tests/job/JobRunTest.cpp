@@ -3,6 +3,9 @@
 #include "JobTestSupport.h"
 #ifdef KESTO_FILE_CALLS
 #include "FileCalls.h"
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 #include "job/WorkLock.h"
@@ -119,6 +122,23 @@ TEST_F(JobRun, AGlfFileThatReplacesItsOfiIsOnTheDiskBeforeTheOfiGoes) {
     EXPECT_NE(std::find(log.begin(), renamed, "fsync " + temp), renamed) << "the data is flushed";
     EXPECT_NE(std::find(renamed, log.end(), "fsync " + folder.path().string()), log.end())
         << "the new name is flushed";
+}
+
+// The disk fills up while the GLF file is written: the drawing fails with the
+// system's reason, nothing is sent, and its OFI file stays.
+TEST_F(JobRun, AFullDiskFailsTheDrawingKeepsItsOfiAndSendsNothing) {
+    const std::string t = drawing("PLAN.OFI", test::smallDrawing("P"));
+    {
+        test::FileCalls calls;
+        calls.failNext("write", ENOSPC);
+        run();
+    }
+    EXPECT_TRUE(spooler.sends.empty());
+    EXPECT_EQ(folder.names(), Names{"PLAN.OFI"});
+    EXPECT_EQ(host.lines.back(), t + "　出図失敗");
+    ASSERT_FALSE(host.reasons.empty());
+    EXPECT_NE(host.reasons.back().find(std::strerror(ENOSPC)), std::string::npos)
+        << host.reasons.back();
 }
 #endif
 
