@@ -377,9 +377,21 @@ private:
         if (!source.status()) return abandon(source.status().reason());
         if (watch.cancelled()) return abandon("stopped");
         watch.arm(timeouts_.answer);
-        if (!succeeded(cupsFinishDocument(http, queue.c_str())))
+        if (!documentAccepted(http, queue))
             return abandon("the server did not accept the document: " + serverError(http, watch));
         return {};
+    }
+
+    // Ends the document and reads the server's answer.  The library's own
+    // cupsFinishDocument returns the last status it kept, which is the
+    // earlier success when no answer came at all (a server that stalls or
+    // drops the connection after the last byte): only an answer counts.
+    static bool documentAccepted(http_t* http, const std::string& queue) {
+        const std::string resource = "/printers/" + queue;
+        ipp_t* response = cupsGetResponse(http, resource.c_str());
+        const bool accepted = response && succeeded(ippGetStatusCode(response));
+        ippDelete(response);
+        return accepted;
     }
 
     DeliveryTimeouts timeouts_;

@@ -73,11 +73,15 @@ TEST(Pens, ADashedStyleCarriesTheStandardPatternLength) {
 }
 
 TEST(Pens, AnUnknownStyleByteChangesNothing) {
-    DrawingRun run;
-    OfiComposer d;
-    d.lineStyle(0x02).line(0, 0, 1, 0).lineStyle(0x55).line(0, 0, 1, 0).end();
-    EXPECT_EQ(body(run.unitMapping().convert(d)), "SP3;LT;PUPA0,0;PDPR1,0;PUPA0,0;PDPR1,0;");
-    EXPECT_EQ(run.state.lastStyleByte, 0x55);
+    // A weight past 2 or a pattern past 4 (the patterns' table ends there).
+    for (const std::uint8_t unknown : {0x55, 0x52, 0x03, 0xF0}) {
+        DrawingRun run;
+        OfiComposer d;
+        d.lineStyle(0x02).line(0, 0, 1, 0).lineStyle(unknown).line(0, 0, 1, 0).end();
+        EXPECT_EQ(body(run.unitMapping().convert(d)), "SP3;LT;PUPA0,0;PDPR1,0;PUPA0,0;PDPR1,0;")
+            << int(unknown);
+        EXPECT_EQ(run.state.lastStyleByte, unknown);
+    }
 }
 
 // A sheet of scale 10 with a base dash length of 100 units and a diagonal of 500 mm.

@@ -21,6 +21,8 @@ TEST(PrinterName, NamesAQueueHereAQueueOnAServerOrAPlotterOnTheNetworkWithDefaul
           Case{"plotter@print.example", Kind::RemoteQueue, "plotter", "print.example", 631},
           Case{"plotter@127.0.0.1:8631", Kind::RemoteQueue, "plotter", "127.0.0.1", 8631},
           Case{"plotter@[::1]:8631", Kind::RemoteQueue, "plotter", "::1", 8631},
+          Case{"A1@plot@print.example", Kind::RemoteQueue, "A1@plot", "print.example", 631},
+          Case{"socket://10.0.0.7:65535", Kind::Socket, "", "10.0.0.7", 65535},
           Case{"socket://10.0.0.7", Kind::Socket, "", "10.0.0.7", 9100},
           Case{"socket://plotter.example:9101/", Kind::Socket, "", "plotter.example", 9101}}) {
         const auto target = parsePrinterName(c.name);

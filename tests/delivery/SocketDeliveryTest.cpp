@@ -84,6 +84,58 @@ TEST(SocketDelivery, APlotterThatDropsTheConnectionMidwayIsAFailureAndNotACrash)
     EXPECT_FALSE(result.reason().empty());
 }
 
+// After the last byte the plotter either resets the connection (it dropped
+// the job: a failure) or keeps it open without a word (it has the data: the
+// delivery ends after the drain time).
+TEST(SocketDelivery, AfterTheDataAResetIsAFailureAndSilenceIsNot) {
+    for (const bool reset : {true, false}) {
+        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
+        ASSERT_EQ(::listen(listener, 1), 0);
+        std::atomic<bool> done{false};
+        std::uint64_t received = 0;
+        std::thread plotter([&] {
+            const int conn = ::accept(listener, nullptr, nullptr);
+            if (conn < 0) return;
+            char buffer[65536];
+            for (ssize_t n; (n = ::read(conn, buffer, sizeof buffer)) > 0;)
+                received += static_cast<std::uint64_t>(n);
+            if (reset) {
+                const linger hard{1, 0};
+                ::setsockopt(conn, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            } else {
+                while (!done)
+                    std::this_thread::sleep_for(10ms);
+            }
+            ::close(conn);
+        });
+        test::TempFolder folder;
+        const std::string bytes = test::binaryBytes(200000, 3);
+        SocketTimeouts brief;
+        brief.drain = 300ms;
+        const auto began = std::chrono::steady_clock::now();
+        const Status result =
+            sendOverSocket(folder.write("A.GLF", bytes), "127.0.0.1", ntohs(addr.sin_port), brief);
+        EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);
+        done = true;
+        plotter.join();
+        ::close(listener);
+        EXPECT_EQ(received, bytes.size());
+        if (reset) {
+            EXPECT_FALSE(result.ok());
+            EXPECT_NE(result.reason().find("dropped the connection"), std::string::npos)
+                << result.reason();
+        } else {
+            EXPECT_TRUE(result.ok()) << result.reason();
+        }
+    }
+}
+
 // Raises the flag after `delay`, from another thread, as a stop button would.
 class LateStop {
 public:

@@ -124,6 +124,10 @@ TEST(PathText, ShiftJisPartsAreShownDecodedAndTheBytesStayWhileTheFieldIsUntouch
 
 TEST(Twips, PositionsRoundHalvesToEvenAndStayWithinTheFileRange) {
     EXPECT_EQ(twipsToPixels(1250, 96), 83); // 83.33
+    EXPECT_EQ(twipsToPixels(1255, 96), 84); // 83.67: above a half goes up, not down
+    EXPECT_EQ(twipsToPixels(-1255, 96), -84);
+    EXPECT_EQ(pixelsToTwips(2, 1000), 3); // 2.88
+    EXPECT_EQ(pixelsToTwips(-2, 1000), -3);
     EXPECT_EQ(twipsToPixels(-1440, 96), -96);
     EXPECT_EQ(pixelsToTwips(100, 144), 1000);
     // 1 pixel at 2880 dpi is half a twip.

@@ -1,6 +1,12 @@
 // Job runs against a recording host and a fake spooler: what happens to the
 // OFI and GLF files of each drawing, and what the status lines say.
 #include "JobTestSupport.h"
+#ifdef KESTO_FILE_CALLS
+#include "FileCalls.h"
+
+#include <cerrno>
+#include <cstring>
+#endif
 
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
@@ -94,6 +100,47 @@ TEST_F(JobRun, KeepsTheOfiWhenToldOrWritesOnlyTheGlfFileWhenOutputGoesToAFile) {
     EXPECT_TRUE(test::readBytes(folder / "PLAN.GLF").ends_with("PU;SP0;AF;\r\n"));
     EXPECT_EQ(host.lines.back(), t + "　出図終了");
 }
+
+#ifdef KESTO_FILE_CALLS
+// Output to file with 消去: the OFI file goes on the strength of the GLF file
+// alone, so the GLF file and its name are on the disk before.
+TEST_F(JobRun, AGlfFileThatReplacesItsOfiIsOnTheDiskBeforeTheOfiGoes) {
+    host.fields["OfiOut"] = "ﾌｧｲﾙ";
+    drawing("PLAN.OFI", test::smallDrawing("P"));
+    std::vector<std::string> log;
+    {
+        test::FileCalls calls;
+        run();
+        log = calls.log();
+    }
+    ASSERT_EQ(folder.names(), Names{"PLAN.GLF"});
+    const auto renamed = std::find_if(log.begin(), log.end(), [](const std::string& e) {
+        return e.starts_with("rename ") && e.ends_with("/PLAN.GLF");
+    });
+    ASSERT_NE(renamed, log.end());
+    const std::string temp = renamed->substr(7, renamed->find(' ', 7) - 7);
+    EXPECT_NE(std::find(log.begin(), renamed, "fsync " + temp), renamed) << "the data is flushed";
+    EXPECT_NE(std::find(renamed, log.end(), "fsync " + folder.path().string()), log.end())
+        << "the new name is flushed";
+}
+
+// The disk fills up while the GLF file is written: the drawing fails with the
+// system's reason, nothing is sent, and its OFI file stays.
+TEST_F(JobRun, AFullDiskFailsTheDrawingKeepsItsOfiAndSendsNothing) {
+    const std::string t = drawing("PLAN.OFI", test::smallDrawing("P"));
+    {
+        test::FileCalls calls;
+        calls.failNext("write", ENOSPC);
+        run();
+    }
+    EXPECT_TRUE(spooler.sends.empty());
+    EXPECT_EQ(folder.names(), Names{"PLAN.OFI"});
+    EXPECT_EQ(host.lines.back(), t + "　出図失敗");
+    ASSERT_FALSE(host.reasons.empty());
+    EXPECT_NE(host.reasons.back().find(std::strerror(ENOSPC)), std::string::npos)
+        << host.reasons.back();
+}
+#endif
 
 TEST_F(JobRun, AFailedDeliveryKeepsBothFilesSaysSoAndGoesOnWithTheNextDrawing) {
     spooler.accept = false;
@@ -299,6 +346,21 @@ TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
 
 // A choice field that holds none of its words (a typo, a full-width word, a
 // re-encoded file) would read as "file" or "delete": the run does not start.
+// Another drawing saved under the name between the claim and the reading: the
+// claim is on the old file, so the new one is neither plotted nor deleted.
+TEST_F(JobRun, ADrawingReplacedRightAfterItWasClaimedIsNeitherSentNorDeleted) {
+    const std::string ta = drawing("A.OFI", test::smallDrawing("A"));
+    host.onAppend = [&](RecordingHost& h) {
+        if (h.lines.size() != 1) return;
+        folder.write("NEW.OFI", test::smallDrawing("N"));
+        fs::rename(folder / "NEW.OFI", folder / "A.OFI");
+    };
+    run();
+    EXPECT_TRUE(spooler.sends.empty());
+    EXPECT_EQ(folder.names(), Names{"A.OFI"});
+    EXPECT_EQ(host.lines, Names{ta + "　出図失敗"});
+}
+
 TEST_F(JobRun, DoesNotStartWhenAChoiceFieldHoldsNoneOfItsWords) {
     drawing("A.OFI", test::smallDrawing("A"));
     for (const auto& [key, value, line] :
@@ -352,8 +414,11 @@ TEST_F(JobRun, AStopDuringDeliveryKeepsBothFilesAndMarksTheDrawingStopped) {
 
 TEST_F(JobRun, WithoutDrawingsSaysSoAndTheCreateButtonShowsItsEndCaptionUnlessPolling) {
     folder.write("EMPTY.OFI", "");
+    // Half a GLF file of a run that was killed: cleared by the next run.
+    folder.write(".~kesto-00000000deadbeef.tmp", "IN;");
     run();
     EXPECT_EQ(host.lines, Names{"図面が無いか、サイズが0です"});
+    EXPECT_EQ(folder.names(), Names{"EMPTY.OFI"});
     EXPECT_EQ(host.endCaption, std::optional<bool>(true));
 
     host.interval = 30000;

@@ -7,7 +7,9 @@
 #include "job/StartMode.h"
 #include "job/WorkLock.h"
 
+#include <atomic>
 #include <set>
+#include <thread>
 #include <tuple>
 
 #include <gtest/gtest.h>
@@ -105,6 +107,38 @@ TEST(WorkFileLock, IsHeldByTheSystemNotByTheProcessIdWrittenInIt) {
     WorkLock elsewhere;
     EXPECT_FALSE(elsewhere.acquire(folder / "no such folder" / kWorkFileName));
 }
+
+#ifndef _WIN32 // not yet tried under Wine
+// Runs that start together take the work file in turn: never two owners at
+// once, whoever removes the file as it finishes.
+TEST(WorkFileLock, ManyRunsTakingItInTurnNeverHaveTwoOwnersAtOnce) {
+    test::ProgramFolder folder;
+    const fs::path wok = folder / kWorkFileName;
+    std::atomic<int> owners{0}, most{0}, turns{0};
+    std::vector<std::thread> runs;
+    const auto end = std::chrono::steady_clock::now() + 4s;
+    for (int r = 0; r < 6; ++r)
+        runs.emplace_back([&] {
+            while (turns < 400 && std::chrono::steady_clock::now() < end) {
+                WorkLock lock;
+                if (!lock.acquire(wok) || !lock.owned()) continue;
+                const int now = ++owners;
+                for (int seen = most.load();
+                     now > seen && !most.compare_exchange_weak(seen, now);) {
+                }
+                std::this_thread::yield();
+                --owners;
+                ++turns;
+                lock.release();
+            }
+        });
+    for (auto& run : runs)
+        run.join();
+    EXPECT_EQ(most.load(), 1) << "two runs held the work file at once";
+    EXPECT_GT(turns.load(), 50) << "too few turns to tell";
+    EXPECT_FALSE(fs::exists(wok));
+}
+#endif
 
 TEST(StartArguments, AutoRunsOnceAndAutoWithSecondsPollsAtThatIntervalUpTo65535Milliseconds) {
     for (const auto& [argument, mode, interval] :

@@ -32,6 +32,8 @@ TEST(Cp932, StrictConversionsRefuseWhatLenientDecodingMarksWithAMiddleDot) {
     EXPECT_EQ(cp932ToUtf8Lenient("A\x82"), "A・");
     EXPECT_EQ(cp932ToUtf8Lenient("\xFD\xCC\xDF"), "・ﾌﾟ");
     EXPECT_EQ(cp932ToUtf8Lenient("\x91\x53\x8A\x70"), "全角");
+    // The last lead byte, after a byte that takes decoding a character at a time.
+    EXPECT_EQ(cp932ToUtf8Lenient("\xFD\xFC\x4B"), "・黑");
 }
 
 } // namespace

@@ -119,7 +119,11 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaultsWithTheProgramFolder) {
 
 TEST_F(SettingsFile, SavedValuesReadBackUnchangedEvenWhenLongerThanTheirColumn) {
     JobSettings s = defaultSettings(folder_);
+    // A deep folder: over 256 bytes in Shift-JIS.
     s.OfiFile = "/srv/図面/出図";
+    for (int i = 0; i < 20; ++i)
+        s.OfiFile += "/製図課の共有図面" + std::to_string(i);
+    ASSERT_GT(utf8ToCp932(s.OfiFile)->size(), 256u);
     s.Hprn = "HP Design Jet 750C";
     s.LineL = " 3";
     s.MojiW = 1.5f;

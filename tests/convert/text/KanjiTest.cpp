@@ -3,6 +3,7 @@
 #include "TextTestSupport.h"
 
 #include "convert/text/KanjiTables.h"
+#include "io/Cp932.h"
 
 #include <set>
 
@@ -45,6 +46,8 @@ TEST_F(Kanji, SymbolCodesSwitchTheSizeBackAndForthAndWithoutAGlyphLeaveOnlyTheMo
                                                 "PA760,800;" + label("C"));
     EXPECT_EQ(sizedString("\x9B\x02"),
               kHead + kShiftedOrigin + kKanjiSize + label("\x21\x67") + "PA504,824;");
+    // The last symbol code, as a single-byte character of a two-byte string.
+    EXPECT_EQ(sizedKanji({{0, 253}}), kHead + kShiftedOrigin + kKanjiSize + label("\x21\x23"));
 }
 
 TEST_F(Kanji, KanjiSizeIsWrittenAgainWhenTheSizeChanges) {
@@ -132,6 +135,39 @@ TEST_F(Kanji, WidthAndHeightFactorsScaleOnlyTheKanjiSet) {
                           "A"),
               kHead + "PA400,800;SA;DV0;SI0.23366,0.72678;" + label("\x21\x67") + kStandardSize +
                   "PA520,800;" + label("A"));
+}
+
+// JIS row and cell of a character, from its Shift-JIS bytes in the system's
+// code page 932: an independent way to the codes the symbol table holds.
+int jisOf(const std::string& utf8) {
+    const auto sjis = utf8ToCp932(utf8);
+    if (!sjis || sjis->size() != 2) return -1;
+    const int s1 = static_cast<unsigned char>((*sjis)[0]);
+    const int s2 = static_cast<unsigned char>((*sjis)[1]);
+    const int row = ((s1 - (s1 >= 0xE0 ? 0xB0 : 0x70)) << 1) - (s2 < 0x9F ? 1 : 0);
+    const int cell = s2 < 0x9F ? s2 - (s2 > 0x7F ? 0x20 : 0x1F) : s2 - 0x7E;
+    return row << 8 | cell;
+}
+
+// Each symbol code against the character it stands for.
+TEST(KanjiTables, EverySymbolCodeGivesTheJisCodeOfItsCharacter) {
+    const std::pair<int, const char*> symbols[] = {
+        {1, "□"},    {3, "＼"},   {12, "↑"},   {13, "↓"},   {14, "←"},   {15, "→"},  {24, "［"},
+        {25, "｛"},  {26, "！"},  {27, "＄"},  {29, "∥"},   {30, "◇"},   {31, "＞"}, {32, "　"},
+        {33, "！"},  {34, "″"},   {35, "＃"},  {36, "＄"},  {37, "％"},  {38, "＆"}, {39, "′"},
+        {40, "（"},  {41, "）"},  {42, "＊"},  {43, "＋"},  {44, "，"},  {45, "－"}, {46, "．"},
+        {47, "／"},  {58, "："},  {59, "；"},  {60, "〈"},  {61, "＝"},  {62, "〉"}, {63, "？"},
+        {64, "＠"},  {91, "［"},  {92, "￥"},  {93, "］"},  {94, "＾"},  {95, "＿"}, {96, "°"},
+        {123, "｛"}, {124, "－"}, {125, "｝"}, {126, "～"}, {127, "□"},  {128, "□"}, {129, "φ"},
+        {132, "Ｖ"}, {133, "Ι"},  {134, "Δ"},  {135, "～"}, {137, "С"},  {138, "◎"}, {141, "○"},
+        {143, "⊥"},  {145, "∠"},  {147, "゜"}, {148, "＄"}, {149, "±"},  {150, "√"}, {151, "－"},
+        {152, "Ω"},  {153, "μ"},  {155, "∞"},  {156, "≒"},  {157, "×"},  {158, "∠"}, {159, "∥"},
+        {160, "＄"}, {229, "∥"},  {231, "＞"}, {232, "∥"},  {238, "／"}, {239, "±"}, {240, "×"},
+        {242, "◇"},  {244, "φ"},  {246, "≦"},  {247, "≧"},  {248, "Ω"},  {252, "μ"}, {253, "。"}};
+    ASSERT_EQ(std::size(symbols), kanji::kSymbolTable.size());
+    for (const auto& [code, character] : symbols)
+        EXPECT_EQ(kanji::symbolJis(static_cast<std::uint8_t>(code)), jisOf(character))
+            << code << " " << character;
 }
 
 // The tables are data: check them for entries that cannot be right.
