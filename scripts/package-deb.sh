@@ -24,6 +24,7 @@ work=build/deb
 tree="$work/kesto-$upstream"
 rm -rf "$work"
 mkdir -p "$tree" out
+rm -f out/kesto_*.deb
 git ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
     tar --null -T - -cf - | tar -xf - -C "$tree"
