@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -83,6 +84,7 @@ std::wstring gName;
 SERVICE_STATUS_HANDLE gStatusHandle = nullptr;
 std::mutex gStatusMutex;
 int gExitStatus = kExitDone;
+std::atomic<bool> gStopAsked{false};
 
 void reportStatus(DWORD state, DWORD waitHint = 0, int exitStatus = kExitDone) {
     std::lock_guard lock(gStatusMutex);
@@ -103,6 +105,7 @@ DWORD WINAPI onControl(DWORD control, DWORD, void*, void*) {
     switch (control) {
     case SERVICE_CONTROL_STOP:
     case SERVICE_CONTROL_SHUTDOWN:
+        gStopAsked.store(true);
         reportStatus(SERVICE_STOP_PENDING, 2000);
         requestSpoolerStop();
         return NO_ERROR;
@@ -146,7 +149,9 @@ void WINAPI serviceMain(DWORD, LPWSTR*) {
     reportStatus(SERVICE_START_PENDING, 3000);
     EventSource events(gName);
     gExitStatus = runSpoolerInFolder(events);
-    reportStatus(SERVICE_STOPPED, 0, gExitStatus);
+    // A service stopped on purpose has not failed, whatever its drawings did
+    // (the log tells): otherwise the manager would start it again.
+    reportStatus(SERVICE_STOPPED, 0, gStopAsked.load() ? kExitDone : gExitStatus);
 }
 
 // --- installing and removing ------------------------------------------------
@@ -233,8 +238,9 @@ bool waitUntilStopped(SC_HANDLE service) {
 
 int installService(const ServiceOptions& options) {
     std::error_code ec;
+    // The system's own full path (a UNC path keeps its \\server\share).
     const std::filesystem::path folder =
-        std::filesystem::absolute(pathFromUtf8(options.folder), ec).lexically_normal();
+        std::filesystem::absolute(pathFromUtf8(options.folder), ec);
     if (ec || !std::filesystem::is_directory(folder, ec)) {
         writeText(stderr,
                   "kesto-cli service: the program folder " + options.folder + " is not a folder\n");

@@ -40,6 +40,8 @@ wine_run "$exe" service install --folder "$folder_win" --interval 0.5 --name "$n
 service_key="HKLM\\System\\CurrentControlSet\\Services\\$name"
 wine_run reg query "$service_key" /v ImagePath | grep -q 'service run --name' ||
     fail "the service's command line"
+event_key="HKLM\\System\\CurrentControlSet\\Services\\EventLog\\Application\\$name"
+wine_run reg query "$event_key" >/dev/null 2>&1 || fail "no event log source"
 wine_run net start "$name" >/dev/null || fail "net start"
 
 # A drawing dropped into the running service's folder is converted and, as
@@ -70,5 +72,6 @@ iconv -f CP932 -t UTF-8 "$folder_unix/Kesto.sys" | grep -q '^OfiFEnd=消去' ||
 
 wine_run "$exe" service uninstall --name "$name" >/dev/null || fail "uninstall"
 if wine_run reg query "$service_key" >/dev/null 2>&1; then fail "the service is still there"; fi
+if wine_run reg query "$event_key" >/dev/null 2>&1; then fail "the event log source is still there"; fi
 trap - EXIT
 echo "service-test: installed, started, converted a drawing, stopped (net stop took ${stop_ms} ms with Wine's start-up), uninstalled"
