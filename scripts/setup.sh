@@ -12,7 +12,7 @@ packages=(
     fonts-ipafont-gothic
     xvfb xauth imagemagick
     g++-mingw-w64-x86-64-posix wine wine64 locales
-    debhelper lintian desktop-file-utils appstream systemd zip
+    debhelper lintian desktop-file-utils appstream systemd zip unzip
 )
 
 missing=()

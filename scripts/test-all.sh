@@ -46,7 +46,9 @@ scripts/package-deb.sh
 scripts/check-deb.sh out/kesto_*_"$(dpkg --print-architecture)".deb
 # The Windows zip, and its service driven under Wine in the Japanese locale.
 scripts/package-windows.sh
-tests/windows/service-test.sh build/windows/src/app/kesto-cli.exe "$PWD/build/windows/wineprefix"
+rm -rf build/windows-unzipped
+unzip -q out/kesto-*-windows-x64.zip -d build/windows-unzipped
+tests/windows/service-test.sh build/windows-unzipped/kesto-*/kesto-cli.exe "$PWD/build/windows/wineprefix"
 scripts/wine-run.sh --prefix "$PWD/build/windows/wineprefix" --stop
 echo "packages: built and checked in $((SECONDS - packages_start)) s"
 
