@@ -13,6 +13,7 @@ packages=(
     poppler-utils qpdf
     xvfb xauth imagemagick
     g++-mingw-w64-x86-64-posix wine wine64 locales
+    debhelper lintian desktop-file-utils appstream systemd zip unzip
 )
 
 missing=()

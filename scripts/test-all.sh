@@ -4,7 +4,8 @@
 # (through a private cupsd the tests start themselves) and window tests, with
 # the Windows kesto-cli.exe driven under Wine next to the Linux one; the unit
 # tests again under AddressSanitizer and UndefinedBehaviorSanitizer; and the
-# OFI converter's fuzz target for a bounded time.
+# OFI converter's fuzz target for a bounded time; the Debian package and the
+# Windows zip built and checked (install, service, purge).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +37,20 @@ cmake --build build/release -j"$JOBS"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build/release --output-on-failure -j"$JOBS" \
     | tee build/release-ctest.log
 release_total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' build/release-ctest.log)
+
+echo "== packages =="
+packages_start=$SECONDS
+# The Debian package: built the Debian way, lintian clean, installed with apt,
+# its unit verified and one instance's command line run as user kesto, purged.
+scripts/package-deb.sh
+scripts/check-deb.sh out/kesto_*_"$(dpkg --print-architecture)".deb
+# The Windows zip, and its service driven under Wine in the Japanese locale.
+scripts/package-windows.sh
+rm -rf build/windows-unzipped
+unzip -q out/kesto-*-windows-x64.zip -d build/windows-unzipped
+tests/windows/service-test.sh build/windows-unzipped/kesto-*/kesto-cli.exe "$PWD/build/windows/wineprefix"
+scripts/wine-run.sh --prefix "$PWD/build/windows/wineprefix" --stop
+echo "packages: built and checked in $((SECONDS - packages_start)) s"
 
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKESTO_SANITIZE=ON \

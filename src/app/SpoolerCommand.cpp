@@ -39,6 +39,20 @@ extern "C" void onStopSignal(int) {
     gCancel.store(true);
 }
 
+SpoolerOutput gOutput;
+
+void statusLine(const std::string& line) {
+    if (gOutput.status) return gOutput.status(line);
+    writeText(stdout, line + "\n");
+    std::fflush(stdout);
+}
+
+void failureLine(const std::string& line) {
+    if (gOutput.failure) return gOutput.failure(line);
+    writeText(stderr, line + "\n");
+    std::fflush(stderr);
+}
+
 void installStopHandlers() {
 #ifdef _WIN32
     std::signal(SIGINT, onStopSignal);
@@ -96,8 +110,7 @@ public:
     void appendStatus(const std::string& line) override { print(line); }
     void replaceLastStatus(const std::string& line) override { print(line); }
     void explainLastStatus(const std::string& reason) override {
-        writeText(stderr, "kesto-cli: " + reason + "\n");
-        std::fflush(stderr);
+        failureLine("kesto-cli: " + reason);
     }
     void letEventsRun() override {
         // A stop that came in before the run cleared its flag still counts.
@@ -120,10 +133,7 @@ public:
     void runFinished(bool) override {}
 
 private:
-    static void print(const std::string& line) {
-        writeText(stdout, line + "\n");
-        std::fflush(stdout);
-    }
+    static void print(const std::string& line) { statusLine(line); }
 
     JobSettings& settings_;
     unsigned interval_;
@@ -156,6 +166,14 @@ void pause(std::chrono::milliseconds interval) {
 
 } // namespace
 
+void setSpoolerOutput(SpoolerOutput output) {
+    gOutput = std::move(output);
+}
+
+void requestSpoolerStop() {
+    onStopSignal(SIGTERM);
+}
+
 int runSpoolerCommand(const char* mode, int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -180,7 +198,7 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     std::error_code ec;
     const std::filesystem::path programFolder = std::filesystem::current_path(ec);
     if (ec) {
-        writeText(stderr, "kesto-cli: no current directory: " + errorCodeText(ec) + "\n");
+        failureLine("kesto-cli: no current directory: " + errorCodeText(ec));
         return kExitTrouble;
     }
     // What was read, so that an edit made while the spooler runs is not
@@ -214,19 +232,19 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     }
 
     if (!(settingsOnDisk(settingsFile) == atStart)) {
-        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) +
-                              " was changed while the spooler ran; it is left as it is and this "
-                              "run's settings are not saved\n");
+        failureLine("kesto-cli: " + std::string(kSettingsFileName) +
+                    " was changed while the spooler ran; it is left as it is and this run's "
+                    "settings are not saved");
         return allGood ? kExitDone : kExitTrouble;
     }
     std::vector<std::string> kept;
     if (Status saved = SaveSettings(programFolder, settings, &kept); !saved) {
-        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) +
-                              " not written: " + saved.reason() + "\n");
+        failureLine("kesto-cli: " + std::string(kSettingsFileName) + " not written: " +
+                    saved.reason());
         return kExitTrouble;
     }
     for (const std::string& line : kept)
-        writeText(stderr, "kesto-cli: " + std::string(kSettingsFileName) + ": " + line + "\n");
+        failureLine("kesto-cli: " + std::string(kSettingsFileName) + ": " + line);
     return allGood ? kExitDone : kExitTrouble;
 }
 

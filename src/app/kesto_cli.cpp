@@ -13,14 +13,18 @@
 namespace {
 
 void printUsage(std::FILE* to) {
-    std::fputs("usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
-               "FILE...\n"
-               "       kesto-cli auto|AUTO|AUTO<seconds>\n"
-               "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
-               "       kesto-cli --help\n"
-               "Run 'kesto-cli convert --help' for the converter's options"
-               " and 'kesto-cli AUTO --help'\nfor the headless spooler's.\n",
-               to);
+    std::fputs(
+        "usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
+        "FILE...\n"
+        "       kesto-cli auto|AUTO|AUTO<seconds>\n"
+        "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
+        "       kesto-cli service install --folder DIR [--interval SECONDS] [--name NAME]\n"
+        "       kesto-cli service uninstall [--name NAME]\n"
+        "       kesto-cli --help | --version\n"
+        "Run 'kesto-cli convert --help' for the converter's options"
+        ", 'kesto-cli AUTO --help'\nfor the headless spooler's and 'kesto-cli service --help'"
+        " for the Windows service's.\n",
+        to);
 }
 
 } // namespace
@@ -42,6 +46,10 @@ int main(int argc, char** rawArgv) {
         printUsage(stdout);
         return 0;
     }
+    if (command == "--version" || command == "-V") {
+        std::fputs("kesto-cli " KESTO_VERSION "\n", stdout);
+        return 0;
+    }
     if (command == "convert") return kesto::runConvertCommand(argc - 2, argv + 2);
     if (command == "render") {
 #ifdef KESTO_HAVE_RENDER_COMMAND
@@ -52,6 +60,7 @@ int main(int argc, char** rawArgv) {
         return 2;
 #endif
     }
+    if (command == "service") return kesto::runServiceCommand(argc - 2, argv + 2);
     if (command == "auto" || command.substr(0, 4) == "AUTO") {
         return kesto::runSpoolerCommand(argv[1], argc - 2, argv + 2);
     }

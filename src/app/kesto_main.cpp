@@ -13,6 +13,8 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -55,7 +57,36 @@ void stopOnSignals(kesto::MainWindow& window) {
 } // namespace
 #endif
 
+namespace {
+
+// --help and --version are answered without a window (or a display).
+bool answeredWithoutWindow(int argc, char** argv) {
+    if (argc != 2) return false;
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::fputs("kesto " KESTO_VERSION "\n", stdout);
+        return true;
+    }
+    if (std::strcmp(argv[1], "--help") == 0) {
+        std::fputs("usage: kesto [auto|AUTO|AUTO<seconds>]\n"
+                   "       kesto --help | --version\n"
+                   "\n"
+                   "The spooler's window.  The current directory is the program folder that\n"
+                   "holds Kesto.sys.\n"
+                   "\n"
+                   "  (none)           the window; runs start from its buttons\n"
+                   "  auto, AUTO       one run a second after start-up, then the window closes\n"
+                   "  AUTO<seconds>    a run every that many seconds after the end of the last\n"
+                   "                   one, until the stop button, SIGTERM, SIGINT or SIGHUP\n",
+                   stdout);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (answeredWithoutWindow(argc, argv)) return 0;
     QApplication app(argc, argv);
 
     // The whole argument text, as the command line gave it after the
