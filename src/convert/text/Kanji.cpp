@@ -55,11 +55,8 @@ void writeRowZero(Converter& c, std::uint8_t ch) {
         writeFullWidthKana(c, ch);
     } else if (isHalfWidthKana(ch) && c.settings.kana == CharSetChoice::HalfWidth) {
         writeSingleByte(c, ch, CharKind::Kana);
-    } else if (c.settings.alnum == CharSetChoice::FullWidth) {
-        placeKanji(c);
-        writeKanjiSymbol(c, ch);
     } else {
-        writeSingleByte(c, ch, CharKind::Alphanumeric);
+        writeAlphanumeric(c, ch);
     }
 }
 

@@ -65,11 +65,8 @@ void dispatchSingleByte(Converter& c, std::uint8_t ch) {
         } else {
             writeSingleByte(c, ch, CharKind::Kana);
         }
-    } else if (c.settings.alnum == CharSetChoice::FullWidth) {
-        placeKanji(c);
-        writeKanjiSymbol(c, ch);
     } else {
-        writeSingleByte(c, ch, CharKind::Alphanumeric);
+        writeAlphanumeric(c, ch);
     }
 }
 
@@ -116,6 +113,15 @@ void placeSingleByte(Converter& c) {
     p = c.writePoint(c.text().textX, c.text().textY, p);
     *p++ = ';';
     c.out.commit(p);
+}
+
+void writeAlphanumeric(Converter& c, std::uint8_t ch) {
+    if (c.settings.alnum == CharSetChoice::FullWidth) {
+        placeKanji(c);
+        writeKanjiSymbol(c, ch);
+    } else {
+        writeSingleByte(c, ch, CharKind::Alphanumeric);
+    }
 }
 
 void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind) {

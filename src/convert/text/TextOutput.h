@@ -30,6 +30,9 @@ void writeSizeCommand(Converter& c, SizeCommand& last, std::string_view head, do
 // Standard set.
 void placeSingleByte(Converter& c);
 void writeSingleByte(Converter& c, std::uint8_t ch, CharKind kind);
+// An alphanumeric character, from the kanji set or the standard set as the
+// settings choose.
+void writeAlphanumeric(Converter& c, std::uint8_t ch);
 
 // Kanji set.
 void placeKanji(Converter& c);
