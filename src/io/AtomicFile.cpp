@@ -133,6 +133,41 @@ Status AtomicFile::commit(Durability durability) {
     return {};
 }
 
+Status AtomicFile::commitNew(Durability durability, bool* taken) {
+    if (taken) *taken = false;
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && ::fsync(fd_) != 0)
+        status = errnoFailure(utf8FromPath(target_), errno);
+    if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
+    fd_ = -1;
+    if (status && ::link(temp_.c_str(), target_.c_str()) != 0) {
+        const int err = errno;
+        struct stat st {};
+        if (err == EEXIST) {
+            if (taken) *taken = true;
+            status = errnoFailure(utf8FromPath(target_), err);
+        } else if (err != EPERM && err != ENOTSUP && err != EOPNOTSUPP && err != ENOSYS) {
+            status = errnoFailure(utf8FromPath(target_), err);
+        } else if (::lstat(target_.c_str(), &st) == 0) {
+            // A file system without hard links: the name is looked at first.
+            if (taken) *taken = true;
+            status = errnoFailure(utf8FromPath(target_), EEXIST);
+        } else if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+            status = errnoFailure(utf8FromPath(target_), errno);
+        }
+    }
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    if (!status || durability != Durability::Durable) return status;
+    const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return errnoFailure(utf8FromPath(folderOf(target_)), errno);
+    const bool synced = ::fsync(dirFd) == 0;
+    const int err = errno;
+    ::close(dirFd);
+    return synced ? Status{} : errnoFailure(utf8FromPath(folderOf(target_)), err);
+}
+
 void AtomicFile::discard() {
     if (fd_ >= 0) {
         ::close(fd_);
@@ -214,6 +249,26 @@ Status AtomicFile::commit(Durability durability) {
                         (durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags))
         status = systemFailure(utf8FromPath(target_));
+    if (!status) DeleteFileW(temp_.c_str());
+    temp_.clear();
+    return status;
+}
+
+Status AtomicFile::commitNew(Durability durability, bool* taken) {
+    if (taken) *taken = false;
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
+        status = systemFailure(utf8FromPath(target_));
+    CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    // Without MOVEFILE_REPLACE_EXISTING an existing target is left alone.
+    const DWORD flags = durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0;
+    if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags)) {
+        const DWORD err = GetLastError();
+        if (taken) *taken = err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS;
+        status = systemFailure(utf8FromPath(target_));
+    }
     if (!status) DeleteFileW(temp_.c_str());
     temp_.clear();
     return status;

@@ -36,6 +36,9 @@ public:
     Status write(const char* data, std::size_t size);
     // Gives the temporary the target's name (replacing a file of that name).
     Status commit(Durability durability);
+    // Gives the temporary the target's name only if no file has it; when one
+    // has, *taken is set, the temporary is removed and the target stays.
+    Status commitNew(Durability durability, bool* taken);
     // Removes the temporary; the target stays as it was.
     void discard();
 

@@ -129,6 +129,9 @@ private:
     void dispose(const std::string& title, const fs::path& ofi, const FileIdentity& converted,
                  std::unique_ptr<FileLock>& claim);
     void markFailed(const std::string& title, const std::string& reason, bool damaged);
+    void record(JobEnding outcome, const std::string& reason = {}) {
+        if (options_.recorder) options_.recorder->drawingEnded(outcome, reason);
+    }
     // A failed drawing's end: false when a stop came meanwhile.
     bool afterFailure();
     bool cancelled() const { return host_.cancelFlag().load(); }
@@ -217,6 +220,7 @@ RunSummary Run::go() {
     // GLF files half written by a run that was killed.
     removeLeftoverTemporaries(folder);
     Undeletable::instance().prune();
+    if (options_.recorder) options_.recorder->runStarted(settings, folder);
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
@@ -228,6 +232,7 @@ RunSummary Run::go() {
         if (automatic && !unchangedSinceScan(folder, file)) continue;
         if (!processFile(folder, file.name, settings, automatic)) break;
     }
+    if (options_.recorder) options_.recorder->runEnded();
     // The work file goes with the lock.
     lock.release();
     return summary_;
@@ -254,6 +259,7 @@ void Run::markFailed(const std::string& title, const std::string& reason, bool d
     host_.replaceLastStatus(title + std::string(damaged ? status::kDamaged : status::kFailed));
     host_.explainLastStatus(reason);
     ++(damaged ? summary_.damaged : summary_.failed);
+    record(damaged ? JobEnding::Damaged : JobEnding::Failed, reason);
 }
 
 bool Run::afterFailure() {
@@ -272,6 +278,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
 
     // Delivered before and not deletable: not again while it is unchanged.
     if (Undeletable::instance().unchanged(ofi)) return true;
+    if (options_.recorder && options_.recorder->plottedBefore(ofi)) return true;
 
     // The claim: while this run holds it, another spooler on the same OFI
     // folder leaves the drawing alone, and we leave the ones it holds.  It
@@ -309,10 +316,15 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
         summary_.cancelled = true;
         return false;
     }
+    if (options_.recorder)
+        options_.recorder->drawingStarted({ofi, name, title, glf, host_.printerField()});
 
     // Two drawings of a run with one GLF name: the earlier one's GLF file
-    // stays; this drawing waits, its OFI file kept.
-    if (Status target = outputs_.checkTarget(ofi, glf); !target) {
+    // stays; this drawing waits, its OFI file kept.  So does one whose GLF
+    // file holds the drawing of a differently named OFI file of an earlier run.
+    Status target = outputs_.checkTarget(ofi, glf);
+    if (target && options_.recorder) target = options_.recorder->mayWrite(ofi, name, glf);
+    if (!target) {
         markFailed(title, target.reason(), false);
         return afterFailure();
     }
@@ -329,6 +341,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     case FileOutcome::Finished: break;
     case FileOutcome::Cancelled:
         host_.replaceLastStatus(title + std::string(status::kStopped));
+        record(JobEnding::Stopped);
         ++summary_.stopped;
         summary_.cancelled = true;
         host_.letEventsRun();
@@ -341,6 +354,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
         return afterFailure();
     }
     outputs_.written(glf, name);
+    if (options_.recorder) options_.recorder->converted(glf, result.input, state_);
 
     // A stop that came while the last records were written: the drawing is
     // closed as stopped, nothing is sent and the OFI file stays.
@@ -348,6 +362,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     if (cancelled()) {
         fs::remove(glf, ec);
         host_.replaceLastStatus(title + std::string(status::kStopped));
+        record(JobEnding::Stopped);
         ++summary_.stopped;
         summary_.cancelled = true;
         host_.letEventsRun();
@@ -370,6 +385,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
         if (!sent.ok() && cancelled()) {
             // A stop during delivery: the job is withdrawn, both files stay.
             host_.replaceLastStatus(title + std::string(status::kStopped));
+            record(JobEnding::Stopped);
             host_.explainLastStatus(utf8FromPath(glf) + ": " + sent.reason());
             ++summary_.stopped;
             summary_.cancelled = true;
@@ -386,6 +402,7 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     ++summary_.finished;
     if (settings.OfiFEnd == words::kKeep) {
         host_.replaceLastStatus(title + std::string(status::kFinished));
+        record(JobEnding::Finished);
     } else {
         dispose(title, ofi, result.input, claim);
     }
@@ -408,6 +425,7 @@ void Run::dispose(const std::string& title, const fs::path& ofi, const FileIdent
         if (fs::symlink_status(ofi, ec).type() == fs::file_type::not_found) {
             // Someone else removed it meanwhile: nothing is left to delete.
             host_.replaceLastStatus(finished);
+            record(JobEnding::Finished);
             return;
         }
         // Replaced, appended or rewritten while it was plotted: what is there
@@ -416,18 +434,24 @@ void Run::dispose(const std::string& title, const fs::path& ofi, const FileIdent
         host_.explainLastStatus(utf8FromPath(ofi) +
                                 ": 出図中に変更されたため削除しません（次の出図で出図します）");
         ++summary_.changed;
+        record(JobEnding::KeptChanged);
         return;
     }
-    if (!fs::remove(ofi, ec) && ec) {
+    // A copy is kept before the OFI file goes; without one it stays.
+    const Status kept = options_.recorder ? options_.recorder->keepCopy(ofi, now) : Status{};
+    if (!kept || (!fs::remove(ofi, ec) && ec)) {
         // It would be plotted again by every run: remembered instead.
+        const std::string why = kept ? "削除できません: " + errorCodeText(ec) : kept.reason();
         host_.replaceLastStatus(finished + std::string(status::kNotRemoved));
-        host_.explainLastStatus(utf8FromPath(ofi) + ": 削除できません: " + errorCodeText(ec) +
+        host_.explainLastStatus(utf8FromPath(ofi) + ": " + why +
                                 "（変更されるまで再出図しません）");
         ++summary_.undisposed;
+        record(JobEnding::NotRemoved, why);
         Undeletable::instance().remember(ofi, now, std::move(claim));
         return;
     }
     host_.replaceLastStatus(finished);
+    record(JobEnding::Finished);
 }
 
 } // namespace

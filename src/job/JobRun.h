@@ -5,6 +5,7 @@
 
 #include "delivery/Spooler.h"
 #include "job/JobHost.h"
+#include "job/JobRecorder.h"
 #include "settings/JobSettings.h"
 #include "settings/Vocabulary.h"
 
@@ -36,6 +37,7 @@ struct JobRunOptions {
     std::filesystem::path
         programFolder; // holds Kesto.wok; a relative OFI folder is taken from here
     std::chrono::milliseconds settleTime = kSettleTime;
+    JobRecorder* recorder = nullptr; // the journal and archive; none when null
 };
 
 enum class RunStart {
