@@ -12,6 +12,10 @@ constexpr int kExitUsage = 2;
 int runConvertCommand(int argc, char** argv);
 // "auto", "AUTO" and "AUTO<seconds>": the headless spooler.
 int runSpoolerCommand(const char* mode, int argc, char** argv);
+// "history": the journal as a table, JSON or CSV.
+int runHistoryCommand(int argc, char** argv);
+// "reprint": journalled drawings plotted again.
+int runReprintCommand(int argc, char** argv);
 #ifdef KESTO_HAVE_RENDER_COMMAND
 // "render": GLF or OFI files as PNG, SVG or PDF pictures.
 int runRenderCommand(int argc, char** argv);

@@ -13,14 +13,18 @@
 namespace {
 
 void printUsage(std::FILE* to) {
-    std::fputs("usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
-               "FILE...\n"
-               "       kesto-cli auto|AUTO|AUTO<seconds>\n"
-               "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
-               "       kesto-cli --help\n"
-               "Run 'kesto-cli convert --help' for the converter's options"
-               " and 'kesto-cli AUTO --help'\nfor the headless spooler's.\n",
-               to);
+    std::fputs(
+        "usage: kesto-cli convert [--set KEY=VALUE]... [--settings PATH] [--out-dir DIR] "
+        "FILE...\n"
+        "       kesto-cli auto|AUTO|AUTO<seconds>\n"
+        "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
+        "       kesto-cli history [--since DATE] [--until DATE] [--outcome WORD] [--title TEXT]\n"
+        "                         [--limit N] [--json | --csv]\n"
+        "       kesto-cli reprint ID... [--printer NAME | --out-dir DIR]\n"
+        "       kesto-cli --help\n"
+        "Run 'kesto-cli convert --help' for the converter's options"
+        " and 'kesto-cli AUTO --help'\nfor the headless spooler's.\n",
+        to);
 }
 
 } // namespace
@@ -43,6 +47,8 @@ int main(int argc, char** rawArgv) {
         return 0;
     }
     if (command == "convert") return kesto::runConvertCommand(argc - 2, argv + 2);
+    if (command == "history") return kesto::runHistoryCommand(argc - 2, argv + 2);
+    if (command == "reprint") return kesto::runReprintCommand(argc - 2, argv + 2);
     if (command == "render") {
 #ifdef KESTO_HAVE_RENDER_COMMAND
         return kesto::runRenderCommand(argc - 2, argv + 2);

@@ -386,14 +386,15 @@ Status Journal::history(const HistoryFilter& filter, std::vector<JobRow>& rows) 
     return rc == SQLITE_DONE ? Status{} : failure("読めません");
 }
 
-std::optional<JobRow> Journal::lastWriterOf(const std::string& glfPath) {
+std::optional<JobRow> Journal::lastWriterOf(const std::string& glfPath, const std::string& output) {
     if (!db_) return std::nullopt;
     Statement s(db_, std::string("SELECT ") + kColumns +
                          " FROM jobs WHERE glf_path = ? AND substr(outcome, 1, 2) = ?"
-                         " ORDER BY id DESC LIMIT 1");
+                         " AND output = ? ORDER BY id DESC LIMIT 1");
     if (!s) return std::nullopt;
     s.blob(1, glfPath);
     s.text(2, outcome::kFinished);
+    s.text(3, output);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return readRow(s);
 }

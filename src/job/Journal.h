@@ -92,8 +92,8 @@ public:
 
     std::optional<JobRow> find(std::int64_t id);
     Status history(const HistoryFilter& filter, std::vector<JobRow>& rows);
-    // The last finished drawing that wrote `glfPath`.
-    std::optional<JobRow> lastWriterOf(const std::string& glfPath);
+    // The last finished drawing with `output` that wrote `glfPath`.
+    std::optional<JobRow> lastWriterOf(const std::string& glfPath, const std::string& output);
     // Whether a drawing at `ofiPath` with this identity was delivered and
     // could not be deleted.
     bool undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity);

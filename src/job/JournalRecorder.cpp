@@ -134,11 +134,10 @@ void JournalRecorder::drawingStarted(const DrawingStart& drawing) {
 
 Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const fs::path& glf) {
     if (!journal_.isOpen()) return {};
-    const std::optional<JobRow> earlier = journal_.lastWriterOf(utf8FromPath(glf));
+    const std::optional<JobRow> earlier =
+        journal_.lastWriterOf(utf8FromPath(glf), std::string(words::kToFile));
     std::error_code ec;
-    if (!earlier || earlier->ofiName == name || earlier->output != words::kToFile ||
-        !fs::exists(fs::symlink_status(glf, ec)))
-        return {};
+    if (!earlier || earlier->ofiName == name || !fs::exists(fs::symlink_status(glf, ec))) return {};
     return Status::failure(utf8FromPath(glf) + ": 前の出図（履歴 " + std::to_string(earlier->id) +
                            "、" + earlier->ofiName + "「" + earlier->title +
                            "」）の GLF ファイルです。上書きしません（OFI ファイルは保存）");
