@@ -354,5 +354,33 @@ TEST_F(RecordedRun, AnUnusableJournalCostsNoPlotAndSaysSoOnce) {
     EXPECT_EQ(archived(), (Names{"A.OFI", "B.OFI"})) << "the archive does not need the journal";
 }
 
+#ifndef _WIN32
+// A plot server's failure command: the job's fields in its environment, no
+// shell between, cut off at its time limit, and the run goes on either way.
+TEST_F(RecordedRun, TheFailureCommandHearsOfEachFailedDrawingAndNeverStopsTheRun) {
+    const fs::path said = folder / "said.txt";
+    folder.write("notify.sh",
+                 "#!/bin/sh\nprintf '%s|%s|%s\\n' \"$KESTO_TITLE\" \"$KESTO_OUTCOME\" "
+                 "\"$1\" >> \"$2\"\ncase \"$KESTO_TITLE\" in slow*) sleep 30;; esac\n",
+                 false);
+    fs::permissions(folder / "notify.sh", fs::perms::owner_all);
+    folder.write("Kesto.conf",
+                 "failure_command = \"" + (folder / "notify.sh").string() + "\" \"two words\" " +
+                     said.string() + "\nfailure_timeout = 1\n",
+                 false);
+    folder.write("A.OFI", test::damagedDrawing("壊れた図面"));
+    folder.write("B.OFI", test::damagedDrawing("slow"));
+    const auto start = std::chrono::steady_clock::now();
+    const RunSummary summary = run();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "the slow command was cut off";
+    EXPECT_EQ(summary.damaged, 2) << "the run went on past the slow command";
+    const std::string lines = test::readBytes(said);
+    EXPECT_NE(lines.find("|異常|two words\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("slow"), std::string::npos) << lines;
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("1 秒"), std::string::npos) << reported[0];
+}
+#endif
+
 } // namespace
 } // namespace kesto
