@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -104,6 +105,47 @@ Status AtomicFile::write(const char* data, std::size_t size) {
         size -= static_cast<std::size_t>(n);
     }
     return {};
+}
+
+Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected) {
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (in < 0) return errnoFailure(utf8FromPath(source), errno);
+    const auto same = [&] {
+        struct stat st {};
+        return ::fstat(in, &st) == 0 && S_ISREG(st.st_mode) &&
+               FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                            static_cast<std::uint64_t>(st.st_ino),
+                            static_cast<std::uint64_t>(st.st_size),
+                            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                                st.st_mtim.tv_nsec} == expected;
+    };
+    Status status = same() ? Status{} : Status::failure(utf8FromPath(source) + ": 変更されました");
+    std::uint64_t left = expected.size;
+    bool kernelCopy = true;
+    std::vector<char> slice;
+    while (status && left > 0) {
+        ssize_t n = -1;
+        if (kernelCopy) {
+            n = ::copy_file_range(in, nullptr, fd_, nullptr, left, 0);
+            if (n < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy = false; // across file systems, or not offered: by hand
+                continue;
+            }
+        } else {
+            slice.resize(1 << 20);
+            n = ::read(in, slice.data(), std::min<std::uint64_t>(left, slice.size()));
+            if (n > 0) status = write(slice.data(), static_cast<std::size_t>(n));
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = errnoFailure(utf8FromPath(source), errno);
+        if (n == 0) status = Status::failure(utf8FromPath(source) + ": 読む途中で短くなりました");
+        if (n > 0) left -= static_cast<std::uint64_t>(n);
+    }
+    if (status && !same()) status = Status::failure(utf8FromPath(source) + ": 変更されました");
+    ::close(in);
+    return status;
 }
 
 Status AtomicFile::commit(Durability durability) {
@@ -236,6 +278,15 @@ Status AtomicFile::write(const char* data, std::size_t size) {
         size -= written;
     }
     return {};
+}
+
+Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected) {
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    FileBytes bytes;
+    if (Status s = bytes.read(source); !s) return s;
+    if (!(bytes.identity() == expected))
+        return Status::failure(utf8FromPath(source) + ": 変更されました");
+    return write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
 }
 
 Status AtomicFile::commit(Durability durability) {

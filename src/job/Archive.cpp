@@ -31,10 +31,6 @@ constexpr int kNameAttempts = 10000;
 } // namespace
 
 Status Archive::keep(const fs::path& ofi, const FileIdentity& expected, fs::path* kept) {
-    FileBytes bytes;
-    if (Status read = bytes.read(ofi); !read) return read;
-    if (!(bytes.identity() == expected))
-        return Status::failure(utf8FromPath(ofi) + ": 出図後に変更されました");
     const fs::path day = root_ / today();
     std::error_code ec;
     fs::create_directories(day, ec);
@@ -45,8 +41,7 @@ Status Archive::keep(const fs::path& ofi, const FileIdentity& expected, fs::path
         if (fs::exists(fs::symlink_status(target, ec))) continue;
         AtomicFile file;
         if (Status s = file.create(target); !s) return s;
-        if (Status s = file.write(reinterpret_cast<const char*>(bytes.data()), bytes.size()); !s)
-            return s;
+        if (Status s = file.copyFrom(ofi, expected); !s) return s;
         bool taken = false;
         if (Status s = file.commitNew(Durability::Durable, &taken); !s) {
             if (taken) continue; // another copy got the name meanwhile

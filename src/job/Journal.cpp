@@ -370,7 +370,8 @@ std::optional<JobRow> Journal::find(std::int64_t id) {
 Status Journal::history(const HistoryFilter& filter, std::vector<JobRow>& rows) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
     std::string sql = std::string("SELECT ") + kColumns +
-                      " FROM jobs WHERE started >= ?1 AND started < ?2"
+                      // "+started": newest first by id, not through the time index
+                      " FROM jobs WHERE +started >= ?1 AND +started < ?2"
                       " AND substr(outcome, 1, length(?3)) = ?3"
                       " AND instr(title, ?4) > 0 ORDER BY id DESC";
     if (filter.limit > 0) sql += " LIMIT " + std::to_string(filter.limit);
