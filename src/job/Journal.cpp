@@ -350,11 +350,23 @@ Status Journal::insert(JobRow& row) {
 
 Status Journal::update(const JobRow& row) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    Statement s(db_, std::string("REPLACE INTO jobs (") + kColumns + ") VALUES (" +
-                         placeholders(kColumnCount) + ")");
+    // Every column but the id, in kColumns' order.
+    static const std::string sql = [] {
+        std::string set;
+        std::string_view names = kColumns;
+        names.remove_prefix(names.find(',') + 2);
+        for (int i = 1; !names.empty(); ++i) {
+            const std::size_t comma = names.find(',');
+            set += (set.empty() ? "" : ", ") + std::string(names.substr(0, comma)) + " = ?" +
+                   std::to_string(i);
+            names.remove_prefix(comma == std::string_view::npos ? names.size() : comma + 2);
+        }
+        return "UPDATE jobs SET " + set + " WHERE id = ?" + std::to_string(kColumnCount);
+    }();
+    Statement s(db_, sql);
     if (!s) return failure("書けません");
-    s.integer(1, row.id);
-    bindRow(s, row, 2);
+    bindRow(s, row, 1);
+    s.integer(kColumnCount, row.id);
     return s.step() == SQLITE_DONE ? Status{} : failure("書けません");
 }
 

@@ -95,7 +95,9 @@ void JournalRecorder::runStarted(const JobSettings& settings, const fs::path&) {
             problem("履歴に書けません（出図は続けます）: " + s.reason());
             journal_.close();
         }
-    run_ = hostName() + ":" + std::to_string(processId()) + ":" + std::to_string(nowMs());
+    host_ = hostName();
+    user_ = userName();
+    run_ = host_ + ":" + std::to_string(processId()) + ":" + std::to_string(nowMs());
     seq_ = 0;
     settings_ = settingsText(settings);
     output_ = settings.OfiOut;
@@ -116,8 +118,8 @@ void JournalRecorder::drawingStarted(const DrawingStart& drawing) {
     row_.kind = kind_;
     row_.original = original_;
     row_.startedMs = nowMs();
-    row_.host = hostName();
-    row_.user = userName();
+    row_.host = host_;
+    row_.user = user_;
     row_.programFolder = utf8FromPath(programFolder_);
     row_.ofiPath = utf8FromPath(drawing.ofi);
     row_.ofiName = drawing.name;

@@ -58,7 +58,7 @@ private:
     Report report_;
     KestoConf conf_;
     Journal journal_;
-    std::string run_;
+    std::string run_, host_, user_;
     int seq_ = 0;
     std::string settings_;
     std::string output_;
