@@ -24,8 +24,9 @@ void printHelp() {
               "Lists the drawings the runs of this program folder (the current directory)\n"
               "took, newest first, from its journal Kesto.db.\n"
               "\n"
-              "  --since DATE, --until DATE   started from / before DATE (local time,\n"
-              "                               YYYY-MM-DD or \"YYYY-MM-DD HH:MM[:SS]\")\n"
+              "  --since DATE, --until DATE   started from / up to DATE (local time,\n"
+              "                               YYYY-MM-DD, the whole day for --until, or\n"
+              "                               \"YYYY-MM-DD HH:MM[:SS]\")\n"
               "  --outcome WORD               終了, 失敗, 異常, 中止 or 中断 (終了 takes the\n"
               "                               finished drawings whose OFI file was kept too)\n"
               "  --title TEXT                 titles that hold TEXT\n"
@@ -58,8 +59,12 @@ int runHistoryCommand(int argc, char** argv) {
         } else if (arg == "--csv") {
             form = Form::Csv;
         } else if ((arg == "--since" || arg == "--until") && hasValue) {
-            const std::optional<std::int64_t> when = parseLocalTime(argv[++i]);
+            const std::string_view text = argv[++i];
+            std::optional<std::int64_t> when = parseLocalTime(text);
             if (!when) return usageError(std::string("not a date: '") + argv[i] + "'");
+            // "--until 2026-03-04" takes that whole day.
+            constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
+            if (arg == "--until" && text.size() == 10) *when += kDayMs;
             (arg == "--since" ? filter.sinceMs : filter.untilMs) = when;
         } else if (arg == "--outcome" && hasValue) {
             filter.outcome = argv[++i];
