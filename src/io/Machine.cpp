@@ -139,9 +139,15 @@ Status runProgram(const std::vector<std::string>& argv,
     for (std::string& a : argText)
         args.push_back(a.data());
     args.push_back(nullptr);
+    // A group of its own, so that a time-out ends whatever it started too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = 0;
-    if (const int err = ::posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), envp.data()))
-        return errnoFailure(argv[0], err);
+    const int err = ::posix_spawnp(&pid, args[0], nullptr, &attributes, args.data(), envp.data());
+    posix_spawnattr_destroy(&attributes);
+    if (err != 0) return errnoFailure(argv[0], err);
     const auto until = std::chrono::steady_clock::now() + timeout;
     int wstatus = 0;
     for (;;) {
@@ -149,7 +155,7 @@ Status runProgram(const std::vector<std::string>& argv,
         if (done == pid) break;
         if (done < 0 && errno != EINTR) return errnoFailure(argv[0], errno);
         if (std::chrono::steady_clock::now() >= until) {
-            ::kill(pid, SIGKILL);
+            ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
             }
             return Status::failure(argv[0] + ": " + std::to_string(timeout.count() / 1000) +

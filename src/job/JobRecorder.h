@@ -43,9 +43,9 @@ class JobRecorder {
 public:
     virtual ~JobRecorder() = default;
 
-    // The run holds the work lock and took its settings snapshot.
-    virtual void runStarted(const JobSettings& settings,
-                            const std::filesystem::path& ofiFolder) = 0;
+    // The run holds the work lock and took its settings snapshot; no file is
+    // selected yet.
+    virtual void runStarted(const JobSettings& settings) = 0;
     // Whether the drawing at `ofi` was delivered by an earlier run, could not
     // be deleted and is unchanged since: it is not plotted again.
     virtual bool plottedBefore(const std::filesystem::path& ofi) = 0;

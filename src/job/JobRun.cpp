@@ -198,6 +198,8 @@ RunSummary Run::go() {
         return summary_;
     }
 
+    if (options_.recorder) options_.recorder->runStarted(settings);
+
     // File selection.
     std::string folderText = settings.OfiFile;
     bool automatic = true;
@@ -220,7 +222,6 @@ RunSummary Run::go() {
     // GLF files half written by a run that was killed.
     removeLeftoverTemporaries(folder);
     Undeletable::instance().prune();
-    if (options_.recorder) options_.recorder->runStarted(settings, folder);
 
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };

@@ -77,7 +77,7 @@ void JournalRecorder::save() {
     journal_.close();
 }
 
-void JournalRecorder::runStarted(const JobSettings& settings, const fs::path&) {
+void JournalRecorder::runStarted(const JobSettings& settings) {
     reported_.clear();
     std::vector<std::string> confProblems;
     conf_ = loadKestoConf(programFolder_, &confProblems);

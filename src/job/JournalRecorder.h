@@ -30,7 +30,7 @@ public:
     // `kind`: "window", "auto", "AUTO<n>" or "reprint".
     JournalRecorder(std::filesystem::path programFolder, std::string kind, Report report);
 
-    void runStarted(const JobSettings& settings, const std::filesystem::path& ofiFolder) override;
+    void runStarted(const JobSettings& settings) override;
     bool plottedBefore(const std::filesystem::path& ofi) override;
     void drawingStarted(const DrawingStart& drawing) override;
     Status mayWrite(const std::filesystem::path& ofi, const std::string& name,

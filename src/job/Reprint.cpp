@@ -129,7 +129,7 @@ ReprintResult reprintJob(const fs::path& programFolder, std::int64_t id,
         target.outDir.empty() ? pathFromUtf8(row.glfPath) : target.outDir / made.filename();
     JournalRecorder recorder(programFolder, "reprint", report);
     recorder.setOriginal(id);
-    recorder.runStarted(settings, source->parent_path());
+    recorder.runStarted(settings);
     recorder.drawingStarted({*source, row.ofiName, row.title, glf, printer});
     result.newId = recorder.current().id;
     const auto fail = [&](JobEnding ending, const std::string& reason) {

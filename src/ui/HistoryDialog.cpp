@@ -147,8 +147,8 @@ void HistoryDialog::reprintSelected() {
     problems.prepend(r.status ? QString("履歴 %1 を再出図しました（履歴 %2）").arg(id).arg(r.newId)
                               : QString("再出図できません: ") +
                                     QString::fromStdString(r.status.reason()));
+    reload(); // the reprint is a job of its own
     note_->setText(problems.join('\n'));
-    reload();
 }
 
 void attachHistoryDialog(QWidget& window, QListWidget& statusList,

@@ -303,7 +303,7 @@ TEST_F(RecordedRun, AnOfiFileIsNotDeletedWhenTheArchiveCannotBeWrittenNorPlotted
     // A restart: the journal remembers it while it is unchanged.
     {
         JournalRecorder recorder(folder.path(), "auto", {});
-        recorder.runStarted(JobSettings{}, folder.path());
+        recorder.runStarted(JobSettings{});
         EXPECT_TRUE(recorder.plottedBefore(folder / "A.OFI"));
         test::makeOld(folder / "A.OFI", 30s); // saved again
         EXPECT_FALSE(recorder.plottedBefore(folder / "A.OFI"));
