@@ -47,7 +47,16 @@ public:
     Statement(sqlite3* db, const std::string& sql) {
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // One of the journal's kept statements: reset for the next use, not finalized.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    ~Statement() {
+        if (!kept_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -73,6 +82,7 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
 };
 
 // Binds the row's fields from parameter `first` on, in kColumns' order
@@ -200,8 +210,20 @@ Journal::~Journal() {
 }
 
 void Journal::close() {
+    for (auto& [sql, stmt] : kept_)
+        sqlite3_finalize(stmt);
+    kept_.clear();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+sqlite3_stmt* Journal::kept(const std::string& sql) {
+    auto it = kept_.find(sql);
+    if (it != kept_.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return nullptr;
+    kept_.emplace(sql, stmt);
+    return stmt;
 }
 
 Status Journal::failure(const std::string& what) const {
@@ -338,9 +360,9 @@ Status Journal::markInterrupted() {
 
 Status Journal::insert(JobRow& row) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    const std::string sql = std::string("INSERT INTO jobs (") + kColumns + ") VALUES (NULL, " +
-                            placeholders(kColumnCount - 1) + ")";
-    Statement s(db_, sql);
+    static const std::string sql = std::string("INSERT INTO jobs (") + kColumns +
+                                   ") VALUES (NULL, " + placeholders(kColumnCount - 1) + ")";
+    Statement s(kept(sql));
     if (!s) return failure("書けません");
     bindRow(s, row, 1);
     if (s.step() != SQLITE_DONE) return failure("書けません");
@@ -363,7 +385,7 @@ Status Journal::update(const JobRow& row) {
         }
         return "UPDATE jobs SET " + set + " WHERE id = ?" + std::to_string(kColumnCount);
     }();
-    Statement s(db_, sql);
+    Statement s(kept(sql));
     if (!s) return failure("書けません");
     bindRow(s, row, 1);
     s.integer(kColumnCount, row.id);
@@ -414,8 +436,8 @@ std::optional<JobRow> Journal::lastWriterOf(const std::string& glfPath, const st
 
 bool Journal::undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity) {
     if (!db_) return false;
-    Statement s(db_, "SELECT 1 FROM jobs WHERE ofi_path = ? AND outcome = ? AND ofi_device = ?"
-                     " AND ofi_inode = ? AND ofi_size = ? AND ofi_mtime_ns = ? LIMIT 1");
+    Statement s(kept("SELECT 1 FROM jobs WHERE ofi_path = ? AND outcome = ? AND ofi_device = ?"
+                     " AND ofi_inode = ? AND ofi_size = ? AND ofi_mtime_ns = ? LIMIT 1"));
     if (!s) return false;
     s.blob(1, ofiPath);
     s.text(2, outcome::kNotRemoved);

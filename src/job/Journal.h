@@ -11,11 +11,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace kesto {
 
@@ -104,8 +106,11 @@ private:
     Status openFile(const std::filesystem::path& file, bool readOnly);
     Status migrate();
     Status failure(const std::string& what) const;
+    // A statement prepared once per connection.
+    sqlite3_stmt* kept(const std::string& sql);
 
     sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> kept_;
 };
 
 } // namespace kesto
