@@ -87,6 +87,8 @@ public:
     void close();
     bool isOpen() const { return db_ != nullptr; }
 
+    // Copies the write-ahead log back into Kesto.db as far as no reader needs it.
+    void checkpoint();
     // Rows a killed run left running become interrupted.
     Status markInterrupted();
     Status insert(JobRow& row); // sets row.id

@@ -210,6 +210,7 @@ void JournalRecorder::runFailureCommand() {
 }
 
 void JournalRecorder::runEnded() {
+    journal_.checkpoint();
     if (!conf_.archive) return;
     Archive archive(programFolder_ / kArchiveFolderName);
     archive.prune(std::chrono::hours(24) * conf_.archiveDays, conf_.archiveMaxBytes);
