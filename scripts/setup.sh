@@ -9,6 +9,7 @@ packages=(
     libgtest-dev googletest libbenchmark-dev
     qt6-base-dev libgl-dev
     libcups2-dev cups cups-client cups-bsd
+    libsqlite3-dev tcl dpkg-dev
     fonts-ipafont-gothic libharfbuzz-dev
     poppler-utils qpdf
     xvfb xauth imagemagick
@@ -43,4 +44,22 @@ if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
     else
         $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
     fi
+fi
+
+# The Windows build compiles SQLite from Debian's own source package of
+# sqlite3 (its single-file sqlite3.c is made by the build, with tclsh): the
+# source is fetched once by apt from Debian's mirror into a cache folder.
+KESTO_SQLITE_SOURCE_CACHE=${KESTO_SQLITE_SOURCE_CACHE:-/var/cache/kesto/sqlite3-source}
+if ! ls -d "$KESTO_SQLITE_SOURCE_CACHE"/sqlite3-*/ >/dev/null 2>&1; then
+    echo "kesto setup: fetching Debian's sqlite3 source package into $KESTO_SQLITE_SOURCE_CACHE"
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+        printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' \
+            'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' |
+            $SUDO tee /etc/apt/sources.list.d/kesto-deb-src.sources >/dev/null
+        $SUDO apt-get update -qq
+    fi
+    $SUDO mkdir -p "$KESTO_SQLITE_SOURCE_CACHE"
+    (cd "$KESTO_SQLITE_SOURCE_CACHE" && $SUDO apt-get source -qq sqlite3)
 fi

@@ -28,6 +28,10 @@ void setSpoolerOutput(SpoolerOutput output);
 // "service": installs, removes or runs the headless spooler as a Windows
 // service (elsewhere it says where the system's service manager comes in).
 int runServiceCommand(int argc, char** argv);
+// "history": the journal as a table, JSON or CSV.
+int runHistoryCommand(int argc, char** argv);
+// "reprint": journalled drawings plotted again.
+int runReprintCommand(int argc, char** argv);
 #ifdef KESTO_HAVE_RENDER_COMMAND
 // "render": GLF or OFI files as PNG, SVG or PDF pictures.
 int runRenderCommand(int argc, char** argv);

@@ -8,6 +8,7 @@
 #include "io/NativeText.h"
 #include "io/SystemError.h"
 #include "job/JobRun.h"
+#include "job/JournalRecorder.h"
 #include "job/StartMode.h"
 #include "settings/JobSettings.h"
 #include "settings/Vocabulary.h"
@@ -221,6 +222,12 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     HeadlessHost host(settings, interval);
     JobRunOptions options;
     options.programFolder = programFolder;
+    // The journal and the archive: a problem with them is one line, never a lost plot.
+    JournalRecorder recorder(programFolder, mode, [&host](const std::string& line) {
+        host.appendStatus(line);
+        host.explainLastStatus(line);
+    });
+    options.recorder = &recorder;
 
     bool allGood = true;
     while (!gStopRequested.load()) {

@@ -18,6 +18,9 @@ void printUsage(std::FILE* to) {
         "FILE...\n"
         "       kesto-cli auto|AUTO|AUTO<seconds>\n"
         "       kesto-cli render [--format png|svg|pdf] [--dpi N] [--out-dir DIR] FILE...\n"
+        "       kesto-cli history [--since DATE] [--until DATE] [--outcome WORD] [--title TEXT]\n"
+        "                         [--limit N] [--json | --csv]\n"
+        "       kesto-cli reprint ID... [--printer NAME | --out-dir DIR]\n"
         "       kesto-cli service install --folder DIR [--interval SECONDS] [--name NAME]\n"
         "       kesto-cli service uninstall [--name NAME]\n"
         "       kesto-cli --help | --version\n"
@@ -51,6 +54,8 @@ int main(int argc, char** rawArgv) {
         return 0;
     }
     if (command == "convert") return kesto::runConvertCommand(argc - 2, argv + 2);
+    if (command == "history") return kesto::runHistoryCommand(argc - 2, argv + 2);
+    if (command == "reprint") return kesto::runReprintCommand(argc - 2, argv + 2);
     if (command == "render") {
 #ifdef KESTO_HAVE_RENDER_COMMAND
         return kesto::runRenderCommand(argc - 2, argv + 2);

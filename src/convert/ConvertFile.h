@@ -72,6 +72,8 @@ public:
                       Durability durability);
     // One OFI file into memory (FileResult::glf); nothing is written to the disk.
     FileResult toMemory(const std::filesystem::path& ofiFile);
+    // The state the last drawing left (its sheet, rotation, reduction).
+    const ConversionState& state() const { return state_; }
 
 private:
     ConversionSettings settings_;

@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -105,6 +106,47 @@ Status AtomicFile::write(const char* data, std::size_t size) {
     return {};
 }
 
+Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected) {
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (in < 0) return errnoFailure(utf8FromPath(source), errno);
+    const auto same = [&] {
+        struct stat st {};
+        return ::fstat(in, &st) == 0 && S_ISREG(st.st_mode) &&
+               FileIdentity{static_cast<std::uint64_t>(st.st_dev),
+                            static_cast<std::uint64_t>(st.st_ino),
+                            static_cast<std::uint64_t>(st.st_size),
+                            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 +
+                                st.st_mtim.tv_nsec} == expected;
+    };
+    Status status = same() ? Status{} : Status::failure(utf8FromPath(source) + ": 変更されました");
+    std::uint64_t left = expected.size;
+    bool kernelCopy = true;
+    std::vector<char> slice;
+    while (status && left > 0) {
+        ssize_t n = -1;
+        if (kernelCopy) {
+            n = ::copy_file_range(in, nullptr, fd_, nullptr, left, 0);
+            if (n < 0 &&
+                (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+                kernelCopy = false; // across file systems, or not offered: by hand
+                continue;
+            }
+        } else {
+            slice.resize(1 << 20);
+            n = ::read(in, slice.data(), std::min<std::uint64_t>(left, slice.size()));
+            if (n > 0) status = write(slice.data(), static_cast<std::size_t>(n));
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) status = errnoFailure(utf8FromPath(source), errno);
+        if (n == 0) status = Status::failure(utf8FromPath(source) + ": 読む途中で短くなりました");
+        if (n > 0) left -= static_cast<std::uint64_t>(n);
+    }
+    if (status && !same()) status = Status::failure(utf8FromPath(source) + ": 変更されました");
+    ::close(in);
+    return status;
+}
+
 Status AtomicFile::commit(Durability durability) {
     if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     Status status;
@@ -130,6 +172,41 @@ Status AtomicFile::commit(Durability durability) {
         if (!synced) return errnoFailure(utf8FromPath(folderOf(target_)), err);
     }
     return {};
+}
+
+Status AtomicFile::commitNew(Durability durability, bool* taken) {
+    if (taken) *taken = false;
+    if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && ::fsync(fd_) != 0)
+        status = errnoFailure(utf8FromPath(target_), errno);
+    if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
+    fd_ = -1;
+    if (status && ::link(temp_.c_str(), target_.c_str()) != 0) {
+        const int err = errno;
+        struct stat st {};
+        if (err == EEXIST) {
+            if (taken) *taken = true;
+            status = errnoFailure(utf8FromPath(target_), err);
+        } else if (err != EPERM && err != ENOTSUP && err != EOPNOTSUPP && err != ENOSYS) {
+            status = errnoFailure(utf8FromPath(target_), err);
+        } else if (::lstat(target_.c_str(), &st) == 0) {
+            // A file system without hard links: the name is looked at first.
+            if (taken) *taken = true;
+            status = errnoFailure(utf8FromPath(target_), EEXIST);
+        } else if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+            status = errnoFailure(utf8FromPath(target_), errno);
+        }
+    }
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    if (!status || durability != Durability::Durable) return status;
+    const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return errnoFailure(utf8FromPath(folderOf(target_)), errno);
+    const bool synced = ::fsync(dirFd) == 0;
+    const int err = errno;
+    ::close(dirFd);
+    return synced ? Status{} : errnoFailure(utf8FromPath(folderOf(target_)), err);
 }
 
 void AtomicFile::discard() {
@@ -201,6 +278,15 @@ Status AtomicFile::write(const char* data, std::size_t size) {
     return {};
 }
 
+Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected) {
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    FileBytes bytes;
+    if (Status s = bytes.read(source); !s) return s;
+    if (!(bytes.identity() == expected))
+        return Status::failure(utf8FromPath(source) + ": 変更されました");
+    return write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 Status AtomicFile::commit(Durability durability) {
     if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
     Status status;
@@ -212,6 +298,26 @@ Status AtomicFile::commit(Durability durability) {
                         (durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags))
         status = systemFailure(utf8FromPath(target_));
+    if (!status) DeleteFileW(temp_.c_str());
+    temp_.clear();
+    return status;
+}
+
+Status AtomicFile::commitNew(Durability durability, bool* taken) {
+    if (taken) *taken = false;
+    if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
+    Status status;
+    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
+        status = systemFailure(utf8FromPath(target_));
+    CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    // Without MOVEFILE_REPLACE_EXISTING an existing target is left alone.
+    const DWORD flags = durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0;
+    if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags)) {
+        const DWORD err = GetLastError();
+        if (taken) *taken = err == ERROR_ALREADY_EXISTS || err == ERROR_FILE_EXISTS;
+        status = systemFailure(utf8FromPath(target_));
+    }
     if (!status) DeleteFileW(temp_.c_str());
     temp_.clear();
     return status;

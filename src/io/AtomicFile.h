@@ -11,6 +11,7 @@
 // on it, so the temporaries of a killed run can be told from those of a
 // live one and removed (removeLeftoverTemporaries).
 
+#include "io/FileBytes.h"
 #include "io/Status.h"
 
 #include <cstddef>
@@ -34,8 +35,15 @@ public:
     // Creates the temporary file for `target`.
     Status create(const std::filesystem::path& target);
     Status write(const char* data, std::size_t size);
+    // Appends the whole file at `source`, which must be the file `expected`
+    // before and after (else the failure says it changed); the system copies
+    // it without the bytes passing through this process where it can.
+    Status copyFrom(const std::filesystem::path& source, const FileIdentity& expected);
     // Gives the temporary the target's name (replacing a file of that name).
     Status commit(Durability durability);
+    // Gives the temporary the target's name only if no file has it; when one
+    // has, *taken is set, the temporary is removed and the target stays.
+    Status commitNew(Durability durability, bool* taken);
     // Removes the temporary; the target stays as it was.
     void discard();
     // Gives the temporary the mode, owner and group of `existing` (when it

@@ -7,6 +7,7 @@
 #include "io/NativeText.h"
 #include "io/SystemError.h"
 #include "job/FileStability.h"
+#include "job/JobRecorder.h"
 #include "job/OfiScan.h"
 #include "job/Snapshot.h"
 #include "job/Undeletable.h"
@@ -93,6 +94,10 @@ private:
     bool stopped(const Drawing& d, const std::string& reason = {});
     // Lets the host breathe; false when a stop came meanwhile.
     bool goOn();
+    // Tells the journal how the drawing ended.
+    void record(JobEnding outcome, const std::string& reason = {}) {
+        if (options_.recorder) options_.recorder->drawingEnded(outcome, reason);
+    }
     bool cancelled() const { return host_.cancelFlag().load(); }
     void runLine(const std::string& line) {
         host_.appendStatus(line);
@@ -152,6 +157,8 @@ RunSummary Run::go() {
         return summary_;
     }
 
+    if (options_.recorder) options_.recorder->runStarted(settings);
+
     // File selection.
     std::string folderText = settings.OfiFile;
     bool automatic = true;
@@ -160,6 +167,7 @@ RunSummary Run::go() {
     // A stop while the scan waited for drawings to settle: nothing was taken.
     if (cancelled()) {
         summary_.cancelled = true;
+        if (options_.recorder) options_.recorder->runEnded();
         return summary_;
     }
     if (!folderProblem) {
@@ -191,6 +199,7 @@ RunSummary Run::go() {
         if (automatic && !unchangedSinceScan(folder, file)) continue;
         if (!processFile(folder, file.name, settings, automatic)) break;
     }
+    if (options_.recorder) options_.recorder->runEnded();
     // The work file goes with the lock.
     lock.release();
     return summary_;
@@ -218,6 +227,7 @@ bool Run::failed(const Drawing& d, const std::string& reason, bool damaged) {
     host_.replaceLastStatus(d.title + std::string(damaged ? status::kDamaged : status::kFailed));
     host_.explainLastStatus(reason);
     ++(damaged ? summary_.damaged : summary_.failed);
+    record(damaged ? JobEnding::Damaged : JobEnding::Failed, reason);
     return false;
 }
 
@@ -225,6 +235,7 @@ bool Run::stopped(const Drawing& d, const std::string& reason) {
     host_.replaceLastStatus(d.title + std::string(status::kStopped));
     if (!reason.empty()) host_.explainLastStatus(reason);
     ++summary_.stopped;
+    record(JobEnding::Stopped, reason);
     return false;
 }
 
@@ -242,10 +253,13 @@ bool Run::processFile(const fs::path& folder, const std::string& name, const Job
     Drawing d{name, folder / pathFromUtf8(name), glfPathFor(folder, name), {}, {}, {}, {}};
     // Delivered before and not deletable: not again while it is unchanged.
     if (undeletable_.contains(d.ofi)) return true;
+    if (options_.recorder && options_.recorder->plottedBefore(d.ofi)) return true;
     if (!claim(d, automatic)) return true;
     announce(d);
     // A stop before the file: it stays as it is, its line unchanged.
     if (!goOn()) return false;
+    if (options_.recorder)
+        options_.recorder->drawingStarted({d.ofi, d.name, d.title, d.glf, host_.printerField()});
 
     // Delivery (or the GLF file stays), and only then the OFI file goes: a
     // drawing that did not reach the plotter is never lost.
@@ -296,6 +310,12 @@ bool Run::convert(Drawing& d, const JobSettings& settings) {
     // on the disk first.
     const bool glfReplacesOfi =
         settings.OfiOut != words::kToPlotter && settings.OfiFEnd != words::kKeep;
+    // A GLF file that holds the drawing of a differently named OFI file of
+    // an earlier run stays; this drawing waits, its OFI file kept.
+    if (options_.recorder) {
+        if (Status may = options_.recorder->mayWrite(d.ofi, d.name, d.glf); !may)
+            return failed(d, may.reason(), false);
+    }
     const FileResult result = conversions_->toFile(
         d.ofi, d.glf, glfReplacesOfi ? Durability::Durable : Durability::Replace);
     switch (result.outcome) {
@@ -312,6 +332,7 @@ bool Run::convert(Drawing& d, const JobSettings& settings) {
                       result.outcome == FileOutcome::Damaged);
     }
     d.converted = result.input;
+    if (options_.recorder) options_.recorder->converted(d.glf, result.input, conversions_->state());
 
     // A stop that came while the last records were written: the drawing is
     // closed as stopped, nothing is sent and the OFI file stays.
@@ -348,6 +369,7 @@ void Run::finish(Drawing& d, const JobSettings& settings) {
     ++summary_.finished;
     if (settings.OfiFEnd == words::kKeep) {
         host_.replaceLastStatus(d.title + std::string(status::kFinished));
+        record(JobEnding::Finished);
     } else {
         dispose(d);
     }
@@ -361,6 +383,7 @@ void Run::dispose(Drawing& d) {
         if (fs::symlink_status(d.ofi, ec).type() == fs::file_type::not_found) {
             // Someone else removed it meanwhile: nothing is left to delete.
             host_.replaceLastStatus(finished);
+            record(JobEnding::Finished);
             return;
         }
         // Replaced, appended or rewritten while it was plotted: what is there
@@ -369,18 +392,23 @@ void Run::dispose(Drawing& d) {
         host_.explainLastStatus(utf8FromPath(d.ofi) +
                                 ": 出図中に変更されたため削除しません（次の出図で出図します）");
         ++summary_.changed;
+        record(JobEnding::KeptChanged);
         return;
     }
-    if (!fs::remove(d.ofi, ec) && ec) {
+    // A copy is kept before the OFI file goes; without one it stays.
+    const Status kept = options_.recorder ? options_.recorder->keepCopy(d.ofi, now) : Status{};
+    if (!kept || (!fs::remove(d.ofi, ec) && ec)) {
         // It would be plotted again by every run: remembered instead.
+        const std::string why = kept ? "削除できません: " + errorCodeText(ec) : kept.reason();
         host_.replaceLastStatus(finished + std::string(status::kNotRemoved));
-        host_.explainLastStatus(utf8FromPath(d.ofi) + ": 削除できません: " + errorCodeText(ec) +
-                                "（変更されるまで再出図しません）");
+        host_.explainLastStatus(utf8FromPath(d.ofi) + ": " + why + "（変更されるまで再出図しません）");
         ++summary_.undisposed;
+        record(JobEnding::NotRemoved, why);
         undeletable_.remember(d.ofi, now, std::move(d.claim));
         return;
     }
     host_.replaceLastStatus(finished);
+    record(JobEnding::Finished);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "delivery/Spooler.h"
 #include "job/JobHost.h"
+#include "job/JobRecorder.h"
 #include "settings/JobSettings.h"
 #include "settings/Vocabulary.h"
 
@@ -42,6 +43,7 @@ struct JobRunOptions {
     // Where drawings that could not be deleted are remembered; null for the
     // registry every run of this process shares.
     UndeletableRegistry* undeletable = nullptr;
+    JobRecorder* recorder = nullptr; // the journal and archive; none when null
 };
 
 enum class RunStart {

@@ -1,11 +1,13 @@
 #include "ui/MainWindow.h"
 
 #include "io/NativeText.h"
+#include "job/JournalRecorder.h"
 #include "job/Snapshot.h"
 #include "settings/LegacyFolder.h"
 #include "settings/Vocabulary.h"
 #include "ui/ClickLabel.h"
 #include "ui/FileChooser.h"
+#include "ui/HistoryDialog.h"
 #include "ui/NumericValidators.h"
 #include "ui/PreviewPane.h"
 #include "ui/PrinterChooser.h"
@@ -74,6 +76,13 @@ MainWindow::MainWindow(std::filesystem::path programFolder, std::string argument
     buildControls();
     layOut();
     connectLabels();
+    recorder_ = std::make_unique<JournalRecorder>(programFolder_, "window",
+                                                  [this](const std::string& line) {
+                                                      appendStatus(line);
+                                                      explainLastStatus(line);
+                                                  });
+    runOptions_.recorder = recorder_.get();
+    attachHistoryDialog(*this, *status_, programFolder_, *spooler_);
 
     loaded_ = LoadSettings(programFolder_);
     showSettings();

@@ -119,6 +119,7 @@ private:
     JobSettings loaded_; // the record as loaded, with the choosers' positions
     TwipsPlacement placement_;
     JobRunOptions runOptions_;
+    std::unique_ptr<JobRecorder> recorder_; // the journal and the archive
 
     std::array<QLineEdit*, 27> text_{};          // Text1 ... Text26
     std::array<ClickLabel*, 29> label_{};        // Label1 ... Label28

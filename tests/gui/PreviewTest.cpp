@@ -4,9 +4,13 @@
 #include "GuiTestSupport.h"
 
 #include "ui/FileChooser.h"
+#include "ui/HistoryDialog.h"
 #include "ui/MainWindow.h"
 #include "ui/PreviewPane.h"
 
+#include <QComboBox>
+#include <QLabel>
+#include <QTableWidget>
 #include <QtTest>
 
 using namespace kesto;
@@ -101,6 +105,41 @@ private slots:
         QCOMPARE(window->openPreview(finished), nullptr);
         // Lines of other kinds never open one.
         QCOMPARE(window->openPreview(status->count()), nullptr);
+    }
+
+    // The history: drawings deleted by their run still show from the archive,
+    // the filter narrows the list, and a reprint goes to the printer chosen.
+    void historyShowsAnArchivedDrawingAndReprintsItElsewhere() {
+        writeSettings(folder(), [](JobSettings& s) {
+            s.OfiFMen = "自動";
+            s.OfiFEnd = "消去";
+            s.Hprn = "plotter-a";
+        });
+        const auto samples = copySamples(folder());
+        auto window = open();
+        QSignalSpy ended(window.get(), &MainWindow::runEnded);
+        window->runJob();
+        QVERIFY(ended.count() > 0 || ended.wait(60000));
+        RecordingSpooler spooler(spooler_);
+        HistoryDialog dialog(folder(), spooler);
+        QCOMPARE(dialog.table()->rowCount(), static_cast<int>(samples.size()));
+        dialog.outcomeFilter()->setCurrentText("失敗");
+        QCOMPARE(dialog.table()->rowCount(), 0);
+        dialog.outcomeFilter()->setCurrentIndex(0);
+
+        QSignalSpy shown(dialog.preview(), &PreviewPane::shown);
+        dialog.table()->selectRow(0);
+        QVERIFY(shown.count() > 0 || shown.wait(20000));
+        QVERIFY2(!dialog.preview()->picture().isNull(), qPrintable(dialog.preview()->message()));
+
+        dialog.printerBox()->setCurrentText("plotter-b");
+        dialog.reprintSelected();
+        QVERIFY2(dialog.note()->text().contains("再出図しました"),
+                 qPrintable(dialog.note()->text()));
+        std::lock_guard guard(spooler_->lock);
+        QCOMPARE(spooler_->printers.size(), samples.size() + 1);
+        QCOMPARE(spooler_->printers.back(), std::string("plotter-b"));
+        QCOMPARE(dialog.table()->rowCount(), static_cast<int>(samples.size()) + 1);
     }
 };
 

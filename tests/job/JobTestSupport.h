@@ -77,11 +77,15 @@ public:
         const auto v = drawing.view();
         return write(name, std::string(v.begin(), v.end()), old);
     }
-    // The names of the folder's entries, sorted.
+    // The names of the folder's entries, sorted; the journal and the archive
+    // that a spooler keeps in its program folder are left out.
     std::vector<std::string> names() const {
         std::vector<std::string> result;
-        for (const auto& e : fs::directory_iterator(path_))
-            result.push_back(e.path().filename().string());
+        for (const auto& e : fs::directory_iterator(path_)) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind("Kesto.db", 0) == 0 || name == "archive") continue;
+            result.push_back(name);
+        }
         std::sort(result.begin(), result.end());
         return result;
     }

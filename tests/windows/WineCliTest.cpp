@@ -210,6 +210,21 @@ TEST_F(WineCli, AutoDeliversThroughWinesSpoolerToTheQueueAndDeletesTheDrawing) {
     // One job only.
     std::this_thread::sleep_for(1s);
     EXPECT_EQ(env->capture().connections().size(), 1u);
+
+    // The drawing is in the archive and the journal under its Japanese name,
+    // and comes back byte for byte.
+    bool archived = false;
+    for (const auto& e : fs::recursive_directory_iterator(program / "archive"))
+        archived = archived || e.path().filename() == "部品 図面.OFI";
+    EXPECT_TRUE(archived);
+    auto history = windows({"history", "--csv"}, program);
+    ASSERT_EQ(history->wait(kWineTimeout), 0) << history->err();
+    EXPECT_NE(history->out().find("部品 図面.OFI"), std::string::npos) << history->out();
+    const fs::path again = root / "再出図 先";
+    fs::create_directories(again);
+    auto reprint = windows({"reprint", "1", "--out-dir", windowsPath(again)}, program);
+    ASSERT_EQ(reprint->wait(kWineTimeout), 0) << reprint->out() << reprint->err();
+    EXPECT_TRUE(readBytes(again / "部品 図面.GLF") == golden("PART-A3"));
 }
 
 TEST_F(WineCli, SocketPlottersAreReachedFromWindowsToo) {

@@ -1,0 +1,101 @@
+// kesto-cli history: the journal of the program folder (the current
+// directory), newest first, as a table, JSON or CSV.
+
+#include "app/Commands.h"
+#include "io/NativeText.h"
+#include "job/HistoryFormat.h"
+#include "job/Journal.h"
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace kesto {
+namespace {
+
+void printHelp() {
+    writeText(stdout,
+              "usage: kesto-cli history [--since DATE] [--until DATE] [--outcome WORD]\n"
+              "                         [--title TEXT] [--limit N] [--json | --csv]\n"
+              "\n"
+              "Lists the drawings the runs of this program folder (the current directory)\n"
+              "took, newest first, from its journal Kesto.db.\n"
+              "\n"
+              "  --since DATE, --until DATE   started from / up to DATE (local time,\n"
+              "                               YYYY-MM-DD, the whole day for --until, or\n"
+              "                               \"YYYY-MM-DD HH:MM[:SS]\")\n"
+              "  --outcome WORD               終了, 失敗, 異常, 中止 or 中断 (終了 takes the\n"
+              "                               finished drawings whose OFI file was kept too)\n"
+              "  --title TEXT                 titles that hold TEXT\n"
+              "  --limit N                    at most N jobs (default 100; 0: all)\n"
+              "  --json, --csv                every field, for scripts and spreadsheets\n"
+              "                               (UTF-8; CSV with a header row)\n"
+              "\n"
+              "Exit status: 0 listed, 1 no journal or it cannot be read, 2 usage error.\n");
+}
+
+int usageError(const std::string& message) {
+    writeText(stderr, "kesto-cli history: " + message + "\n");
+    std::fputs("Try 'kesto-cli history --help'.\n", stderr);
+    return kExitUsage;
+}
+
+} // namespace
+
+int runHistoryCommand(int argc, char** argv) {
+    HistoryFilter filter;
+    enum class Form { Table, Json, Csv } form = Form::Table;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return kExitDone;
+        } else if (arg == "--json") {
+            form = Form::Json;
+        } else if (arg == "--csv") {
+            form = Form::Csv;
+        } else if ((arg == "--since" || arg == "--until") && hasValue) {
+            const std::string_view text = argv[++i];
+            std::optional<std::int64_t> when = parseLocalTime(text);
+            if (!when) return usageError(std::string("not a date: '") + argv[i] + "'");
+            // "--until 2026-03-04" takes that whole day.
+            constexpr std::int64_t kDayMs = 24 * 3600 * 1000;
+            if (arg == "--until" && text.size() == 10) *when += kDayMs;
+            (arg == "--since" ? filter.sinceMs : filter.untilMs) = when;
+        } else if (arg == "--outcome" && hasValue) {
+            filter.outcome = argv[++i];
+        } else if (arg == "--title" && hasValue) {
+            filter.title = argv[++i];
+        } else if (arg == "--limit" && hasValue) {
+            const std::string_view n = argv[++i];
+            const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), filter.limit);
+            if (ec != std::errc() || end != n.data() + n.size() || filter.limit < 0)
+                return usageError("--limit takes a whole number");
+        } else {
+            return usageError(std::string("unexpected argument '") + argv[i] + "'");
+        }
+    }
+    std::error_code ec;
+    const std::filesystem::path programFolder = std::filesystem::current_path(ec);
+    Journal journal;
+    std::vector<JobRow> rows;
+    Status s = ec ? Status::failure("no current directory: " + ec.message())
+                  : journal.openForReading(programFolder);
+    if (s) s = journal.history(filter, rows);
+    if (!s) {
+        writeText(stderr, "kesto-cli history: " + s.reason() + "\n");
+        return kExitTrouble;
+    }
+    switch (form) {
+    case Form::Table: writeText(stdout, historyTable(rows)); break;
+    case Form::Json: writeText(stdout, historyJson(rows)); break;
+    case Form::Csv: writeText(stdout, historyCsv(rows)); break;
+    }
+    return kExitDone;
+}
+
+} // namespace kesto

@@ -1,0 +1,32 @@
+#pragma once
+// The journal's rows as people and programs read them: an aligned table
+// (full-width characters take two columns), JSON, or CSV with a header row.
+// Everything is UTF-8; bytes of a name that are not UTF-8 show as "\xNN".
+
+#include "job/Journal.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kesto {
+
+// Columns a terminal gives the text: 2 for a wide or full-width character,
+// 1 for others (half-width katakana included).
+std::size_t displayWidth(std::string_view utf8);
+// `bytes` with every byte that is not part of valid UTF-8 written as "\xNN".
+std::string printableUtf8(std::string_view bytes);
+
+// "YYYY-MM-DD" or "YYYY-MM-DD HH:MM[:SS]" (or with "T"), local time, as
+// milliseconds since 1970; nullopt when it is not one.
+std::optional<std::int64_t> parseLocalTime(std::string_view text);
+// "YYYY-MM-DD HH:MM:SS", local time; "" for 0.
+std::string localTimeText(std::int64_t ms);
+
+std::string historyTable(const std::vector<JobRow>& rows);
+std::string historyJson(const std::vector<JobRow>& rows);
+std::string historyCsv(const std::vector<JobRow>& rows);
+
+} // namespace kesto

@@ -1,0 +1,473 @@
+#include "job/Journal.h"
+
+#include "io/NativeText.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <ctime>
+#include <system_error>
+
+namespace kesto {
+namespace fs = std::filesystem;
+namespace {
+
+// "KEST": tells a kesto journal from any other SQLite database.
+constexpr int kApplicationId = 0x4B455354;
+constexpr int kBusyTimeoutMs = 2000;
+
+// Schema changes, one per version: entry n brings version n to n + 1.
+constexpr const char* kMigrations[] = {
+    "CREATE TABLE jobs ("
+    " id INTEGER PRIMARY KEY, run TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL,"
+    " original INTEGER, started INTEGER NOT NULL, ended INTEGER,"
+    " host TEXT, user TEXT, program_folder TEXT,"
+    " ofi_path BLOB, ofi_name BLOB, ofi_device INTEGER, ofi_inode INTEGER, ofi_size INTEGER,"
+    " ofi_mtime_ns INTEGER, ofi_sha256 TEXT, title TEXT, sheet TEXT, rotation INTEGER,"
+    " reduction REAL, settings TEXT, output TEXT, printer TEXT, spooler_job TEXT,"
+    " glf_path BLOB, glf_size INTEGER, glf_sha256 TEXT, outcome TEXT NOT NULL, reason TEXT,"
+    " archive_path BLOB);"
+    "CREATE INDEX jobs_started ON jobs(started);"
+    "CREATE INDEX jobs_glf ON jobs(glf_path);"
+    "CREATE INDEX jobs_ofi ON jobs(ofi_path);"
+    "CREATE INDEX jobs_run ON jobs(run, seq);",
+};
+static_assert(std::size(kMigrations) == Journal::kSchemaVersion);
+
+constexpr const char* kColumns =
+    "id, run, seq, kind, original, started, ended, host, user, program_folder, ofi_path, "
+    "ofi_name, ofi_device, ofi_inode, ofi_size, ofi_mtime_ns, ofi_sha256, title, sheet, "
+    "rotation, reduction, settings, output, printer, spooler_job, glf_path, glf_size, "
+    "glf_sha256, outcome, reason, archive_path";
+constexpr int kColumnCount = 31;
+
+// One prepared statement, finalized on every way out.
+class Statement {
+public:
+    Statement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    }
+    // One of the journal's kept statements: reset for the next use, not finalized.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    ~Statement() {
+        if (!kept_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    explicit operator bool() const { return stmt_ != nullptr; }
+    sqlite3_stmt* get() const { return stmt_; }
+    void text(int i, const std::string& s) {
+        sqlite3_bind_text(stmt_, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    void blob(int i, const std::string& s) {
+        sqlite3_bind_blob(stmt_, i, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+    }
+    void integer(int i, std::int64_t v) { sqlite3_bind_int64(stmt_, i, v); }
+    void real(int i, double v) { sqlite3_bind_double(stmt_, i, v); }
+    int step() { return sqlite3_step(stmt_); }
+
+    std::string column(int i) const {
+        const void* p = sqlite3_column_blob(stmt_, i);
+        const int n = sqlite3_column_bytes(stmt_, i);
+        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n))
+                 : std::string();
+    }
+    std::int64_t number(int i) const { return sqlite3_column_int64(stmt_, i); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
+};
+
+// Binds the row's fields from parameter `first` on, in kColumns' order
+// without the id.
+void bindRow(Statement& s, const JobRow& r, int first) {
+    int i = first;
+    s.text(i++, r.run);
+    s.integer(i++, r.seq);
+    s.text(i++, r.kind);
+    s.integer(i++, r.original);
+    s.integer(i++, r.startedMs);
+    s.integer(i++, r.endedMs);
+    s.text(i++, r.host);
+    s.text(i++, r.user);
+    s.text(i++, r.programFolder);
+    s.blob(i++, r.ofiPath);
+    s.blob(i++, r.ofiName);
+    s.integer(i++, static_cast<std::int64_t>(r.ofiIdentity.device));
+    s.integer(i++, static_cast<std::int64_t>(r.ofiIdentity.inode));
+    s.integer(i++, static_cast<std::int64_t>(r.ofiIdentity.size));
+    s.integer(i++, r.ofiIdentity.modifiedNs);
+    s.text(i++, r.ofiSha256);
+    s.text(i++, r.title);
+    s.text(i++, r.sheet);
+    s.integer(i++, r.rotation);
+    s.real(i++, r.reduction);
+    s.text(i++, r.settings);
+    s.text(i++, r.output);
+    s.text(i++, r.printer);
+    s.text(i++, r.spoolerJob);
+    s.blob(i++, r.glfPath);
+    s.integer(i++, static_cast<std::int64_t>(r.glfSize));
+    s.text(i++, r.glfSha256);
+    s.text(i++, r.outcome);
+    s.text(i++, r.reason);
+    s.blob(i++, r.archivePath);
+}
+
+JobRow readRow(const Statement& s) {
+    JobRow r;
+    int i = 0;
+    r.id = s.number(i++);
+    r.run = s.column(i++);
+    r.seq = static_cast<int>(s.number(i++));
+    r.kind = s.column(i++);
+    r.original = s.number(i++);
+    r.startedMs = s.number(i++);
+    r.endedMs = s.number(i++);
+    r.host = s.column(i++);
+    r.user = s.column(i++);
+    r.programFolder = s.column(i++);
+    r.ofiPath = s.column(i++);
+    r.ofiName = s.column(i++);
+    r.ofiIdentity.device = static_cast<std::uint64_t>(s.number(i++));
+    r.ofiIdentity.inode = static_cast<std::uint64_t>(s.number(i++));
+    r.ofiIdentity.size = static_cast<std::uint64_t>(s.number(i++));
+    r.ofiIdentity.modifiedNs = s.number(i++);
+    r.ofiSha256 = s.column(i++);
+    r.title = s.column(i++);
+    r.sheet = s.column(i++);
+    r.rotation = static_cast<int>(s.number(i++));
+    r.reduction = sqlite3_column_double(s.get(), i++);
+    r.settings = s.column(i++);
+    r.output = s.column(i++);
+    r.printer = s.column(i++);
+    r.spoolerJob = s.column(i++);
+    r.glfPath = s.column(i++);
+    r.glfSize = static_cast<std::uint64_t>(s.number(i++));
+    r.glfSha256 = s.column(i++);
+    r.outcome = s.column(i++);
+    r.reason = s.column(i++);
+    r.archivePath = s.column(i++);
+    return r;
+}
+
+std::string placeholders(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += i == 0 ? "?" : ", ?";
+    return s;
+}
+
+std::string brokenSuffix() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+    return text;
+}
+
+// Moves the journal and its companions aside; nothing is deleted.
+Status moveAside(const fs::path& file, std::string& movedTo) {
+    const std::string base = utf8FromPath(file.filename()) + ".broken-" + brokenSuffix();
+    fs::path target = file.parent_path() / pathFromUtf8(base);
+    std::error_code ec;
+    for (int n = 2; fs::exists(target, ec); ++n)
+        target = file.parent_path() / pathFromUtf8(base + "-" + std::to_string(n));
+    fs::rename(file, target, ec);
+    if (ec) return Status::failure(utf8FromPath(file) + ": " + ec.message());
+    for (const char* companion : {"-wal", "-shm"}) {
+        fs::path from = file;
+        from += companion;
+        fs::path to = target;
+        to += companion;
+        if (fs::exists(from, ec)) fs::rename(from, to, ec);
+    }
+    movedTo = utf8FromPath(target);
+    return {};
+}
+
+bool isBroken(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+} // namespace
+
+Journal::~Journal() {
+    close();
+}
+
+void Journal::close() {
+    for (auto& [sql, stmt] : kept_)
+        sqlite3_finalize(stmt);
+    kept_.clear();
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+sqlite3_stmt* Journal::kept(const std::string& sql) {
+    auto it = kept_.find(sql);
+    if (it != kept_.end()) return it->second;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return nullptr;
+    kept_.emplace(sql, stmt);
+    return stmt;
+}
+
+Status Journal::failure(const std::string& what) const {
+    return Status::failure(std::string(kJournalFileName) + ": " + what + ": " +
+                           (db_ ? sqlite3_errmsg(db_) : "cannot be opened"));
+}
+
+Status Journal::openFile(const fs::path& file, bool readOnly) {
+    close();
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(utf8FromPath(file).c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        Status s = failure("開けません");
+        close();
+        return s;
+    }
+    sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db_, 1);
+    return {};
+}
+
+Status Journal::openForReading(const fs::path& programFolder) {
+    const fs::path file = programFolder / kJournalFileName;
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return Status::failure(utf8FromPath(file) + ": 履歴がありません（まだ出図していません）");
+    if (Status s = openFile(file, true); !s) return s;
+    Statement check(db_, "PRAGMA application_id");
+    if (!check || check.step() != SQLITE_ROW || check.number(0) != kApplicationId) {
+        Status s = failure("kesto の履歴ではありません");
+        close();
+        return s;
+    }
+    return {};
+}
+
+Status Journal::open(const fs::path& programFolder, std::string* note) {
+    const fs::path file = programFolder / kJournalFileName;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (Status s = openFile(file, false); !s) return s;
+        // What the file is: ours, another program's, damaged, or new.
+        int rc = SQLITE_OK;
+        std::int64_t appId = 0, tables = 0;
+        {
+            Statement id(db_, "PRAGMA application_id");
+            rc = id ? id.step() : sqlite3_errcode(db_);
+            if (rc == SQLITE_ROW) appId = id.number(0);
+        }
+        if (rc == SQLITE_ROW) {
+            Statement count(db_, "SELECT count(*) FROM sqlite_master");
+            rc = count ? count.step() : sqlite3_errcode(db_);
+            if (rc == SQLITE_ROW) tables = count.number(0);
+        }
+        if (rc == SQLITE_ROW && (appId == kApplicationId || (appId == 0 && tables == 0))) {
+            bool healthy = false;
+            {
+                Statement check(db_, "PRAGMA quick_check");
+                rc = check ? check.step() : sqlite3_errcode(db_);
+                healthy = rc == SQLITE_ROW && check.column(0) == "ok";
+            }
+            if (healthy) return migrate();
+            if (rc == SQLITE_ROW) rc = SQLITE_CORRUPT;
+        }
+        if (rc != SQLITE_ROW && !isBroken(rc)) {
+            Status s = failure("使えません");
+            close();
+            return s;
+        }
+        // Not ours, or damaged: moved aside, a new one started.
+        close();
+        std::string movedTo;
+        if (Status moved = moveAside(file, movedTo); !moved) return moved;
+        if (note)
+            *note = std::string(kJournalFileName) + " は kesto の履歴でないか壊れているため " +
+                    movedTo + " に移し、新しい履歴を始めます";
+    }
+    return Status::failure(std::string(kJournalFileName) + ": 新しい履歴も使えません");
+}
+
+Status Journal::migrate() {
+    const auto fail = [this](const std::string& what) {
+        Status s = failure(what);
+        close();
+        return s;
+    };
+    // NORMAL: a commit is not flushed by itself (a kill loses nothing; a
+    // power cut may lose the last events, never the journal).  The write-ahead
+    // log is copied back in larger steps, and at the end of each run.
+    if (sqlite3_exec(db_,
+                     "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+                     " PRAGMA wal_autocheckpoint=8000",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail("WAL にできません");
+    if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail("書けません");
+    int version = -1;
+    {
+        Statement get(db_, "PRAGMA user_version");
+        if (get && get.step() == SQLITE_ROW) version = static_cast<int>(get.number(0));
+    }
+    if (version < 0 || version > kSchemaVersion) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        Status s = version < 0 ? failure("版が読めません")
+                               : Status::failure(std::string(kJournalFileName) +
+                                                 ": より新しい kesto の履歴です（版 " +
+                                                 std::to_string(version) + "）");
+        close();
+        return s;
+    }
+    for (int v = version; v < kSchemaVersion; ++v) {
+        if (sqlite3_exec(db_, kMigrations[v], nullptr, nullptr, nullptr) != SQLITE_OK) {
+            Status s = failure("版 " + std::to_string(v + 1) + " にできません");
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            close();
+            return s;
+        }
+    }
+    const std::string stamp = "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                              "; PRAGMA user_version=" + std::to_string(kSchemaVersion) +
+                              "; COMMIT";
+    if (sqlite3_exec(db_, stamp.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        Status s = failure("書けません");
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        close();
+        return s;
+    }
+    return {};
+}
+
+void Journal::checkpoint() {
+    if (db_) sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+}
+
+Status Journal::markInterrupted() {
+    if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
+    Statement s(db_, "UPDATE jobs SET outcome = ?, reason = ? WHERE outcome = ?");
+    if (!s) return failure("書けません");
+    s.text(1, outcome::kInterrupted);
+    s.text(2, "出図中にプログラムが終わりました（強制終了、停電など）");
+    s.text(3, outcome::kRunning);
+    return s.step() == SQLITE_DONE ? Status{} : failure("書けません");
+}
+
+Status Journal::insert(JobRow& row) {
+    if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
+    static const std::string sql = std::string("INSERT INTO jobs (") + kColumns +
+                                   ") VALUES (NULL, " + placeholders(kColumnCount - 1) + ")";
+    Statement s(kept(sql));
+    if (!s) return failure("書けません");
+    bindRow(s, row, 1);
+    if (s.step() != SQLITE_DONE) return failure("書けません");
+    row.id = sqlite3_last_insert_rowid(db_);
+    return {};
+}
+
+Status Journal::update(const JobRow& row) {
+    if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
+    // Every column but the id, in kColumns' order.
+    static const std::string sql = [] {
+        std::string set;
+        std::string_view names = kColumns;
+        names.remove_prefix(names.find(',') + 2);
+        for (int i = 1; !names.empty(); ++i) {
+            const std::size_t comma = names.find(',');
+            set += (set.empty() ? "" : ", ") + std::string(names.substr(0, comma)) + " = ?" +
+                   std::to_string(i);
+            names.remove_prefix(comma == std::string_view::npos ? names.size() : comma + 2);
+        }
+        return "UPDATE jobs SET " + set + " WHERE id = ?" + std::to_string(kColumnCount);
+    }();
+    Statement s(kept(sql));
+    if (!s) return failure("書けません");
+    bindRow(s, row, 1);
+    s.integer(kColumnCount, row.id);
+    return s.step() == SQLITE_DONE ? Status{} : failure("書けません");
+}
+
+std::optional<JobRow> Journal::find(std::int64_t id) {
+    if (!db_) return std::nullopt;
+    Statement s(db_, std::string("SELECT ") + kColumns + " FROM jobs WHERE id = ?");
+    if (!s) return std::nullopt;
+    s.integer(1, id);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return readRow(s);
+}
+
+Status Journal::history(const HistoryFilter& filter, std::vector<JobRow>& rows) {
+    if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
+    std::string sql = std::string("SELECT ") + kColumns +
+                      // "+started": newest first by id, not through the time index
+                      " FROM jobs WHERE +started >= ?1 AND +started < ?2"
+                      " AND substr(outcome, 1, length(?3)) = ?3"
+                      " AND instr(title, ?4) > 0 ORDER BY id DESC";
+    if (filter.limit > 0) sql += " LIMIT " + std::to_string(filter.limit);
+    Statement s(db_, sql);
+    if (!s) return failure("読めません");
+    s.integer(1, filter.sinceMs.value_or(INT64_MIN));
+    s.integer(2, filter.untilMs.value_or(INT64_MAX));
+    s.text(3, filter.outcome);
+    s.text(4, filter.title);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
+        rows.push_back(readRow(s));
+    return rc == SQLITE_DONE ? Status{} : failure("読めません");
+}
+
+std::optional<JobRow> Journal::lastWriterOf(const std::string& glfPath, const std::string& output) {
+    if (!db_) return std::nullopt;
+    Statement s(db_, std::string("SELECT ") + kColumns +
+                         " FROM jobs WHERE glf_path = ? AND substr(outcome, 1, 2) = ?"
+                         " AND output = ? ORDER BY id DESC LIMIT 1");
+    if (!s) return std::nullopt;
+    s.blob(1, glfPath);
+    s.text(2, outcome::kFinished);
+    s.text(3, output);
+    if (s.step() != SQLITE_ROW) return std::nullopt;
+    return readRow(s);
+}
+
+bool Journal::undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity) {
+    if (!db_) return false;
+    Statement s(kept("SELECT 1 FROM jobs WHERE ofi_path = ? AND outcome = ? AND ofi_device = ?"
+                     " AND ofi_inode = ? AND ofi_size = ? AND ofi_mtime_ns = ? LIMIT 1"));
+    if (!s) return false;
+    s.blob(1, ofiPath);
+    s.text(2, outcome::kNotRemoved);
+    s.integer(3, static_cast<std::int64_t>(identity.device));
+    s.integer(4, static_cast<std::int64_t>(identity.inode));
+    s.integer(5, static_cast<std::int64_t>(identity.size));
+    s.integer(6, identity.modifiedNs);
+    return s.step() == SQLITE_ROW;
+}
+
+std::vector<JobRow> Journal::earlierInRun(const std::string& run, int seq) {
+    std::vector<JobRow> rows;
+    if (!db_) return rows;
+    Statement s(db_, std::string("SELECT ") + kColumns +
+                         " FROM jobs WHERE run = ? AND seq < ? ORDER BY seq");
+    if (!s) return rows;
+    s.text(1, run);
+    s.integer(2, seq);
+    while (s.step() == SQLITE_ROW)
+        rows.push_back(readRow(s));
+    return rows;
+}
+
+} // namespace kesto

@@ -1,0 +1,118 @@
+#pragma once
+// The journal: one row per drawing a run took (window, auto, AUTO<n>,
+// reprint), in an SQLite database "Kesto.db" beside Kesto.sys.  Every event
+// of a drawing is written in its own transaction as the run goes, so a run
+// that is killed leaves its rows up to the last event; the unfinished one is
+// marked interrupted by the next run.  WAL mode: a reader (history) never
+// waits for the run that writes.
+
+#include "io/FileBytes.h"
+#include "io/Status.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kesto {
+
+inline constexpr const char* kJournalFileName = "Kesto.db";
+
+// Outcome words as the journal stores and shows them.
+namespace outcome {
+inline constexpr const char* kRunning = "出図中";
+inline constexpr const char* kFinished = "終了";
+inline constexpr const char* kFailed = "失敗";
+inline constexpr const char* kDamaged = "異常";
+inline constexpr const char* kStopped = "中止";
+inline constexpr const char* kKeptChanged = "終了（変更されたため保存）";
+inline constexpr const char* kNotRemoved = "終了（削除できません）";
+inline constexpr const char* kInterrupted = "中断";
+} // namespace outcome
+
+struct JobRow {
+    std::int64_t id = 0;
+    std::string run;                         // one id per run: host, process and start time
+    int seq = 0;                             // the drawing's place in its run, from 1
+    std::string kind;                        // "window", "auto", "AUTO<n>", "reprint"
+    std::int64_t original = 0;               // the job a reprint made again; 0 for none
+    std::int64_t startedMs = 0, endedMs = 0; // since 1970, UTC
+    std::string host, user, programFolder;
+    std::string ofiPath; // the path's bytes as the system gives them
+    std::string ofiName; // the name's bytes as the folder gives them
+    FileIdentity ofiIdentity;
+    std::string ofiSha256;
+    std::string title, sheet;
+    int rotation = 0; // 90 when the sheet was plotted turned
+    double reduction = 1;
+    std::string settings; // every Kesto.sys value, "key=value" lines (UTF-8)
+    std::string output, printer, spoolerJob;
+    std::string glfPath;
+    std::uint64_t glfSize = 0;
+    std::string glfSha256;
+    std::string outcome = outcome::kRunning;
+    std::string reason;
+    std::string archivePath; // the kept copy of the OFI file; empty for none
+};
+
+struct HistoryFilter {
+    std::optional<std::int64_t> sinceMs, untilMs;
+    std::string outcome; // the outcome begins with it ("終了" takes the kept endings too)
+    std::string title;   // a part of the title
+    int limit = 100;     // 0: all
+};
+
+class Journal {
+public:
+    static constexpr int kSchemaVersion = 1;
+
+    Journal() = default;
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // Opens Kesto.db in `programFolder`, made and brought to the current
+    // schema as needed.  A file that is not a kesto journal, or a damaged
+    // one, is moved aside as "Kesto.db.broken-<time>" and a new journal
+    // started; *note then says so.  A busy, unwritable or newer journal is a
+    // failure and stays as it is.
+    Status open(const std::filesystem::path& programFolder, std::string* note = nullptr);
+    // For reading only (history): nothing is made, moved or migrated.
+    Status openForReading(const std::filesystem::path& programFolder);
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+
+    // Copies the write-ahead log back into Kesto.db as far as no reader needs it.
+    void checkpoint();
+    // Rows a killed run left running become interrupted.
+    Status markInterrupted();
+    Status insert(JobRow& row); // sets row.id
+    Status update(const JobRow& row);
+
+    std::optional<JobRow> find(std::int64_t id);
+    Status history(const HistoryFilter& filter, std::vector<JobRow>& rows);
+    // The last finished drawing with `output` that wrote `glfPath`.
+    std::optional<JobRow> lastWriterOf(const std::string& glfPath, const std::string& output);
+    // Whether a drawing at `ofiPath` with this identity was delivered and
+    // could not be deleted.
+    bool undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity);
+    // The drawings of `run` before `seq`, in order.
+    std::vector<JobRow> earlierInRun(const std::string& run, int seq);
+
+private:
+    Status openFile(const std::filesystem::path& file, bool readOnly);
+    Status migrate();
+    Status failure(const std::string& what) const;
+    // A statement prepared once per connection.
+    sqlite3_stmt* kept(const std::string& sql);
+
+    sqlite3* db_ = nullptr;
+    std::map<std::string, sqlite3_stmt*> kept_;
+};
+
+} // namespace kesto

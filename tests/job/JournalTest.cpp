@@ -1,0 +1,386 @@
+// The memory that outlives a run: the journal (Kesto.db), the archive of
+// deleted OFI files, Kesto.conf, the history's forms, reprints, and what
+// runs with a recorder do across restarts.
+#include "JobTestSupport.h"
+
+#include "io/Sha256.h"
+#include "job/HistoryFormat.h"
+#include "job/JournalRecorder.h"
+#include "job/Reprint.h"
+#include "ofi/OfiTitle.h"
+#include "settings/KestoConf.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+namespace kesto {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using test::ProgramFolder;
+using test::RecordingHost;
+using Names = std::vector<std::string>;
+
+// FIPS 180-4 examples (NIST's SHA-256 example values), fed in uneven slices so
+// that the block buffer is crossed at every offset.
+TEST(Sha256, GivesTheStandardsExampleDigests) {
+    const struct {
+        std::string input;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqr"
+         "lmnopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        {std::string(1000000, 'a'),
+         "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sha256Hex(c.input), c.digest) << c.input.size() << " bytes at once";
+        Sha256 sliced;
+        for (std::size_t at = 0, step = 1; at < c.input.size(); at += step, step = step % 67 + 1)
+            sliced.add(std::string_view(c.input).substr(at, step));
+        EXPECT_EQ(sliced.hexDigest(), c.digest) << c.input.size() << " bytes in slices";
+    }
+}
+
+TEST(KestoConf, ReadsItsKeysAndSkipsWhatItCannotUseWithTheLineNamed) {
+    std::vector<std::string> problems;
+    const KestoConf conf = parseKestoConf("\xEF\xBB\xBF# comment\r\n"
+                                          "archive = off\r\n"
+                                          "archive_days=7\n"
+                                          "archive_max_mb = 10\n"
+                                          "failure_command = /usr/bin/notify \"two words\" x\n"
+                                          "failure_timeout = 5\n"
+                                          "archive_days = -1\n"
+                                          "archive = yes\n"
+                                          "colour = blue\n"
+                                          "no equals sign\n",
+                                          &problems);
+    EXPECT_FALSE(conf.archive);
+    EXPECT_EQ(conf.archiveDays, 7);
+    EXPECT_EQ(conf.archiveMaxBytes, 10u << 20);
+    EXPECT_EQ(conf.failureCommand, (Names{"/usr/bin/notify", "two words", "x"}));
+    EXPECT_EQ(conf.failureTimeoutSeconds, 5);
+    ASSERT_EQ(problems.size(), 4u);
+    EXPECT_NE(problems[0].find("7行目"), std::string::npos) << problems[0];
+    const KestoConf defaults = parseKestoConf("", nullptr);
+    EXPECT_TRUE(defaults.archive);
+    EXPECT_EQ(defaults.archiveDays, 90);
+    EXPECT_EQ(defaults.archiveMaxBytes, std::uint64_t{2048} << 20);
+}
+
+TEST(HistoryFormat, CountsFullWidthAsTwoColumnsAndShowsForeignBytesEscaped) {
+    const struct {
+        std::string text;
+        std::size_t width;
+        std::string shown;
+    } cases[] = {
+        {"PLAN-180", 8, "PLAN-180"},
+        {"配置図", 6, "配置図"},
+        {"ﾌｧｲﾙ", 4, "ﾌｧｲﾙ"},               // half-width katakana
+        {"Ａ１", 4, "Ａ１"},               // full-width letters
+        {"\x94\x7A.OFI", 9, "\\x94z.OFI"}, // a Shift-JIS name
+        {"\xE3\x81", 8, "\\xE3\\x81"},     // cut short
+        {"\xC0\xAF", 8, "\\xC0\\xAF"},     // an overlong form
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(displayWidth(c.text), c.width) << c.shown;
+        EXPECT_EQ(printableUtf8(c.text), c.shown);
+    }
+    JobRow row;
+    row.id = 12;
+    row.title = "部品\"図\", A3";
+    row.ofiName = "P.OFI";
+    row.outcome = outcome::kFailed;
+    row.reason = "line 1\nline 2";
+    const std::string csv = historyCsv({row});
+    EXPECT_TRUE(csv.starts_with("id,kind,")) << csv;
+    EXPECT_NE(csv.find("\"部品\"\"図\"\", A3\""), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\"line 1\nline 2\""), std::string::npos) << csv;
+    const std::string json = historyJson({row});
+    EXPECT_NE(json.find("\"title\": \"部品\\\"図\\\", A3\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"reason\": \"line 1\\u000aline 2\""), std::string::npos) << json;
+    // Columns line up whatever the width of the characters before them.
+    JobRow other = row;
+    other.title = "ABC";
+    const std::string table = historyTable({row, other});
+    std::vector<std::size_t> ofiColumn;
+    for (std::size_t at = 0; at < table.size();) {
+        const std::size_t end = table.find('\n', at);
+        const std::string line = table.substr(at, end - at);
+        const std::size_t ofi = line.rfind(ofiColumn.empty() ? "OFI" : "P.OFI");
+        ofiColumn.push_back(displayWidth(line.substr(0, ofi)));
+        at = end + 1;
+    }
+    EXPECT_EQ(ofiColumn, (std::vector<std::size_t>(3, ofiColumn[0]))) << table;
+}
+
+TEST(HistoryFormat, ReadsDatesAndRefusesWhatIsNone) {
+    const auto day = parseLocalTime("2026-03-04");
+    ASSERT_TRUE(day);
+    EXPECT_EQ(parseLocalTime("2026-03-04 01:02:03").value() - *day, 3723000);
+    EXPECT_EQ(parseLocalTime("2026-03-04T01:02").value() - *day, 3720000);
+    EXPECT_EQ(localTimeText(*day), "2026-03-04 00:00:00");
+    for (const char* bad :
+         {"", "2026", "2026-13-01", "2026-03-04x", "2026-03-04 25:00", "2026-03-04 10:00 junk"})
+        EXPECT_FALSE(parseLocalTime(bad)) << bad;
+}
+
+class JournalFile : public ::testing::Test {
+protected:
+    JobRow row(const std::string& title, const char* ending = outcome::kFinished) {
+        JobRow r;
+        r.run = "test";
+        r.kind = "auto";
+        r.title = title;
+        r.outcome = ending;
+        r.startedMs = nowMs();
+        return r;
+    }
+    ProgramFolder folder{"journal"};
+};
+
+TEST_F(JournalFile, KeepsItsRowsAcrossOpensAndMarksAKilledRunsDrawingInterrupted) {
+    {
+        Journal journal;
+        ASSERT_TRUE(journal.open(folder.path()));
+        JobRow done = row("A"), running = row("B", outcome::kRunning);
+        ASSERT_TRUE(journal.insert(done));
+        ASSERT_TRUE(journal.insert(running));
+    }
+    Journal journal;
+    std::string note;
+    ASSERT_TRUE(journal.open(folder.path(), &note));
+    EXPECT_EQ(note, "");
+    ASSERT_TRUE(journal.markInterrupted());
+    std::vector<JobRow> rows;
+    ASSERT_TRUE(journal.history({}, rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].title, "B") << "newest first";
+    EXPECT_EQ(rows[0].outcome, outcome::kInterrupted);
+    EXPECT_EQ(rows[1].outcome, outcome::kFinished);
+    HistoryFilter failed;
+    failed.outcome = outcome::kInterrupted;
+    rows.clear();
+    ASSERT_TRUE(journal.history(failed, rows));
+    EXPECT_EQ(rows.size(), 1u);
+}
+
+TEST_F(JournalFile, AFileThatIsNoKestoJournalIsMovedAsideNotDeletedAndANewOneStarted) {
+    const std::string garbage = "this is not a database, but someone's file";
+    // Another program's SQLite database.
+    sqlite3* other = nullptr;
+    const fs::path otherDb = folder / "other.db";
+    ASSERT_EQ(sqlite3_open(otherDb.string().c_str(), &other), SQLITE_OK);
+    sqlite3_exec(other, "CREATE TABLE t(x); INSERT INTO t VALUES (42)", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    const std::string otherBytes = test::readBytes(otherDb);
+    for (const std::string& bytes : {garbage + std::string(5000, 'x'), otherBytes}) {
+        ProgramFolder program("journal-broken");
+        program.write(kJournalFileName, bytes, false);
+        Journal journal;
+        std::string note;
+        ASSERT_TRUE(journal.open(program.path(), &note));
+        EXPECT_NE(note.find("Kesto.db.broken-"), std::string::npos) << note;
+        JobRow r = row("A");
+        EXPECT_TRUE(journal.insert(r));
+        std::string kept;
+        for (const auto& e : fs::directory_iterator(program.path()))
+            if (e.path().filename().string().starts_with("Kesto.db.broken-"))
+                kept = test::readBytes(e.path());
+        EXPECT_EQ(kept, bytes) << "the old file is kept as it was";
+    }
+}
+
+TEST_F(JournalFile, AJournalOfANewerKestoIsLeftAsItIs) {
+    {
+        Journal journal;
+        ASSERT_TRUE(journal.open(folder.path()));
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / kJournalFileName).string().c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "PRAGMA user_version = 99", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    Journal journal;
+    const Status s = journal.open(folder.path());
+    EXPECT_FALSE(s);
+    EXPECT_NE(s.reason().find("99"), std::string::npos) << s.reason();
+    EXPECT_TRUE(folder.has(kJournalFileName));
+}
+
+// Runs with the journal and the archive, as the programs make them.
+class RecordedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.folder = folder.path().string();
+        host.fields = {{"OfiFMen", "自動"}, {"OfiFEnd", "消去"}, {"OfiOut", "ﾌｧｲﾙ"},
+                       {"MojiW", "0.17"},   {"MojiH", "0.11"},   {"MojiX", "-0.2"},
+                       {"MojiY", "-0.2"}};
+        spooler.programFolder = folder.path();
+    }
+    // A run of a process of its own: a new recorder, as after a restart.
+    RunSummary run() {
+        JournalRecorder recorder(folder.path(), "auto",
+                                 [this](const std::string& line) { reported.push_back(line); });
+        JobRunOptions options;
+        options.programFolder = folder.path();
+        options.settleTime = 0ms;
+        options.recorder = &recorder;
+        host.lines.clear();
+        host.reasons.clear();
+        return MinP(host, spooler, options);
+    }
+    std::vector<JobRow> history() {
+        Journal journal;
+        std::vector<JobRow> rows;
+        EXPECT_TRUE(journal.openForReading(folder.path()));
+        EXPECT_TRUE(journal.history({}, rows));
+        return rows;
+    }
+    std::string drawing(const std::string& name, const std::string& title) {
+        return *readTitleLine(folder.write(name, test::smallDrawing(title)).string());
+    }
+    Names archived() {
+        Names names;
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(folder / "archive", ec))
+            if (e.is_regular_file()) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    ProgramFolder folder{"recorded"};
+    RecordingHost host;
+    test::FakeSpooler spooler;
+    Names reported;
+};
+
+TEST_F(RecordedRun, TwoOfiNamesOfOneGlfAcrossTwoRunsLeaveBothDrawingsRecoverable) {
+    drawing("PLAN.V1.OFI", "第一版");
+    ASSERT_TRUE(run().allGood());
+    const std::string first = test::readBytes(folder / "PLAN.GLF");
+    const std::string t2 = drawing("PLAN.V2.OFI", "第二版");
+    const RunSummary second = run();
+
+    EXPECT_EQ(host.lines, Names{t2 + "　出図失敗"});
+    ASSERT_FALSE(host.reasons.empty());
+    EXPECT_NE(host.reasons.back().find("PLAN.V1.OFI"), std::string::npos) << host.reasons.back();
+    EXPECT_EQ(second.failed, 1);
+    EXPECT_EQ(test::readBytes(folder / "PLAN.GLF"), first) << "the first drawing's GLF stays";
+    EXPECT_TRUE(folder.has("PLAN.V2.OFI")) << "the second drawing is kept";
+    EXPECT_EQ(archived(), Names{"PLAN.V1.OFI"}) << "the first one's OFI file is in the archive";
+
+    // The same OFI name saved again replaces its own GLF file, as ever.
+    fs::remove(folder / "PLAN.V2.OFI");
+    drawing("PLAN.V1.OFI", "第一版改");
+    EXPECT_TRUE(run().allGood());
+    EXPECT_FALSE(folder.has("PLAN.V1.OFI")) << "plotted into its own GLF file and deleted";
+    EXPECT_EQ(archived(), (Names{"PLAN.V1.OFI", "PLAN.V1.OFI.2"})) << "never overwritten";
+
+    const std::vector<JobRow> rows = history();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1].outcome, outcome::kFailed);
+    EXPECT_EQ(rows[0].outcome, outcome::kFinished);
+    EXPECT_EQ(rows[0].glfSha256, sha256Hex(test::readBytes(folder / "PLAN.GLF")));
+}
+
+TEST_F(RecordedRun, AnOfiFileIsNotDeletedWhenTheArchiveCannotBeWrittenNorPlottedAgainWhileSo) {
+    const std::string t = drawing("A.OFI", "図面");
+    folder.write("archive", "a file where the archive folder should be", false);
+    const RunSummary first = run();
+    EXPECT_EQ(host.lines, Names{t + "　出図終了（削除できません）"});
+    ASSERT_FALSE(host.reasons.empty());
+    EXPECT_NE(host.reasons.back().find("アーカイブ"), std::string::npos) << host.reasons.back();
+    EXPECT_EQ(first.undisposed, 1);
+    EXPECT_TRUE(folder.has("A.OFI"));
+
+    // A restart: the journal remembers it while it is unchanged.
+    {
+        JournalRecorder recorder(folder.path(), "auto", {});
+        recorder.runStarted(JobSettings{});
+        EXPECT_TRUE(recorder.plottedBefore(folder / "A.OFI"));
+        test::makeOld(folder / "A.OFI", 30s); // saved again
+        EXPECT_FALSE(recorder.plottedBefore(folder / "A.OFI"));
+    }
+    EXPECT_EQ(history().front().outcome, outcome::kNotRemoved);
+}
+
+TEST_F(RecordedRun, AKeptOfiIsNotArchivedAndAReprintIsByteIdenticalOrRefused) {
+    host.fields["OfiFEnd"] = "保存";
+    drawing("A.OFI", "一枚目");
+    drawing("B.OFI", "二枚目");
+    ASSERT_TRUE(run().allGood());
+    EXPECT_TRUE(archived().empty()) << "with 保存 nothing is moved";
+    const std::vector<JobRow> rows = history();
+    ASSERT_EQ(rows.size(), 2u);
+
+    ProgramFolder out("reprint-out");
+    const std::string b =
+        test::readBytes(folder / rows[0].glfPath.substr(folder.path().string().size() + 1));
+    const ReprintResult again =
+        reprintJob(folder.path(), rows[0].id, {"", out.path()}, spooler, {});
+    ASSERT_TRUE(again.status) << again.status.reason();
+    EXPECT_EQ(test::readBytes(again.glf), b) << "the second drawing of its run, state and all";
+    EXPECT_EQ(history().front().original, rows[0].id);
+
+    // To the plotter: checked before it is sent.
+    ASSERT_TRUE(reprintJob(folder.path(), rows[1].id, {"P2", {}}, spooler, {}).status);
+    ASSERT_EQ(spooler.sends.size(), 1u);
+    EXPECT_EQ(spooler.sends[0].printer, "P2");
+    EXPECT_EQ(sha256Hex(spooler.sends[0].bytes), rows[1].glfSha256);
+
+    // The OFI file changed since: no source left with the recorded bytes.
+    drawing("B.OFI", "別の図面");
+    const ReprintResult refused =
+        reprintJob(folder.path(), rows[0].id, {"", out.path()}, spooler, {});
+    EXPECT_FALSE(refused.status);
+    EXPECT_EQ(spooler.sends.size(), 1u);
+}
+
+TEST_F(RecordedRun, AnUnusableJournalCostsNoPlotAndSaysSoOnce) {
+    fs::create_directories(folder / kJournalFileName); // a folder in its place
+    const std::string a = drawing("A.OFI", "一"), b = drawing("B.OFI", "二");
+    const RunSummary summary = run();
+    EXPECT_TRUE(summary.allGood());
+    EXPECT_EQ(summary.finished, 2);
+    EXPECT_EQ(reported.size(), 1u);
+    EXPECT_TRUE(folder.has("A.GLF") && folder.has("B.GLF"));
+    EXPECT_EQ(archived(), (Names{"A.OFI", "B.OFI"})) << "the archive does not need the journal";
+}
+
+#ifndef _WIN32
+// A plot server's failure command: the job's fields in its environment, no
+// shell between, cut off at its time limit, and the run goes on either way.
+TEST_F(RecordedRun, TheFailureCommandHearsOfEachFailedDrawingAndNeverStopsTheRun) {
+    const fs::path said = folder / "said.txt";
+    folder.write("notify.sh",
+                 "#!/bin/sh\nprintf '%s|%s|%s\\n' \"$KESTO_TITLE\" \"$KESTO_OUTCOME\" "
+                 "\"$1\" >> \"$2\"\ncase \"$KESTO_TITLE\" in slow*) sleep 30;; esac\n",
+                 false);
+    fs::permissions(folder / "notify.sh", fs::perms::owner_all);
+    folder.write("Kesto.conf",
+                 "failure_command = \"" + (folder / "notify.sh").string() + "\" \"two words\" " +
+                     said.string() + "\nfailure_timeout = 1\n",
+                 false);
+    folder.write("A.OFI", test::damagedDrawing("壊れた図面"));
+    folder.write("B.OFI", test::damagedDrawing("slow"));
+    const auto start = std::chrono::steady_clock::now();
+    const RunSummary summary = run();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << "the slow command was cut off";
+    EXPECT_EQ(summary.damaged, 2) << "the run went on past the slow command";
+    const std::string lines = test::readBytes(said);
+    EXPECT_NE(lines.find("|異常|two words\n"), std::string::npos) << lines;
+    EXPECT_NE(lines.find("slow"), std::string::npos) << lines;
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("1 秒"), std::string::npos) << reported[0];
+}
+#endif
+
+} // namespace
+} // namespace kesto
