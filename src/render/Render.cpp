@@ -102,6 +102,11 @@ bool syncAndCommit(QSaveFile& file, std::string& error) {
 
 } // namespace
 
+Rect dashArea(const Rect& sheet) {
+    const double margin = std::max(sheet.width(), sheet.height()) / 16 + 400;
+    return {sheet.left - margin, sheet.bottom - margin, sheet.right + margin, sheet.top + margin};
+}
+
 bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error) {
     layout = {};
     {
@@ -126,6 +131,7 @@ bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error) {
     // No prologue: the sheet is what the drawing covers, with a small margin.
     BoundsSurface bounds;
     GlfInterpreter scout(bounds, kDefaultSheet);
+    scout.drawDashes(false);
     const bool read = scout.run(input);
     if (!read || !input.rewind()) {
         if (error) *error = scout.stats().readErrorText;
@@ -185,6 +191,7 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     // The HP-GL is read on this thread and drawn on another.
     RelaySurface relay(surface, options.cancel);
     GlfInterpreter interpreter(relay, result.layout.sheet);
+    interpreter.limitDashesTo(dashArea(result.layout.sheet));
     interpreter.setCancel(options.cancel);
     const bool read = interpreter.run(input);
     const bool drawn = relay.finish();
@@ -246,6 +253,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
             surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
         RelaySurface relay(surface, options.cancel);
         GlfInterpreter interpreter(relay, sheet);
+        interpreter.limitDashesTo(dashArea(sheet));
         interpreter.setCancel(options.cancel);
         bool drewAll = interpreter.run(input);
         const bool drawn = relay.finish();

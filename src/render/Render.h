@@ -33,6 +33,10 @@ struct RenderResult {
 // drawn (an A4 sheet when nothing is).  Leaves the input rewound.
 bool findSheet(GlfInput& input, SheetLayout& layout, std::string* error);
 
+// Where dashes are worth making on a picture of `sheet`: the sheet and a
+// margin wider than any nib.
+Rect dashArea(const Rect& sheet);
+
 // Pixel size of the sheet at `dpi`.
 QSize pictureSize(const SheetLayout& layout, double dpi);
 
