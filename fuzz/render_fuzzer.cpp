@@ -54,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (kesto::render::PlotSurface* surface :
              std::initializer_list<kesto::render::PlotSurface*>{&pdf, &svg}) {
             kesto::render::GlfInterpreter interpreter(*surface, layout.sheet);
+            interpreter.limitDashesTo(kesto::render::dashArea(layout.sheet));
             interpreter.run(input);
             input.rewind();
         }

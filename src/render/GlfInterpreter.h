@@ -28,6 +28,8 @@ struct SheetLayout {
     Rect window;
 };
 
+struct DashPattern;
+
 class GlfInterpreter {
 public:
     // `sheet` gives the default P1 and P2 (the plotter's after IN).
@@ -42,6 +44,15 @@ public:
     // longer wanted).
     void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
     bool cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+    // Dashes are made only inside `area` (plotter units), the pattern passed
+    // over elsewhere: what lies off the picture costs nothing.
+    void limitDashesTo(const Rect& area) {
+        dashArea_ = area;
+        hasDashArea_ = true;
+    }
+    // Dashed lines drawn solid (where only the marks' extent matters).
+    void drawDashes(bool dashes) { dashes_ = dashes; }
 
     // For the sheet search: stop at the first mark.
     void stopAtFirstMark(bool stop) { stopAtFirstMark_ = stop; }
@@ -112,6 +123,8 @@ private:
     void dot(Point at);
     bool drawingAllowed();
     void resetDash();
+    bool visibleSpan(Point a, Point b, double& from, double& to) const;
+    void skipDashes(double distance, const DashPattern& pattern, double patternLength);
 
     // Polygons.
     void polygonPoint(Point plotter, bool down);
@@ -157,6 +170,9 @@ private:
     double dashPhase_ = -1; // what is left of the current pattern element; -1 before the first
     int elementIndex_ = 0;
     bool dashOn_ = false;
+    bool dashes_ = true;
+    bool hasDashArea_ = false;
+    Rect dashArea_;
 
     // Polygon mode; the buffer stays after PM2 until the next PM0.
     bool polygonMode_ = false;

@@ -13,13 +13,19 @@ namespace {
 // segment is long would otherwise never end.
 constexpr int kMaxDashElements = 1'000'000;
 
+bool same(Point a, Point b) {
+    return a.x == b.x && a.y == b.y;
+}
+
+} // namespace
+
 // The fixed line types 1 to 6 as pen-down / pen-up lengths in percent of the
 // pattern length, starting with pen down.  Zero pen-down lengths are dots.
-struct Pattern {
+struct DashPattern {
     int count;
     double parts[6];
 };
-constexpr Pattern kPatterns[7] = {
+constexpr DashPattern kPatterns[7] = {
     {0, {}},                       // 0: dots at the end points (handled apart)
     {2, {0, 100}},                 // 1: dots
     {2, {50, 50}},                 // 2: short dashes
@@ -28,12 +34,6 @@ constexpr Pattern kPatterns[7] = {
     {4, {70, 10, 10, 10}},         // 5: long and short dash
     {6, {50, 10, 10, 10, 10, 10}}, // 6: long and two short dashes
 };
-
-bool same(Point a, Point b) {
-    return a.x == b.x && a.y == b.y;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------- pen movement
 
@@ -116,7 +116,7 @@ void GlfInterpreter::dashedSegment(Point a, Point b) {
             path_.push_back(last);
         }
     };
-    if (lineType_ == kSolid) {
+    if (lineType_ == kSolid || !dashes_) {
         append(b);
         return;
     }
@@ -132,9 +132,21 @@ void GlfInterpreter::dashedSegment(Point a, Point b) {
         append(b);
         return;
     }
-    const Pattern& pattern = kPatterns[lineType_];
+    const DashPattern& pattern = kPatterns[lineType_];
     const double ux = (b.x - a.x) / length, uy = (b.y - a.y) / length;
-    double t = 0;
+    // Dashes are made only where they can show: the pattern is passed over
+    // elsewhere (a segment far off the sheet would be millions of them).
+    double t = 0, end = length;
+    if (!visibleSpan(a, b, t, end)) {
+        flushPath();
+        skipDashes(length, pattern, patternLength);
+        return;
+    }
+    if (t > 0) {
+        flushPath();
+        skipDashes(t, pattern, patternLength);
+        if (dashOn_ && dashPhase_ > 0) lineTo({a.x + ux * t, a.y + uy * t});
+    }
     for (int guard = 0; guard < kMaxDashElements; ++guard) {
         if (dashPhase_ <= 0) {
             // Next element.
@@ -157,14 +169,64 @@ void GlfInterpreter::dashedSegment(Point a, Point b) {
                 lineTo(here);
             }
         }
-        const double step = std::min(dashPhase_, length - t);
+        const double step = std::min(dashPhase_, end - t);
         if (step <= 0) break;
         t += step;
         dashPhase_ -= step;
         if (dashOn_) append({a.x + ux * t, a.y + uy * t});
-        if (t >= length) break;
+        if (t >= end) break;
         if (dashPhase_ <= 0) dashPhase_ = 0;
     }
+    if (end < length) {
+        flushPath();
+        skipDashes(length - end, pattern, patternLength);
+    }
+}
+
+// The part [from, to] of a-b (distances from a) inside the area the dashes
+// are limited to; false when none of it is.
+bool GlfInterpreter::visibleSpan(Point a, Point b, double& from, double& to) const {
+    const double length = to;
+    from = 0;
+    if (!hasDashArea_) return true;
+    const double dx = (b.x - a.x) / length, dy = (b.y - a.y) / length;
+    const auto keep = [&](double p, double q) { // the part with p * t <= q
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0) {
+            from = std::max(from, t);
+        } else {
+            to = std::min(to, t);
+        }
+        return from <= to;
+    };
+    return keep(-dx, a.x - dashArea_.left) && keep(dx, dashArea_.right - a.x) &&
+           keep(-dy, a.y - dashArea_.bottom) && keep(dy, dashArea_.top - a.y);
+}
+
+// Moves the pattern on by `distance` without drawing.
+void GlfInterpreter::skipDashes(double distance, const DashPattern& pattern, double patternLength) {
+    if (dashPhase_ < 0) {
+        elementIndex_ = 0;
+        dashOn_ = true;
+        dashPhase_ = pattern.parts[0] / 100 * patternLength;
+    }
+    if (distance <= dashPhase_) {
+        dashPhase_ -= distance;
+        return;
+    }
+    distance = std::fmod(distance - dashPhase_, patternLength);
+    for (int i = 0; i < 2 * pattern.count; ++i) {
+        elementIndex_ = (elementIndex_ + 1) % pattern.count;
+        const double part = pattern.parts[elementIndex_] / 100 * patternLength;
+        dashOn_ = elementIndex_ % 2 == 0;
+        if (distance < part) {
+            dashPhase_ = part - distance;
+            return;
+        }
+        distance -= part;
+    }
+    dashPhase_ = 0;
 }
 
 void GlfInterpreter::arc(Point centre, double sweep, double chord) {

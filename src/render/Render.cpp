@@ -113,6 +113,11 @@ Status unreadable(const std::string& why) {
 
 } // namespace
 
+Rect dashArea(const Rect& sheet) {
+    const double margin = std::max(sheet.width(), sheet.height()) / 16 + 400;
+    return {sheet.left - margin, sheet.bottom - margin, sheet.right + margin, sheet.top + margin};
+}
+
 Status findSheet(GlfInput& input, SheetLayout& layout) {
     layout = {};
     {
@@ -135,6 +140,7 @@ Status findSheet(GlfInput& input, SheetLayout& layout) {
     // No prologue: the sheet is what the drawing covers, with a small margin.
     BoundsSurface bounds;
     GlfInterpreter scout(bounds, kDefaultSheet);
+    scout.drawDashes(false);
     const bool read = scout.run(input);
     if (!read || !input.rewind()) return Status::failure(scout.stats().readErrorText);
     if (bounds.empty()) {
@@ -191,6 +197,7 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     // The HP-GL is read on this thread and drawn on another.
     RelaySurface relay(surface, options.cancel);
     GlfInterpreter interpreter(relay, result.layout.sheet);
+    interpreter.limitDashesTo(dashArea(result.layout.sheet));
     interpreter.setCancel(options.cancel);
     const bool read = interpreter.run(input);
     const bool drawn = relay.finish();
@@ -256,6 +263,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
             surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
         RelaySurface relay(surface, options.cancel);
         GlfInterpreter interpreter(relay, sheet);
+        interpreter.limitDashesTo(dashArea(sheet));
         interpreter.setCancel(options.cancel);
         bool drewAll = interpreter.run(input);
         const bool drawn = relay.finish();

@@ -34,6 +34,10 @@ struct RenderResult {
 // when the input cannot be read.
 Status findSheet(GlfInput& input, SheetLayout& layout);
 
+// Where dashes are worth making on a picture of `sheet`: the sheet and a
+// margin wider than any nib.
+Rect dashArea(const Rect& sheet);
+
 // Pixel size of the sheet at `dpi`.
 QSize pictureSize(const SheetLayout& layout, double dpi);
 

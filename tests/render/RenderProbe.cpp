@@ -70,6 +70,7 @@ template <typename Surface> QByteArray write(const std::string& glf, RenderStats
     {
         Surface surface(bytes, layout.sheet);
         GlfInterpreter interpreter(surface, layout.sheet);
+        interpreter.limitDashesTo(dashArea(layout.sheet));
         interpreter.run(input);
         surface.finish();
         if (stats) *stats = interpreter.stats();

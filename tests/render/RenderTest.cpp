@@ -104,6 +104,11 @@ TEST(Render, GeometryLandsWhereThePenGoes) {
          "SP1;LT2,10;PA0,2000;PD4000,2000;",
          {{140, 2000}, {707, 2000}},
          {{424, 2000}, {990, 2000}}},
+        // The same dashes from a start a thousand patterns off the sheet.
+        {"dashes in phase after a start far off the sheet",
+         "SP1;LT2,10;PA-565685.42,2000;PD4000,2000;",
+         {{140, 2000}, {707, 2000}},
+         {{424, 2000}, {990, 2000}}},
         {"solid again after LT;",
          "SP1;LT2,10;LT;PA0,2000;PD4000,2000;",
          {{424, 2000}, {990, 2000}},
