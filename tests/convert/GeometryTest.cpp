@@ -387,8 +387,15 @@ INSTANTIATE_TEST_SUITE_P(
                   std::vector<std::uint16_t>{0x241B, 0xFF44, 5, 0, 1, 1, 2, 2, 3}},
         std::pair{"wide polyline without elements",
                   std::vector<std::uint16_t>{0x241B, 0xFF42, 9, 0, 0, 0, 0, 0, 5, 0, 0, 1, 1}},
+        // Whole, with its 102 elements, width, start and one point: only the count is wrong.
         std::pair{"wide polyline of 102 elements",
-                  std::vector<std::uint16_t>{0x241B, 0xFF42, 9, 0, 0, 102, 0, 0}},
+                  [] {
+                      std::vector<std::uint16_t> w{0x241B, 0xFF42, 213, 0, 0, 102};
+                      for (int e = 0; e < 102; ++e)
+                          w.insert(w.end(), {1000, 0});
+                      w.insert(w.end(), {0, 0, 5, 0, 0, 1, 1});
+                      return w;
+                  }()},
         std::pair{"wide polyline starting at element 101",
                   std::vector<std::uint16_t>{0x241B, 0xFF42, 9, 0, 101, 1, 1, 0, 0, 0, 5, 0, 0}},
         std::pair{"wide polyline of empty elements",
