@@ -246,8 +246,8 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     }
     std::vector<std::string> kept;
     if (Status saved = SaveSettings(programFolder, settings, &kept); !saved) {
-        failureLine("kesto-cli: " + std::string(kSettingsFileName) + " not written: " +
-                    saved.reason());
+        failureLine("kesto-cli: " + std::string(kSettingsFileName) +
+                    " not written: " + saved.reason());
         return kExitTrouble;
     }
     for (const std::string& line : kept)

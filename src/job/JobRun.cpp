@@ -401,7 +401,8 @@ void Run::dispose(Drawing& d) {
         // It would be plotted again by every run: remembered instead.
         const std::string why = kept ? "削除できません: " + errorCodeText(ec) : kept.reason();
         host_.replaceLastStatus(finished + std::string(status::kNotRemoved));
-        host_.explainLastStatus(utf8FromPath(d.ofi) + ": " + why + "（変更されるまで再出図しません）");
+        host_.explainLastStatus(utf8FromPath(d.ofi) + ": " + why +
+                                "（変更されるまで再出図しません）");
         ++summary_.undisposed;
         record(JobEnding::NotRemoved, why);
         undeletable_.remember(d.ofi, now, std::move(d.claim));

@@ -19,9 +19,9 @@ namespace {
 
 constexpr double kPointsPerUnit = 72.0 / kUnitsPerInch; // plotter units to points
 constexpr double kLargestPageSide = 14400;              // points, at one point per unit
-constexpr double kLargestSheetSide = 2e9;               // plotter units: whole numbers a reader holds
-constexpr std::size_t kContentPiece = 4 << 20;          // bytes of content per compressed piece
-constexpr int kLargestCode = 0xFFFF;                    // two-byte codes of the page's font
+constexpr double kLargestSheetSide = 2e9;      // plotter units: whole numbers a reader holds
+constexpr std::size_t kContentPiece = 4 << 20; // bytes of content per compressed piece
+constexpr int kLargestCode = 0xFFFF;           // two-byte codes of the page's font
 constexpr int kCatalog = 1, kPages = 2, kPage = 3, kFont = 4, kCidFont = 5, kDescriptor = 6,
               kFontFile = 7, kToUnicode = 8, kCidToGlyph = 9;
 

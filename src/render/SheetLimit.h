@@ -41,8 +41,7 @@ std::vector<Point> clipRing(const Rect& box, const std::vector<Point>& ring);
 // Draws each ring of an area through `draw(corner, count)`, where
 // `corner(i)` gives the ring's i-th corner: whole when it lies in the box
 // (without a copy), else cut to it; rings with nothing left are passed over.
-template <typename Draw>
-void forEachRing(const Rect& box, const Polygon& polygon, Draw draw) {
+template <typename Draw> void forEachRing(const Rect& box, const Polygon& polygon, Draw draw) {
     std::size_t begin = 0;
     for (std::size_t r = 0; r < polygon.rings; ++r) {
         const std::size_t count = polygon.ringSizes[r];

@@ -13,8 +13,8 @@
 #include <system_error>
 #include <variant>
 
-#include "io/ReplaceFile.h"
 #include "io/NativeText.h"
+#include "io/ReplaceFile.h"
 
 namespace kesto {
 

@@ -1,7 +1,7 @@
 #include "settings/LegacyFolder.h"
 
-#include "io/NativeText.h"
 #include "io/Cp932.h"
+#include "io/NativeText.h"
 
 #include <system_error>
 

@@ -3,8 +3,8 @@
 // are installed: small files with a subset font, pages within a PDF page's
 // limits, and text that gives back the characters of the drawing.
 
-#include "job/Snapshot.h"
 #include "convert/ConvertFile.h"
+#include "job/Snapshot.h"
 #include "render/PdfSurface.h"
 #include "render/Render.h"
 #include "settings/JobSettings.h"
