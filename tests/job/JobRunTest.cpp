@@ -344,8 +344,7 @@ TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
     EXPECT_TRUE(folder.names().empty());
 }
 
-// A choice field that holds none of its words (a typo, a full-width word, a
-// re-encoded file) would read as "file" or "delete": the run does not start.
+#ifndef _WIN32 // on Windows a claimed file cannot be renamed over: the save waits
 // Another drawing saved under the name between the claim and the reading: the
 // claim is on the old file, so the new one is neither plotted nor deleted.
 TEST_F(JobRun, ADrawingReplacedRightAfterItWasClaimedIsNeitherSentNorDeleted) {
@@ -360,7 +359,10 @@ TEST_F(JobRun, ADrawingReplacedRightAfterItWasClaimedIsNeitherSentNorDeleted) {
     EXPECT_EQ(folder.names(), Names{"A.OFI"});
     EXPECT_EQ(host.lines, Names{ta + "　出図失敗"});
 }
+#endif
 
+// A choice field that holds none of its words (a typo, a full-width word, a
+// re-encoded file) would read as "file" or "delete": the run does not start.
 TEST_F(JobRun, DoesNotStartWhenAChoiceFieldHoldsNoneOfItsWords) {
     drawing("A.OFI", test::smallDrawing("A"));
     for (const auto& [key, value, line] :
