@@ -83,6 +83,7 @@ def check(faults, root, build):
         for parent in file.parents:
             if (parent / "CMakeLists.txt").is_file() and (parent / "src").is_dir():
                 tree = parent
+                break  # the nearest: a scratch copy lies inside the tree it was made from
         if tree:
             break
     failures = 0
