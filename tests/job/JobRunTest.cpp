@@ -348,9 +348,6 @@ TEST_F(JobRun, ADrawingClaimedByAnotherSpoolerIsLeftToIt) {
 // Another drawing saved under the name between the claim and the reading: the
 // claim is on the old file, so the new one is neither plotted nor deleted.
 TEST_F(JobRun, ADrawingReplacedRightAfterItWasClaimedIsNeitherSentNorDeleted) {
-#ifdef _WIN32
-    GTEST_SKIP() << "the claim's open handle keeps the file from being replaced";
-#endif
     const std::string ta = drawing("A.OFI", test::smallDrawing("A"));
     host.onAppend = [&](RecordingHost& h) {
         if (h.lines.size() != 1) return;
