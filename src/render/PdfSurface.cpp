@@ -2,10 +2,10 @@
 
 #include "render/AppendFormatted.h"
 #include "render/FontSubset.h"
-#include "render/PathText.h"
 #include "render/PenTable.h"
 #include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
+#include "render/VectorPath.h"
 
 #include <algorithm>
 #include <cmath>

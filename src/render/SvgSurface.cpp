@@ -1,13 +1,11 @@
 #include "render/SvgSurface.h"
 
 #include "render/AppendFormatted.h"
-#include "render/PathText.h"
 #include "render/PenTable.h"
 #include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
+#include "render/VectorPath.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
