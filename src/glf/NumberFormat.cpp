@@ -82,6 +82,19 @@ int emit(bool negative, const char* intDigits, int intLen, const char* fracDigit
     return static_cast<int>(p - out);
 }
 
+// Adds one to the last of `count` decimal digits; false when it carries out
+// of the first (the nines all became zeros).
+bool addOne(char* digits, int count) {
+    for (int j = count - 1; j >= 0; --j) {
+        if (digits[j] != '9') {
+            ++digits[j];
+            return true;
+        }
+        digits[j] = '0';
+    }
+    return false;
+}
+
 // Exact way: 15 significant digits first, then the mask's rounding on the
 // decimal digits.
 int formatSlow(double a, bool negative, const MaskShape& shape, char* out) {
@@ -102,32 +115,12 @@ int formatSlow(double a, bool negative, const MaskShape& shape, char* out) {
         const int pos = exponent + j;
         frac[j - 1] = (pos >= 0 && pos < 15) ? digits[pos] : '0';
     }
-    if (frac[shape.maxDec] >= '5') { // a half or more goes away from zero
-        int j = shape.maxDec - 1;
-        for (; j >= 0; --j) {
-            if (frac[j] == '9') {
-                frac[j] = '0';
-            } else {
-                ++frac[j];
-                break;
-            }
-        }
-        if (j < 0) {
-            int k = intLen - 1;
-            for (; k >= 0; --k) {
-                if (intDigits[k] == '9') {
-                    intDigits[k] = '0';
-                } else {
-                    ++intDigits[k];
-                    break;
-                }
-            }
-            if (k < 0) {
-                std::memmove(intDigits + 1, intDigits, static_cast<std::size_t>(intLen));
-                intDigits[0] = '1';
-                ++intLen;
-            }
-        }
+    // A half or more goes away from zero, carried through the fraction into
+    // the integer digits, and into a new leading one past them.
+    if (frac[shape.maxDec] >= '5' && !addOne(frac, shape.maxDec) && !addOne(intDigits, intLen)) {
+        std::memmove(intDigits + 1, intDigits, static_cast<std::size_t>(intLen));
+        intDigits[0] = '1';
+        ++intLen;
     }
     return emit(negative, intDigits, intLen, frac, shape.maxDec, shape, out);
 }

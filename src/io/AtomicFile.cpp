@@ -80,6 +80,32 @@ Status AtomicFile::create(const fs::path& target) {
 
 #ifndef _WIN32
 
+namespace {
+
+// Flushes the temporary to disk when asked, then closes it; the first
+// failure is the one told.
+Status closeTemporary(int& fd, const fs::path& target, Durability durability) {
+    Status status;
+    if (durability == Durability::Durable && ::fsync(fd) != 0)
+        status = errnoFailure(utf8FromPath(target), errno);
+    if (::close(fd) != 0 && status) status = errnoFailure(utf8FromPath(target), errno);
+    fd = -1;
+    return status;
+}
+
+// The folder's entries to disk: a new name survives a crash only so.
+Status syncFolderOf(const fs::path& target) {
+    const fs::path folder = folderOf(target);
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0) return errnoFailure(utf8FromPath(folder), errno);
+    const bool synced = ::fsync(dirFd) == 0;
+    const int err = errno;
+    ::close(dirFd);
+    return synced ? Status{} : errnoFailure(utf8FromPath(folder), err);
+}
+
+} // namespace
+
 Status AtomicFile::openTemporary(bool& taken) {
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd_ < 0) {
@@ -149,11 +175,7 @@ Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected
 
 Status AtomicFile::commit(Durability durability) {
     if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
-    Status status;
-    if (durability == Durability::Durable && ::fsync(fd_) != 0)
-        status = errnoFailure(utf8FromPath(target_), errno);
-    if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
-    fd_ = -1;
+    Status status = closeTemporary(fd_, target_, durability);
     if (status && ::rename(temp_.c_str(), target_.c_str()) != 0)
         status = replaceFailure(target_, errno);
     if (!status) {
@@ -164,12 +186,7 @@ Status AtomicFile::commit(Durability durability) {
     temp_.clear();
     if (durability == Durability::Durable) {
         // The new name must reach the disk too.
-        const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dirFd < 0) return errnoFailure(utf8FromPath(folderOf(target_)), errno);
-        const bool synced = ::fsync(dirFd) == 0;
-        const int err = errno;
-        ::close(dirFd);
-        if (!synced) return errnoFailure(utf8FromPath(folderOf(target_)), err);
+        return syncFolderOf(target_);
     }
     return {};
 }
@@ -177,11 +194,7 @@ Status AtomicFile::commit(Durability durability) {
 Status AtomicFile::commitNew(Durability durability, bool* taken) {
     if (taken) *taken = false;
     if (fd_ < 0) return Status::failure(utf8FromPath(target_) + ": the file is not open");
-    Status status;
-    if (durability == Durability::Durable && ::fsync(fd_) != 0)
-        status = errnoFailure(utf8FromPath(target_), errno);
-    if (::close(fd_) != 0 && status) status = errnoFailure(utf8FromPath(target_), errno);
-    fd_ = -1;
+    Status status = closeTemporary(fd_, target_, durability);
     if (status && ::link(temp_.c_str(), target_.c_str()) != 0) {
         const int err = errno;
         struct stat st {};
@@ -201,12 +214,7 @@ Status AtomicFile::commitNew(Durability durability, bool* taken) {
     ::unlink(temp_.c_str());
     temp_.clear();
     if (!status || durability != Durability::Durable) return status;
-    const int dirFd = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0) return errnoFailure(utf8FromPath(folderOf(target_)), errno);
-    const bool synced = ::fsync(dirFd) == 0;
-    const int err = errno;
-    ::close(dirFd);
-    return synced ? Status{} : errnoFailure(utf8FromPath(folderOf(target_)), err);
+    return syncFolderOf(target_);
 }
 
 void AtomicFile::discard() {
@@ -253,6 +261,21 @@ void removeLeftoverTemporaries(const fs::path& folder) {
 
 #else
 
+namespace {
+
+// Flushes the temporary to disk when asked, then closes it; the first
+// failure is the one told.
+Status closeTemporary(void*& handle, const fs::path& target, Durability durability) {
+    Status status;
+    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle)))
+        status = systemFailure(utf8FromPath(target));
+    CloseHandle(static_cast<HANDLE>(handle));
+    handle = nullptr;
+    return status;
+}
+
+} // namespace
+
 Status AtomicFile::openTemporary(bool& taken) {
     // No sharing: nobody else can open or remove it while it is written.
     HANDLE h = CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -289,11 +312,7 @@ Status AtomicFile::copyFrom(const fs::path& source, const FileIdentity& expected
 
 Status AtomicFile::commit(Durability durability) {
     if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
-    Status status;
-    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
-        status = systemFailure(utf8FromPath(target_));
-    CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
+    Status status = closeTemporary(handle_, target_, durability);
     const DWORD flags = MOVEFILE_REPLACE_EXISTING |
                         (durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags))
@@ -306,11 +325,7 @@ Status AtomicFile::commit(Durability durability) {
 Status AtomicFile::commitNew(Durability durability, bool* taken) {
     if (taken) *taken = false;
     if (!handle_) return Status::failure(utf8FromPath(target_) + ": the file is not open");
-    Status status;
-    if (durability == Durability::Durable && !FlushFileBuffers(static_cast<HANDLE>(handle_)))
-        status = systemFailure(utf8FromPath(target_));
-    CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
+    Status status = closeTemporary(handle_, target_, durability);
     // Without MOVEFILE_REPLACE_EXISTING an existing target is left alone.
     const DWORD flags = durability == Durability::Durable ? MOVEFILE_WRITE_THROUGH : 0;
     if (status && !MoveFileExW(temp_.c_str(), target_.c_str(), flags)) {

@@ -5,9 +5,9 @@
 #include "render/PenTable.h"
 #include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
+#include "render/VectorPath.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -24,6 +24,7 @@ constexpr std::size_t kContentPiece = 4 << 20; // bytes of content per compresse
 constexpr int kLargestCode = 0xFFFF;           // two-byte codes of the page's font
 constexpr int kCatalog = 1, kPages = 2, kPage = 3, kFont = 4, kCidFont = 5, kDescriptor = 6,
               kFontFile = 7, kToUnicode = 8, kCidToGlyph = 9;
+constexpr PathSpelling kPdfPath{'m', 'l', false}; // "x y m\n"
 
 QByteArray deflate(const QByteArray& data) {
     // qCompress puts the length in front of a zlib stream; PDF wants the stream.
@@ -121,13 +122,7 @@ void PdfSurface::frame(const Rect* window) {
 
 void PdfSurface::setClip(const Rect* window) {
     text_.flush();
-    Rect r = sheet_;
-    if (window) {
-        r.left = std::max(r.left, window->left);
-        r.bottom = std::max(r.bottom, window->bottom);
-        r.right = std::max(r.left, std::min(r.right, window->right));
-        r.top = std::max(r.bottom, std::min(r.top, window->top));
-    }
+    const Rect r = clipBox(sheet_, window);
     // A new clip needs a fresh graphics state: the pen is set again after it.
     put("Q q %.0f %.0f %.0f %.0f re W n\n", r.left, r.bottom, r.width(), r.height());
     currentPen_ = -1;
@@ -143,25 +138,8 @@ void PdfSurface::usePen(int pen) {
         look.widthMm * kUnitsPerMm);
 }
 
-// "x y op" in whole plotter steps, as the plotter moves.
-void PdfSurface::point(Point p, char op) {
-    char buffer[48];
-    char* at = buffer;
-    for (double v : {p.x, p.y}) {
-        const double r = std::isnan(v) ? 0 : std::clamp(std::round(v), -1e12, 1e12);
-        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
-        *at++ = ' ';
-    }
-    *at++ = op;
-    *at++ = '\n';
-    content_.append(buffer, static_cast<std::size_t>(at - buffer));
-}
-
 void PdfSurface::path(const Point* points, std::size_t count) {
-    point(points[0], 'm');
-    if (count == 1) point(points[0], 'l');
-    for (std::size_t i = 1; i < count; ++i)
-        point(points[i], 'l');
+    appendPolyline(content_, kPdfPath, points, count);
     put("S\n");
 }
 
@@ -174,15 +152,8 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
 
 void PdfSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     text_.flush();
-    bool any = false;
-    forEachRing(limit_, polygon, [&](auto corner, std::size_t n) {
-        if (!any) usePen(pen);
-        any = true;
-        point(corner(0), 'm');
-        for (std::size_t i = 1; i < n; ++i)
-            point(corner(i), 'l');
-        put("h\n");
-    });
+    const bool any = appendArea(
+        content_, kPdfPath, limit_, polygon, [&] { usePen(pen); }, [&] { put("h\n"); });
     if (any) put(evenOdd ? "f*\n" : "f\n");
 }
 

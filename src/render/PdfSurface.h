@@ -53,7 +53,6 @@ private:
     int codeFor(char32_t drawn, char32_t text);
     void usePen(int pen);
     void put(const char* format, ...);
-    void point(Point p, char op);
     void path(const Point* points, std::size_t count);
     void flushContent();
     qint64 beginObject(int number);

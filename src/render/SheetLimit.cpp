@@ -80,6 +80,17 @@ Rect limitBox(const Rect& sheet) {
             std::min(sheet.right + margin, kLargest), std::min(sheet.top + margin, kLargest)};
 }
 
+Rect clipBox(const Rect& sheet, const Rect* window) {
+    Rect r = sheet;
+    if (window) {
+        r.left = std::max(r.left, window->left);
+        r.bottom = std::max(r.bottom, window->bottom);
+        r.right = std::max(r.left, std::min(r.right, window->right));
+        r.top = std::max(r.bottom, std::min(r.top, window->top));
+    }
+    return r;
+}
+
 std::vector<std::vector<Point>> clipPath(const Rect& box, const Point* points, std::size_t count) {
     std::vector<std::vector<Point>> parts;
     if (count == 0) return parts;

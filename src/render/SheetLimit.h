@@ -18,6 +18,10 @@ inline bool inside(const Rect& box, Point p) {
     return p.x >= box.left && p.x <= box.right && p.y >= box.bottom && p.y <= box.top;
 }
 
+// The sheet cut to the drawing's clip window (the whole sheet without one);
+// a window beside the sheet leaves an empty box, never a negative one.
+Rect clipBox(const Rect& sheet, const Rect* window);
+
 // The parts of a pen-down path that lie in `box`, each a path of its own
 // (a single point stays a dot).
 std::vector<std::vector<Point>> clipPath(const Rect& box, const Point* points, std::size_t count);

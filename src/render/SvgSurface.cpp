@@ -4,10 +4,8 @@
 #include "render/PenTable.h"
 #include "render/PlotterUnits.h"
 #include "render/SheetLimit.h"
+#include "render/VectorPath.h"
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -16,6 +14,7 @@ namespace kesto::render {
 namespace {
 
 constexpr std::size_t kFlushBytes = 1 << 20;
+constexpr PathSpelling kSvgPath{'M', 'L', true}; // "Mx y "
 
 } // namespace
 
@@ -52,18 +51,6 @@ void SvgSurface::flush() {
     buffer_.clear();
 }
 
-void SvgSurface::point(Point p, char op) {
-    char buffer[48];
-    char* at = buffer;
-    *at++ = op;
-    for (double v : {p.x, p.y}) {
-        const double r = std::isnan(v) ? 0 : std::clamp(std::round(v), -1e12, 1e12);
-        at = std::to_chars(at, buffer + sizeof buffer, static_cast<long long>(r)).ptr;
-        *at++ = ' ';
-    }
-    buffer_.append(buffer, static_cast<std::size_t>(at - buffer));
-}
-
 void SvgSurface::frame(const Rect* window) {
     text_.flush();
     const Rect& s = sheet_;
@@ -86,13 +73,7 @@ void SvgSurface::closePen() {
 void SvgSurface::setClip(const Rect* window) {
     text_.flush();
     closePen();
-    Rect r = sheet_;
-    if (window) {
-        r.left = std::max(r.left, window->left);
-        r.bottom = std::max(r.bottom, window->bottom);
-        r.right = std::max(r.left, std::min(r.right, window->right));
-        r.top = std::max(r.bottom, std::min(r.top, window->top));
-    }
+    const Rect r = clipBox(sheet_, window);
     if (clips_ > 0) text("</g>\n");
     ++clips_;
     // Inside defs, so that a viewer without clipping still draws nothing of it.
@@ -114,10 +95,7 @@ void SvgSurface::usePen(int pen) {
 
 void SvgSurface::path(const Point* points, std::size_t count) {
     buffer_ += "<path d=\"";
-    point(points[0], 'M');
-    if (count == 1) point(points[0], 'L');
-    for (std::size_t i = 1; i < count; ++i)
-        point(points[i], 'L');
+    appendPolyline(buffer_, kSvgPath, points, count);
     buffer_ += "\"/>\n";
     if (buffer_.size() >= kFlushBytes) flush();
 }
@@ -131,20 +109,12 @@ void SvgSurface::stroke(int pen, const Point* points, std::size_t count) {
 
 void SvgSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     text_.flush();
-    bool any = false;
-    forEachRing(limit_, polygon, [&](auto corner, std::size_t n) {
-        if (!any) {
-            usePen(pen);
-            text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
-                 static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
-        }
-        any = true;
-        point(corner(0), 'M');
-        for (std::size_t i = 1; i < n; ++i)
-            point(corner(i), 'L');
-        buffer_ += "Z";
-    });
-    if (!any) return;
+    const auto start = [&] {
+        usePen(pen);
+        text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
+             static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
+    };
+    if (!appendArea(buffer_, kSvgPath, limit_, polygon, start, [&] { buffer_ += "Z"; })) return;
     buffer_ += "\"/>\n";
     if (buffer_.size() >= kFlushBytes) flush();
 }

@@ -36,7 +36,6 @@ private:
     void usePen(int pen);
     void closePen();
     void text(const char* format, ...);
-    void point(Point p, char op);
     void flush();
 
     QIODevice& out_;

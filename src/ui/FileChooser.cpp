@@ -1,5 +1,7 @@
 #include "ui/FileChooser.h"
 
+#include "ui/ChooserButtons.h"
+
 #include "io/NativeText.h"
 #include "ofi/OfiTitle.h"
 #include "ui/PreviewPane.h"
@@ -9,7 +11,6 @@
 #include <QComboBox>
 #include <QFont>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -107,12 +108,7 @@ FileChooser::FileChooser(const fs::path& folder, const fs::path& fallback, Twips
     dirs_ = new QListWidget(this);
     dirs_->setObjectName("Dir1");
 
-    auto* take = new QPushButton("選択", this);
-    take->setObjectName("Command1");
-    take->setAutoDefault(false);
-    auto* cancel = new QPushButton("キャンセル", this);
-    cancel->setObjectName("Command2");
-    cancel->setAutoDefault(false);
+    const ChooserButtons buttons = addChooserButtons(*this);
 
     // Beside the lists: the current drawing as the plotter will draw it.
     preview_ = new PreviewPane(this);
@@ -124,18 +120,13 @@ FileChooser::FileChooser(const fs::path& folder, const fs::path& fallback, Twips
     layout->addWidget(path_, 1, 1);
     layout->addWidget(dirs_, 2, 1);
     layout->addWidget(preview_, 0, 2, 3, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(take);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons, 3, 0, 1, 3);
+    layout->addLayout(buttons.row, 3, 0, 1, 3);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(1, 2);
     layout->setColumnStretch(2, 3);
     resize(960, 400);
 
-    connect(take, &QPushButton::clicked, this, &FileChooser::take);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(buttons.take, &QPushButton::clicked, this, &FileChooser::take);
     connect(files_, &QListWidget::currentItemChanged, this,
             [this](QListWidgetItem* item) { previewItem(item); });
     // A double click or Enter opens a folder.

@@ -1,6 +1,7 @@
 #include "ui/PrinterChooser.h"
 
-#include <QHBoxLayout>
+#include "ui/ChooserButtons.h"
+
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -21,23 +22,13 @@ PrinterChooser::PrinterChooser(const std::vector<std::string>& printers, TwipsPl
     list_->setCurrentRow(-1);
     list_->clearSelection();
 
-    auto* take = new QPushButton("選択", this);
-    take->setObjectName("Command1");
-    take->setAutoDefault(false);
-    auto* cancel = new QPushButton("キャンセル", this);
-    cancel->setObjectName("Command2");
-    cancel->setAutoDefault(false);
-    connect(take, &QPushButton::clicked, this, &PrinterChooser::take);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const ChooserButtons buttons = addChooserButtons(*this);
+    connect(buttons.take, &QPushButton::clicked, this, &PrinterChooser::take);
     connect(list_, &QListWidget::itemDoubleClicked, this, &PrinterChooser::take);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(take);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(list_);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     resize(320, 240);
 
     placement_.apply(*this);

@@ -5,6 +5,8 @@
 #include "convert/Converter.h"
 #include "ofi/RecordCodes.h"
 
+#include <string_view>
+
 namespace kesto {
 
 void convertPatternBlock(Converter& c) {
@@ -32,10 +34,15 @@ void convertPatternFill(Converter& c) {
     double cx = c.in.next();
     double cy = c.in.next();
     double k = 3;
+    // A pen command to a point: "PA12,34;".
+    auto to = [&c](std::string_view command, double x, double y) {
+        c.out.put(command);
+        c.point(x, y);
+        c.out.put(';');
+    };
     auto openPolygon = [&] {
-        c.out.put("PUPA");
-        c.point(cx, cy);
-        c.out.put(";PM0;");
+        to("PUPA", cx, cy);
+        c.out.put("PM0;");
     };
     for (;;) {
         std::uint16_t code = c.in.next();
@@ -44,9 +51,7 @@ void convertPatternFill(Converter& c) {
             cx = c.in.next();
             cy = c.in.next();
             k += 2;
-            c.out.put("PM1;PUPA");
-            c.point(cx, cy);
-            c.out.put(';');
+            to("PM1;PUPA", cx, cy);
             code = c.in.next();
             k += 1;
         }
@@ -67,9 +72,7 @@ void convertPatternFill(Converter& c) {
                     arcThroughThreePoints(c, ax, ay, p);
                 } else {
                     // Points on one line: the outline goes straight to the end point.
-                    c.out.put("PA");
-                    c.point(xe, ye);
-                    c.out.put(';');
+                    to("PA", xe, ye);
                 }
             }
         } else {
@@ -77,9 +80,7 @@ void convertPatternFill(Converter& c) {
             xe = c.in.next();
             ye = c.in.next();
             k += 2;
-            c.out.put("PA");
-            c.point(xe, ye);
-            c.out.put(';');
+            to("PA", xe, ye);
         }
         cx = xe;
         cy = ye;
