@@ -32,7 +32,7 @@ JobSettings settingsFromText(const std::string& text) {
         if (std::string* field = textSetting(settings, key))
             *field = value;
         else
-            setSettingByKey(settings, key, value);
+            (void)setSettingByKey(settings, key, value); // a value that no longer reads keeps its default
     }
     return settings;
 }

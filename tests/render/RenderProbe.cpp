@@ -64,7 +64,7 @@ int winding(Point p, const std::vector<Point>& ring, int& crossings) {
 template <typename Surface> QByteArray write(const std::string& glf, RenderStats* stats) {
     MemoryInput input(glf);
     SheetLayout layout;
-    findSheet(input, layout);
+    if (!findSheet(input, layout)) return {};
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
     {

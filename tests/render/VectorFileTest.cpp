@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace kesto::render {
 namespace {
 
@@ -95,7 +97,9 @@ std::string pdfText(const fs::path& pdf) {
 }
 
 fs::path scratch() {
-    const fs::path dir = fs::temp_directory_path() / "kesto-vector-test";
+    // One folder a process: the tests of this file may run side by side.
+    const fs::path dir =
+        fs::temp_directory_path() / ("kesto-vector-test-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     return dir;
 }
