@@ -77,7 +77,7 @@ public:
 
 class NullSpooler : public Spooler {
 public:
-    Status sendFile(const fs::path&, const std::string&) override { return {}; }
+    Status sendFile(const fs::path&, const std::string&, int*) override { return {}; }
     std::string defaultPrinter() override { return "bench"; }
     std::vector<std::string> printers() override { return {"bench"}; }
 };
