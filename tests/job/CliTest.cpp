@@ -272,6 +272,38 @@ TEST_F(Cli, SigtermWhileAPlotterStopsReadingEndsWithinSecondsKeepingBothFiles) {
 
 // Kesto.sys edited while the spooler runs is not overwritten at its exit.
 // (SIGHUP, as from a closed terminal, stops it like SIGTERM.)
+// PLAN.V1.OFI and PLAN.V2.OFI both give PLAN.GLF.  Plotted to files in two
+// polls, the second may not replace the first one's drawing, whose OFI file
+// is already deleted: it fails and stays, the first is in the archive.
+TEST_F(Cli, TwoVersionsOfOneDrawingAcrossTwoPollsStayRecoverable) {
+    settings.OfiFEnd = "消去";
+    saveSettings();
+    ProgramFolder expected("expected");
+    convert(expected, {(kSamples / "TEXT-A4.OFI").string()});
+    CliProcess cli(kCli, {"AUTO0.3"}, folder.path());
+    fs::copy_file(kSamples / "TEXT-A4.OFI", folder / "PLAN.V1.OFI");
+    test::makeOld(folder / "PLAN.V1.OFI");
+    ASSERT_TRUE(cli.waitForOutput("　出図終了\n", 30s)) << cli.out() << cli.err();
+    fs::copy_file(kSamples / "PART-A3.OFI", folder / "PLAN.V2.OFI");
+    test::makeOld(folder / "PLAN.V2.OFI");
+    ASSERT_TRUE(cli.waitForOutput("　出図失敗", 30s)) << cli.out() << cli.err();
+    cli.signal(SIGTERM);
+    EXPECT_NE(cli.wait(10s), -1) << cli.err();
+
+    EXPECT_EQ(folder.names(), (Names{"Kesto.sys", "PLAN.GLF", "PLAN.V2.OFI"}));
+    EXPECT_TRUE(test::readBytes(folder / "PLAN.GLF") == test::readBytes(expected / "TEXT-A4.GLF"))
+        << "the first version's GLF file was replaced";
+    const std::vector<JobRow> rows = journalRows(folder);
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[0].ofiName, "PLAN.V2.OFI");
+    EXPECT_EQ(rows[0].outcome, outcome::kFailed);
+    const JobRow& first = rows.back();
+    EXPECT_EQ(first.ofiName, "PLAN.V1.OFI");
+    EXPECT_EQ(first.outcome, outcome::kFinished);
+    EXPECT_TRUE(test::readBytes(first.archivePath) == test::readBytes(kSamples / "TEXT-A4.OFI"))
+        << "the first version is kept in the archive";
+}
+
 TEST_F(Cli, AKestoSysEditedMeanwhileIsLeftAsItIs) {
     saveSettings();
     CliProcess cli(kCli, {"AUTO1"}, folder.path());
