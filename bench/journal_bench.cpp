@@ -16,6 +16,10 @@
 
 #include <sqlite3.h>
 
+#ifdef KESTO_BENCH_SOCKET
+#include "CaptureListener.h"
+#endif
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -52,6 +56,7 @@ class TimingHost : public JobHost {
 public:
     FieldTexts fields;
     std::string folder;
+    std::string printer = "bench";
     std::vector<Clock::time_point> starts;
     std::atomic<bool> cancel{false};
 
@@ -67,7 +72,7 @@ public:
     std::optional<ManualChoice> chooseFiles(const std::string&) override { return std::nullopt; }
     std::string folderField() override { return folder; }
     void setFolderField(const std::string& f) override { folder = f; }
-    std::string printerField() override { return "bench"; }
+    std::string printerField() override { return printer; }
     void setPrinterField(const std::string&) override {}
     FieldTexts fieldTexts() override { return fields; }
     unsigned pollingInterval() override { return 0; }
@@ -77,7 +82,7 @@ public:
 
 class NullSpooler : public Spooler {
 public:
-    Status sendFile(const fs::path&, const std::string&) override { return {}; }
+    Status sendFile(const fs::path&, const std::string&, int*) override { return {}; }
     std::string defaultPrinter() override { return "bench"; }
     std::vector<std::string> printers() override { return {"bench"}; }
 };
@@ -87,7 +92,16 @@ struct RunFigures {
     double totalMs = 0;
 };
 
-RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFiles) {
+// Where the drawings go: nowhere (the journal's cost against the run alone),
+// or a plotter on a socket (against what a real run costs).
+struct Delivery {
+    const char* name;
+    Spooler& spooler;
+    std::string printer;
+};
+
+RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFiles,
+                   const Delivery& delivery) {
     const fs::path folder = freshFolder(tag);
     OfiComposer d;
     d.titleUtf8("ベンチ図面", "B1");
@@ -106,7 +120,7 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     TimingHost host;
     host.folder = folder.string();
     host.fields = {{"OfiFMen", "自動"}, {"OfiFEnd", finishedFiles}, {"OfiOut", "ﾌﾟﾛｯﾀ"}};
-    NullSpooler spooler;
+    host.printer = delivery.printer;
     JournalRecorder recorder(folder, "auto",
                              [](const std::string& l) { std::fprintf(stderr, "%s\n", l.c_str()); });
     JobRunOptions options;
@@ -114,7 +128,7 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     options.settleTime = std::chrono::milliseconds(0);
     if (journal) options.recorder = &recorder;
     const auto start = Clock::now();
-    MinP(host, spooler, options);
+    MinP(host, delivery.spooler, options);
     const auto end = Clock::now();
     host.starts.push_back(end);
     std::vector<double> each;
@@ -125,19 +139,19 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     return {each.empty() ? 0 : each[each.size() / 2], ms(end - start)};
 }
 
-void benchRuns() {
+void benchRuns(const Delivery& delivery) {
     for (const char* ending : {"保存", "消去"}) {
         // Alternated and the better of two kept: a file system slows down
         // creating files after many were deleted, whichever run comes second.
         RunFigures without{1e9, 1e9}, with{1e9, 1e9};
         for (int round = 0; round < 2; ++round) {
-            const RunFigures a = timeRun("journal", true, ending);
-            const RunFigures b = timeRun("plain", false, ending);
+            const RunFigures a = timeRun("journal", true, ending, delivery);
+            const RunFigures b = timeRun("plain", false, ending, delivery);
             with = {std::min(with.medianMs, a.medianMs), std::min(with.totalMs, a.totalMs)};
             without = {std::min(without.medianMs, b.medianMs),
                        std::min(without.totalMs, b.totalMs)};
         }
-        std::printf("run of %d drawings, OfiFEnd %s%s:\n", kDrawings, ending,
+        std::printf("run of %d drawings to %s, OfiFEnd %s%s:\n", kDrawings, delivery.name, ending,
                     std::string(ending) == "消去" ? " (journal + archive copy)" : " (journal)");
         std::printf("  without journal: median %.3f ms a drawing, %.0f ms in all\n",
                     without.medianMs, without.totalMs);
@@ -235,7 +249,13 @@ void benchArchive() {
 } // namespace
 
 int main() {
-    benchRuns();
+    NullSpooler nowhere;
+    benchRuns({"no plotter", nowhere, "bench"});
+#ifdef KESTO_BENCH_SOCKET
+    kesto::test::CaptureListener plotter;
+    const std::unique_ptr<Spooler> system = makeSystemSpooler();
+    if (plotter.listening()) benchRuns({"a socket plotter", *system, plotter.uri()});
+#endif
     benchHistory();
     benchArchive();
     return 0;

@@ -1,17 +1,11 @@
 // kesto-cli history: the journal of the program folder (the current
 // directory), newest first, as a table, JSON or CSV.
 
-#include "app/Commands.h"
-#include "io/NativeText.h"
+#include "app/JournalArgs.h"
 #include "job/HistoryFormat.h"
 #include "job/Journal.h"
 
-#include <charconv>
-#include <cstdio>
 #include <filesystem>
-#include <string>
-#include <string_view>
-#include <system_error>
 
 namespace kesto {
 namespace {
@@ -38,9 +32,7 @@ void printHelp() {
 }
 
 int usageError(const std::string& message) {
-    writeText(stderr, "kesto-cli history: " + message + "\n");
-    std::fputs("Try 'kesto-cli history --help'.\n", stderr);
-    return kExitUsage;
+    return usageErrorOf("history", message);
 }
 
 } // namespace
@@ -71,9 +63,7 @@ int runHistoryCommand(int argc, char** argv) {
         } else if (arg == "--title" && hasValue) {
             filter.title = argv[++i];
         } else if (arg == "--limit" && hasValue) {
-            const std::string_view n = argv[++i];
-            const auto [end, ec] = std::from_chars(n.data(), n.data() + n.size(), filter.limit);
-            if (ec != std::errc() || end != n.data() + n.size() || filter.limit < 0)
+            if (!wholeNumber(argv[++i], filter.limit) || filter.limit < 0)
                 return usageError("--limit takes a whole number");
         } else {
             return usageError(std::string("unexpected argument '") + argv[i] + "'");

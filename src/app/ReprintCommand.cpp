@@ -1,17 +1,11 @@
 // kesto-cli reprint: drawings of the journal plotted again, byte for byte as
 // the first time.
 
-#include "app/Commands.h"
+#include "app/JournalArgs.h"
 #include "delivery/Spooler.h"
-#include "io/NativeText.h"
 #include "job/Reprint.h"
 
-#include <charconv>
-#include <cstdio>
 #include <filesystem>
-#include <string>
-#include <string_view>
-#include <system_error>
 #include <vector>
 
 namespace kesto {
@@ -34,9 +28,7 @@ void printHelp() {
 }
 
 int usageError(const std::string& message) {
-    writeText(stderr, "kesto-cli reprint: " + message + "\n");
-    std::fputs("Try 'kesto-cli reprint --help'.\n", stderr);
-    return kExitUsage;
+    return usageErrorOf("reprint", message);
 }
 
 } // namespace
@@ -56,8 +48,7 @@ int runReprintCommand(int argc, char** argv) {
             target.outDir = pathFromUtf8(argv[++i]);
         } else {
             std::int64_t id = 0;
-            const auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), id);
-            if (ec != std::errc() || end != arg.data() + arg.size() || id <= 0)
+            if (!wholeNumber(arg, id) || id <= 0)
                 return usageError(std::string("unexpected argument '") + argv[i] + "'");
             ids.push_back(id);
         }

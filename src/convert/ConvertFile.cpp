@@ -2,25 +2,32 @@
 
 #include "glf/BackgroundSink.h"
 #include "io/NativeText.h"
+#include "io/Sha256.h"
 
 #include <utility>
 
 namespace kesto {
 namespace {
 
-// The GLF writer's output into the temporary file; the first failure is kept.
+// The GLF writer's output into the temporary file, fingerprinted on the way
+// when `sha` is given; the first failure is kept.
 class AtomicFileSink final : public GlfSink {
 public:
-    explicit AtomicFileSink(AtomicFile& file) : file_(file) {}
+    AtomicFileSink(AtomicFile& file, Sha256* sha) : file_(file), sha_(sha) {}
     bool put(const char* data, std::size_t size) override {
         if (!status_) return false;
+        if (sha_) sha_->add(data, size);
+        size_ += size;
         status_ = file_.write(data, size);
         return status_.ok();
     }
     const Status& status() const { return status_; }
+    std::uint64_t size() const { return size_; }
 
 private:
     AtomicFile& file_;
+    Sha256* sha_;
+    std::uint64_t size_ = 0;
     Status status_;
 };
 
@@ -95,7 +102,8 @@ FileResult ConversionRun::toFile(const std::filesystem::path& ofiFile,
     if (!readInput(ofiFile, input, result)) return result;
     AtomicFile output;
     if (Status s = output.create(glfFile); !s) return failed(result, FileOutcome::Failed, s);
-    AtomicFileSink sink(output);
+    Sha256 written;
+    AtomicFileSink sink(output, fingerprint_ ? &written : nullptr);
     DrawingResult drawing;
     {
         // The file is written on a second thread while the drawing is converted.
@@ -109,6 +117,13 @@ FileResult ConversionRun::toFile(const std::filesystem::path& ofiFile,
     if (Status s = sink.status(); !s) return failed(result, FileOutcome::Failed, s);
     if (Status c = output.commit(durability); !c) return failed(result, FileOutcome::Failed, c);
     outputs_.written(glfFile, utf8FromPath(ofiFile.filename()));
+    if (fingerprint_) {
+        Sha256 read;
+        read.add(input.data(), input.size());
+        result.inputSha256 = read.hexDigest();
+        result.glfSha256 = written.hexDigest();
+        result.glfSize = sink.size();
+    }
     return result;
 }
 

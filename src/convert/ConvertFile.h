@@ -30,6 +30,10 @@ struct FileResult {
     std::string message; // why, for Damaged, Failed and Refused
     FileIdentity input;  // the OFI file as it was read (when it could be)
     std::string glf;     // into memory: what the plotter would get, as far as converted
+    // With fingerprints asked for (toFile, finished): the SHA-256 of the OFI
+    // bytes converted and of the GLF file written, and the GLF file's size.
+    std::string inputSha256, glfSha256;
+    std::uint64_t glfSize = 0;
 };
 
 // The GLF file of an OFI file: its name up to the first "." plus ".GLF", in
@@ -74,11 +78,15 @@ public:
     FileResult toMemory(const std::filesystem::path& ofiFile);
     // The state the last drawing left (its sheet, rotation, reduction).
     const ConversionState& state() const { return state_; }
+    // toFile fingerprints what it read and wrote (FileResult), from the bytes
+    // it holds anyway: the files are not read again for it.
+    void fingerprint() { fingerprint_ = true; }
 
 private:
     ConversionSettings settings_;
     ConversionControl control_;
     bool watched_ = false;
+    bool fingerprint_ = false;
     ConversionState state_;
     RunOutputs outputs_;
 };

@@ -260,7 +260,9 @@ class CupsSpooler final : public Spooler {
 public:
     explicit CupsSpooler(const DeliveryTimeouts& timeouts) : timeouts_(timeouts) {}
 
-    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override {
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName,
+                    int* jobId) override {
+        if (jobId) *jobId = 0;
         auto target = parsePrinterName(printerName);
         if (!target) return Status::failure("no usable printer name: \"" + printerName + "\"");
         if (target->kind == PrinterTarget::Kind::Socket) {
@@ -284,7 +286,7 @@ public:
             return Status::failure(printerName + ": cannot reach the print server " + server.host +
                                    ":" + std::to_string(server.port) + ": " + why);
         }
-        return sendToQueue(glfFile, http.get(), watch, server, target->queue, printerName);
+        return sendToQueue(glfFile, http.get(), watch, server, target->queue, printerName, jobId);
     }
 
     std::string defaultPrinter() override {
@@ -344,7 +346,8 @@ private:
     }
 
     Status sendToQueue(const std::filesystem::path& glfFile, http_t* http, Watch& watch,
-                       const Server& server, const std::string& queue, const std::string& where) {
+                       const Server& server, const std::string& queue, const std::string& where,
+                       int* madeJob) {
         GlfSource source;
         if (Status opened = source.open(glfFile); !opened) return opened;
 
@@ -379,6 +382,7 @@ private:
         watch.arm(timeouts_.answer);
         if (!documentAccepted(http, queue))
             return abandon("the server did not accept the document: " + serverError(http, watch));
+        if (madeJob) *madeJob = jobId;
         return {};
     }
 

@@ -43,8 +43,10 @@ public:
     //   "socket://host[:port]"   straight to a network plotter (AppSocket, 9100)
     // When the cancel flag is raised during the send, the job is withdrawn
     // (cancelled at the server) and the result is a failure that says so.
-    virtual Status sendFile(const std::filesystem::path& glfFile,
-                            const std::string& printerName) = 0;
+    // `jobId`, when given, receives the number the spooler gave the job (0
+    // where it gives none: straight to a socket plotter, or no job made).
+    virtual Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName,
+                            int* jobId = nullptr) = 0;
     // The system's default printer, "" when there is none (or the look-up
     // timed out or was cancelled).
     virtual std::string defaultPrinter() = 0;

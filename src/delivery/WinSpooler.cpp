@@ -40,22 +40,27 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-DWORD startRawDocument(HANDLE printer) {
+// The spooler's job number goes to `jobId`.
+DWORD startRawDocument(HANDLE printer, DWORD& jobId) {
     DOC_INFO_1W info{};
     info.pDocName = const_cast<LPWSTR>(kDocumentName);
     info.pOutputFile = nullptr;
     info.pDatatype = const_cast<LPWSTR>(kRawDatatype);
-    if (StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    if ((jobId = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info))) != 0)
+        return ERROR_SUCCESS;
     DWORD error = GetLastError();
     if (error != ERROR_INVALID_DATATYPE) return error;
     info.pDatatype = const_cast<LPWSTR>(kPassThroughDatatype);
-    if (StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info)) != 0) return ERROR_SUCCESS;
+    if ((jobId = StartDocPrinterW(printer, 1, reinterpret_cast<LPBYTE>(&info))) != 0)
+        return ERROR_SUCCESS;
     return GetLastError();
 }
 
 class WinSpooler final : public Spooler {
 public:
-    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override {
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName,
+                    int* jobId) override {
+        if (jobId) *jobId = 0;
         if (printerName.rfind("socket://", 0) == 0) {
             auto target = parsePrinterName(printerName);
             if (!target) return Status::failure("no usable printer name: \"" + printerName + "\"");
@@ -69,7 +74,8 @@ public:
         if (!OpenPrinterW(wideName.data(), printer.out(), nullptr))
             return Status::failure(printerName +
                                    ": cannot open the printer: " + systemMessage(GetLastError()));
-        if (DWORD error = startRawDocument(printer.get()); error != ERROR_SUCCESS)
+        DWORD made = 0;
+        if (DWORD error = startRawDocument(printer.get(), made); error != ERROR_SUCCESS)
             return Status::failure(printerName +
                                    ": cannot start the document: " + systemMessage(error));
 
@@ -95,6 +101,7 @@ public:
         if (!EndDocPrinter(printer.get()))
             return abandon("the spooler did not accept the document: " +
                            systemMessage(GetLastError()));
+        if (jobId) *jobId = static_cast<int>(made);
         return {};
     }
 

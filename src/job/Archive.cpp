@@ -2,6 +2,7 @@
 
 #include "io/AtomicFile.h"
 #include "io/NativeText.h"
+#include "job/LocalTime.h"
 
 #include <algorithm>
 #include <ctime>
@@ -13,16 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
-    return text;
+    return localTime(std::time(nullptr), "%Y-%m-%d");
 }
 
 // How many names are tried before the archive gives up on a drawing.

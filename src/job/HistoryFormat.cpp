@@ -1,5 +1,7 @@
 #include "job/HistoryFormat.h"
 
+#include "job/LocalTime.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -36,9 +38,11 @@ std::string padded(const std::string& text, std::size_t width) {
     return text + std::string(width - std::min(width, displayWidth(text)), ' ');
 }
 
-// The output column: the printer, or the words for output to file.
+// The output column: the printer with the spooler's job number where it
+// gave one, or the words for output to file.
 std::string outputText(const JobRow& r) {
-    return r.printer.empty() ? r.output : r.printer;
+    if (r.printer.empty()) return r.output;
+    return r.spoolerJob.empty() ? r.printer : r.printer + " #" + r.spoolerJob;
 }
 
 std::string trimmedTitle(const std::string& title) {
@@ -177,16 +181,7 @@ std::optional<std::int64_t> parseLocalTime(std::string_view text) {
 
 std::string localTimeText(std::int64_t ms) {
     if (ms == 0) return "";
-    const std::time_t when = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &when);
-#else
-    localtime_r(&when, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
+    return localTime(static_cast<std::time_t>(ms / 1000), "%Y-%m-%d %H:%M:%S");
 }
 
 std::string historyTable(const std::vector<JobRow>& rows) {

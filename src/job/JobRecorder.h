@@ -4,7 +4,8 @@
 // member from its own thread, in the order of a drawing's life:
 //
 //   runStarted, then per drawing: plottedBefore?, drawingStarted,
-//   mayWrite?, converted, keepCopy? (before the OFI file is deleted),
+//   mayWrite?, converted, sent? (the plotter took it), keepCopy? (before
+//   the OFI file is deleted),
 //   drawingEnded; at last runEnded.
 //
 // A recorder never costs a plot: its failures are its own business (it
@@ -12,6 +13,7 @@
 // the OFI file.
 
 #include "convert/ConversionState.h"
+#include "convert/ConvertFile.h"
 #include "io/FileBytes.h"
 #include "io/Status.h"
 #include "settings/JobSettings.h"
@@ -54,9 +56,13 @@ public:
     // a differently named OFI file from an earlier run.
     virtual Status mayWrite(const std::filesystem::path& ofi, const std::string& name,
                             const std::filesystem::path& glf) = 0;
-    // The GLF file is complete; `input` is the OFI file as it was read.
-    virtual void converted(const std::filesystem::path& glf, const FileIdentity& input,
+    // The GLF file is complete; `result` holds the OFI file as it was read
+    // (and the fingerprints, when the conversion made them).
+    virtual void converted(const std::filesystem::path& glf, const FileResult& result,
                            const ConversionState& state) = 0;
+    // The spooler took the GLF file as the job `spoolerJob` (0 where it gives
+    // no number).
+    virtual void sent(int spoolerJob) { (void)spoolerJob; }
     // The OFI file is about to be deleted: a copy of it is kept first.  A
     // failure keeps the OFI file.
     virtual Status keepCopy(const std::filesystem::path& ofi, const FileIdentity& converted) = 0;

@@ -191,6 +191,7 @@ RunSummary Run::go() {
     control_.cancel = &host_.cancelFlag();
     control_.letEventsRun = [this] { host_.letEventsRun(); };
     conversions_.emplace(conversionSettingsFrom(settings), &control_);
+    if (options_.recorder) conversions_->fingerprint();
 
     // Every file in turn.
     for (const ScannedFile& file : files) {
@@ -332,7 +333,7 @@ bool Run::convert(Drawing& d, const JobSettings& settings) {
                       result.outcome == FileOutcome::Damaged);
     }
     d.converted = result.input;
-    if (options_.recorder) options_.recorder->converted(d.glf, result.input, conversions_->state());
+    if (options_.recorder) options_.recorder->converted(d.glf, result, conversions_->state());
 
     // A stop that came while the last records were written: the drawing is
     // closed as stopped, nothing is sent and the OFI file stays.
@@ -355,11 +356,13 @@ bool Run::isClaimedDrawing(const Drawing& d, bool toPlotter) {
 
 bool Run::deliver(const Drawing& d, bool toPlotter) {
     if (!toPlotter) return true; // the GLF file stays
-    const Status sent = spooler_.sendFile(d.glf, host_.printerField());
+    int job = 0;
+    const Status sent = spooler_.sendFile(d.glf, host_.printerField(), &job);
     // A stop during delivery: the job is withdrawn, both files stay.
     if (!sent.ok() && cancelled()) return stopped(d, utf8FromPath(d.glf) + ": " + sent.reason());
     // Both files stay; the GLF file can be sent by hand.
     if (!sent.ok()) return failed(d, utf8FromPath(d.glf) + ": " + sent.reason(), false);
+    if (options_.recorder) options_.recorder->sent(job);
     std::error_code ec;
     fs::remove(d.glf, ec);
     return true;

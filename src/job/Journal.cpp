@@ -1,6 +1,7 @@
 #include "job/Journal.h"
 
 #include "io/NativeText.h"
+#include "job/LocalTime.h"
 
 #include <sqlite3.h>
 
@@ -166,16 +167,7 @@ std::string placeholders(int n) {
 }
 
 std::string brokenSuffix() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-    return text;
+    return localTime(std::time(nullptr), "%Y%m%d-%H%M%S");
 }
 
 // Moves the journal and its companions aside; nothing is deleted.

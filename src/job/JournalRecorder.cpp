@@ -31,8 +31,8 @@ JobSettings settingsFromText(const std::string& text) {
         const std::string_view key = line.substr(0, eq), value = line.substr(eq + 1);
         if (std::string* field = textSetting(settings, key))
             *field = value;
-        else
-            (void)setSettingByKey(settings, key, value); // a value that no longer reads keeps its default
+        else // a key or value this version does not know keeps its default
+            static_cast<void>(setSettingByKey(settings, key, value));
     }
     return settings;
 }
@@ -145,9 +145,27 @@ Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const
                            "」）の GLF ファイルです。上書きしません（OFI ファイルは保存）");
 }
 
-void JournalRecorder::converted(const fs::path& glf, const FileIdentity& input,
+void JournalRecorder::converted(const fs::path& glf, const FileResult& result,
                                 const ConversionState& state) {
-    row_.ofiIdentity = input;
+    row_.ofiIdentity = result.input;
+    if (!result.glfSha256.empty()) {
+        // Fingerprinted by the conversion from the bytes it held.
+        row_.ofiSha256 = result.inputSha256;
+        row_.glfSha256 = result.glfSha256;
+        row_.glfSize = result.glfSize;
+    } else {
+        fingerprintFiles(glf, result.input);
+    }
+    const double w = state.page.sheetWidth, h = state.page.sheetHeight;
+    row_.sheet = w > 0 && h > 0 ? std::to_string(static_cast<long>(w + 0.5)) + "x" +
+                                      std::to_string(static_cast<long>(h + 0.5))
+                                : "";
+    row_.rotation = state.page.rotated ? 90 : 0;
+    // Written with the drawing's end: a drawing is two transactions, its
+    // start and its end (and the archive copy, which must be found again).
+}
+
+void JournalRecorder::fingerprintFiles(const fs::path& glf, const FileIdentity& input) {
     FileBytes ofi;
     if (ofi.read(pathFromUtf8(row_.ofiPath)) && ofi.identity() == input) {
         Sha256 sha;
@@ -160,12 +178,10 @@ void JournalRecorder::converted(const fs::path& glf, const FileIdentity& input,
         row_.glfSha256 = hex;
         row_.glfSize = size;
     }
-    const double w = state.page.sheetWidth, h = state.page.sheetHeight;
-    row_.sheet = w > 0 && h > 0 ? std::to_string(static_cast<long>(w + 0.5)) + "x" +
-                                      std::to_string(static_cast<long>(h + 0.5))
-                                : "";
-    row_.rotation = state.page.rotated ? 90 : 0;
-    save();
+}
+
+void JournalRecorder::sent(int spoolerJob) {
+    row_.spoolerJob = spoolerJob > 0 ? std::to_string(spoolerJob) : "";
 }
 
 Status JournalRecorder::keepCopy(const fs::path& ofi, const FileIdentity& converted) {

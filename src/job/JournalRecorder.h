@@ -35,8 +35,9 @@ public:
     void drawingStarted(const DrawingStart& drawing) override;
     Status mayWrite(const std::filesystem::path& ofi, const std::string& name,
                     const std::filesystem::path& glf) override;
-    void converted(const std::filesystem::path& glf, const FileIdentity& input,
+    void converted(const std::filesystem::path& glf, const FileResult& result,
                    const ConversionState& state) override;
+    void sent(int spoolerJob) override;
     Status keepCopy(const std::filesystem::path& ofi, const FileIdentity& converted) override;
     void drawingEnded(JobEnding outcome, const std::string& reason) override;
     void runEnded() override;
@@ -50,6 +51,7 @@ public:
 
 private:
     void problem(const std::string& line);
+    void fingerprintFiles(const std::filesystem::path& glf, const FileIdentity& input);
     void save();
     void runFailureCommand();
 

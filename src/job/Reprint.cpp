@@ -142,15 +142,17 @@ ReprintResult reprintJob(const fs::path& programFolder, std::int64_t id,
         return fail(JobEnding::Failed, "作り直した GLF ファイルが元の出図と一致しません（SHA-256 " +
                                            hex.substr(0, 12) + "… ≠ " +
                                            row.glfSha256.substr(0, 12) + "…）。送りません");
-    recorder.converted(made, converted.input, conversion.state());
+    recorder.converted(made, converted, conversion.state());
 
     if (target.outDir.empty()) {
         if (printer.empty() && spooler.defaultPrinter().empty())
             return fail(JobEnding::Failed, "プリンタがありません");
+        int job = 0;
         const Status sent =
-            spooler.sendFile(made, printer.empty() ? spooler.defaultPrinter() : printer);
+            spooler.sendFile(made, printer.empty() ? spooler.defaultPrinter() : printer, &job);
         if (!sent)
             return fail(JobEnding::Failed, utf8FromPath(made.filename()) + ": " + sent.reason());
+        recorder.sent(job);
     } else {
         if (Status may = recorder.mayWrite(*source, row.ofiName, glf); !may)
             return fail(JobEnding::Failed, may.reason());

@@ -2,6 +2,7 @@
 // the capture listener.
 #include "delivery/Spooler.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -27,34 +28,53 @@ protected:
         spooler_ = makeSystemSpooler();
     }
 
-    // "title format" of each job the server holds for a queue, completed ones included.
-    std::vector<std::string> jobs(const std::string& queue = CupsdEnvironment::kQueue) {
-        std::vector<std::string> result;
+    struct HeldJob {
+        int id;
+        std::string text; // "title format"
+    };
+
+    // Each job the server holds for a queue, completed ones included.
+    std::vector<HeldJob> heldJobs(const std::string& queue = CupsdEnvironment::kQueue) {
+        std::vector<HeldJob> result;
         http_t* http = httpConnect2("127.0.0.1", env_->cupsd().port(), nullptr, AF_INET,
                                     HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
         cups_job_t* list = nullptr;
         const int count =
             http ? cupsGetJobs2(http, &list, queue.c_str(), 0, CUPS_WHICHJOBS_ALL) : 0;
         for (int i = 0; i < count; ++i)
-            result.push_back(std::string(list[i].title ? list[i].title : "") + " " +
-                             (list[i].format ? list[i].format : ""));
+            result.push_back({list[i].id, std::string(list[i].title ? list[i].title : "") + " " +
+                                              (list[i].format ? list[i].format : "")});
         cupsFreeJobs(count, list);
         httpClose(http);
         return result;
     }
 
+    std::vector<std::string> jobs(const std::string& queue = CupsdEnvironment::kQueue) {
+        std::vector<std::string> result;
+        for (const HeldJob& job : heldJobs(queue))
+            result.push_back(job.text);
+        return result;
+    }
+
     // Sends the bytes to the test queue: the plotter gets them unchanged in
-    // one raw job named "Test".
+    // one raw job named "Test", whose number the spooler hands back.
     void expectArrivesUnchanged(const std::string& bytes, const std::string& printer) {
         env_->capture().clear();
-        const auto before = jobs().size();
-        const Status result = spooler_->sendFile(folder_.write("D.GLF", bytes), printer);
+        const auto before = heldJobs();
+        int jobId = -1;
+        const Status result = spooler_->sendFile(folder_.write("D.GLF", bytes), printer, &jobId);
         ASSERT_TRUE(result.ok()) << result.reason();
+        std::vector<int> added;
+        for (const HeldJob& job : heldJobs())
+            if (std::none_of(before.begin(), before.end(),
+                             [&](const HeldJob& b) { return b.id == job.id; }))
+                added.push_back(job.id);
+        EXPECT_EQ(added, std::vector<int>{jobId}) << "the job number is the server's";
         const auto received = env_->capture().waitForConnections(1, 30s);
         ASSERT_EQ(received.size(), 1u) << env_->cupsd().errorLog();
         EXPECT_TRUE(received[0].bytes == bytes) << "the plotter received other bytes";
         const auto after = jobs();
-        ASSERT_EQ(after.size(), before + 1) << "one drawing is one job";
+        ASSERT_EQ(after.size(), before.size() + 1) << "one drawing is one job";
         for (const auto& job : after) // only this program sends to the queue
             EXPECT_EQ(job, "Test application/vnd.cups-raw");
     }

@@ -24,8 +24,11 @@ TEST(SocketDelivery, SocketNamesSendTheFileStraightToThePlotter) {
     test::TempFolder folder;
     auto spooler = makeSystemSpooler();
 
-    Status small = spooler->sendFile(folder.write("A.GLF", test::kSmallDrawing), plotter.uri());
+    int jobId = -1;
+    Status small =
+        spooler->sendFile(folder.write("A.GLF", test::kSmallDrawing), plotter.uri(), &jobId);
     ASSERT_TRUE(small.ok()) << small.reason();
+    EXPECT_EQ(jobId, 0) << "a socket plotter gives no job number";
     // Large enough that the kernel takes it in many partial writes.
     const std::string large = test::binaryBytes(8 * 1024 * 1024, 7);
     Status big = spooler->sendFile(folder.write("B.GLF", large), plotter.uri());

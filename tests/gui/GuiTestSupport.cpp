@@ -17,7 +17,7 @@ namespace kesto::test {
 
 namespace fs = std::filesystem;
 
-Status RecordingSpooler::sendFile(const fs::path& glfFile, const std::string& printerName) {
+Status RecordingSpooler::sendFile(const fs::path& glfFile, const std::string& printerName, int*) {
     std::lock_guard guard(shared_->lock);
     if (shared_->refuse) return Status::failure("the test's spooler refuses every job");
     shared_->sentFiles.push_back(glfFile.filename().string());

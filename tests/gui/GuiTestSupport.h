@@ -37,7 +37,8 @@ public:
     };
     explicit RecordingSpooler(std::shared_ptr<Shared> shared) : shared_(std::move(shared)) {}
 
-    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName) override;
+    Status sendFile(const std::filesystem::path& glfFile, const std::string& printerName,
+                    int* jobId = nullptr) override;
     std::string defaultPrinter() override { return shared_->defaultName; }
     std::vector<std::string> printers() override { return shared_->installed; }
 

@@ -7,11 +7,13 @@
 #include "CupsdEnvironment.h"
 #include "composer/SampleDrawings.h"
 #include "io/AtomicFile.h"
+#include "job/Journal.h"
 #include "job/WorkLock.h"
 #include "settings/JobSettings.h"
 
 #include <thread>
 
+#include <cups/cups.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -28,6 +30,35 @@ using Names = std::vector<std::string>;
 
 const std::string kCli = KESTO_CLI;
 const fs::path kSamples = KESTO_SAMPLES_DIR;
+
+// The journal's rows, newest first.
+std::vector<JobRow> journalRows(const ProgramFolder& folder) {
+    Journal journal;
+    std::vector<JobRow> rows;
+    const Status opened = journal.openForReading(folder.path());
+    EXPECT_TRUE(opened) << opened.reason();
+    HistoryFilter all;
+    all.limit = 0;
+    if (opened) {
+        EXPECT_TRUE(journal.history(all, rows));
+    }
+    return rows;
+}
+
+// The numbers of the jobs the private print server holds, completed ones included.
+std::vector<int> serverJobs(CupsdEnvironment& env) {
+    std::vector<int> ids;
+    http_t* http = httpConnect2("127.0.0.1", env.cupsd().port(), nullptr, AF_INET,
+                                HTTP_ENCRYPTION_IF_REQUESTED, 1, 10000, nullptr);
+    cups_job_t* list = nullptr;
+    const int count =
+        http ? cupsGetJobs2(http, &list, CupsdEnvironment::kQueue, 0, CUPS_WHICHJOBS_ALL) : 0;
+    for (int i = 0; i < count; ++i)
+        ids.push_back(list[i].id);
+    cupsFreeJobs(count, list);
+    httpClose(http);
+    return ids;
+}
 
 class Cli : public ::testing::Test {
 protected:
@@ -117,6 +148,7 @@ TEST_F(Cli, AutoDeliversThroughTheQueueAndDeletesTheOfiWhenConfigured) {
     settings.OfiFEnd = "消去";
     settings.Hprn = CupsdEnvironment::kQueue;
     saveSettings();
+    const std::vector<int> before = serverJobs(*env);
     // The child finds the private server through CUPS_SERVER, as set up by
     // the test environment.
     CliProcess cli(kCli, {"auto"}, folder.path());
@@ -125,6 +157,15 @@ TEST_F(Cli, AutoDeliversThroughTheQueueAndDeletesTheOfiWhenConfigured) {
     ASSERT_EQ(received.size(), 1u);
     EXPECT_TRUE(received[0].bytes == test::readBytes(expected / "PART-A3.GLF"));
     EXPECT_EQ(folder.names(), Names{"Kesto.sys"});
+
+    // The journal names the job the server made of it.
+    std::vector<int> made = serverJobs(*env);
+    std::erase_if(made, [&](int id) { return std::ranges::count(before, id) > 0; });
+    ASSERT_EQ(made.size(), 1u);
+    const std::vector<JobRow> rows = journalRows(folder);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].spoolerJob, std::to_string(made[0]));
+    EXPECT_EQ(rows[0].printer, CupsdEnvironment::kQueue);
 }
 
 TEST_F(Cli, AFailedDeliveryKeepsTheFilesNamesTheReasonAndExitsWith1) {
@@ -172,8 +213,9 @@ TEST_F(Cli, SigtermDuringADrawingClosesItAsStoppedAndKeepsItsOfi) {
 }
 
 // A kill in the middle of a drawing leaves no GLF file under its name (an
-// operator could take a partial one for a drawing); the next run clears the
-// dead run's temporary file and plots the drawing whole.
+// operator could take a partial one for a drawing) and a journal that opens;
+// the next run marks the drawing interrupted, clears the dead run's
+// temporary file and plots the drawing whole.
 TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
     OfiComposer big = composeLargeDrawing(std::size_t(40) << 20);
     folder.write("BIG.OFI", big);
@@ -188,9 +230,17 @@ TEST_F(Cli, AKilledRunLeavesNoPartialGlfAndTheNextRunClearsItsTemporary) {
         ASSERT_TRUE(fs::exists(temporary));
         test::makeOld(temporary);
     }
+    const std::vector<JobRow> killed = journalRows(folder);
+    ASSERT_EQ(killed.size(), 1u);
+    EXPECT_EQ(killed[0].outcome, outcome::kRunning);
     CliProcess again(kCli, {"AUTO"}, folder.path());
     EXPECT_EQ(again.wait(60s), 0) << again.err();
     EXPECT_EQ(folder.names(), (Names{"BIG.GLF", "BIG.OFI", "Kesto.sys"}));
+    const std::vector<JobRow> rows = journalRows(folder);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].outcome, outcome::kInterrupted);
+    EXPECT_EQ(rows[0].outcome, outcome::kFinished);
+    EXPECT_EQ(rows[0].ofiName, "BIG.OFI");
 }
 
 // A plotter that stops taking data: a stop still ends the spooler at once,
@@ -222,6 +272,38 @@ TEST_F(Cli, SigtermWhileAPlotterStopsReadingEndsWithinSecondsKeepingBothFiles) {
 
 // Kesto.sys edited while the spooler runs is not overwritten at its exit.
 // (SIGHUP, as from a closed terminal, stops it like SIGTERM.)
+// PLAN.V1.OFI and PLAN.V2.OFI both give PLAN.GLF.  Plotted to files in two
+// polls, the second may not replace the first one's drawing, whose OFI file
+// is already deleted: it fails and stays, the first is in the archive.
+TEST_F(Cli, TwoVersionsOfOneDrawingAcrossTwoPollsStayRecoverable) {
+    settings.OfiFEnd = "消去";
+    saveSettings();
+    ProgramFolder expected("expected");
+    convert(expected, {(kSamples / "TEXT-A4.OFI").string()});
+    CliProcess cli(kCli, {"AUTO0.3"}, folder.path());
+    fs::copy_file(kSamples / "TEXT-A4.OFI", folder / "PLAN.V1.OFI");
+    test::makeOld(folder / "PLAN.V1.OFI");
+    ASSERT_TRUE(cli.waitForOutput("　出図終了\n", 30s)) << cli.out() << cli.err();
+    fs::copy_file(kSamples / "PART-A3.OFI", folder / "PLAN.V2.OFI");
+    test::makeOld(folder / "PLAN.V2.OFI");
+    ASSERT_TRUE(cli.waitForOutput("　出図失敗", 30s)) << cli.out() << cli.err();
+    cli.signal(SIGTERM);
+    EXPECT_NE(cli.wait(10s), -1) << cli.err();
+
+    EXPECT_EQ(folder.names(), (Names{"Kesto.sys", "PLAN.GLF", "PLAN.V2.OFI"}));
+    EXPECT_TRUE(test::readBytes(folder / "PLAN.GLF") == test::readBytes(expected / "TEXT-A4.GLF"))
+        << "the first version's GLF file was replaced";
+    const std::vector<JobRow> rows = journalRows(folder);
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[0].ofiName, "PLAN.V2.OFI");
+    EXPECT_EQ(rows[0].outcome, outcome::kFailed);
+    const JobRow& first = rows.back();
+    EXPECT_EQ(first.ofiName, "PLAN.V1.OFI");
+    EXPECT_EQ(first.outcome, outcome::kFinished);
+    EXPECT_TRUE(test::readBytes(first.archivePath) == test::readBytes(kSamples / "TEXT-A4.OFI"))
+        << "the first version is kept in the archive";
+}
+
 TEST_F(Cli, AKestoSysEditedMeanwhileIsLeftAsItIs) {
     saveSettings();
     CliProcess cli(kCli, {"AUTO1"}, folder.path());
@@ -321,27 +403,41 @@ TEST_F(Cli, AMissingOfiFolderIsReportedOneShotFailsAndPollingGoesOn) {
     EXPECT_NE(polling.wait(10s), -1);
 }
 
-// A shared folder with the sticky bit, the drawings owned by the CAD user:
-// the spooler, running as another user, plots each one and cannot delete it.
-TEST_F(Cli, ADrawingThatCannotBeDeletedIsPlottedOnceUntilItChanges) {
-    const char* setpriv = "/usr/bin/setpriv";
-    if (::geteuid() != 0 || !fs::exists(setpriv))
-        GTEST_SKIP() << "needs root and setpriv to run the spooler as another user";
-    const std::string user = "54321"; // a user of its own, no name needed
-    ProgramFolder shared("sticky");
+const char* const kSetpriv = "/usr/bin/setpriv";
+
+// kesto-cli as a user of its own (no name needed).
+Names asOtherUser(const std::string& mode) {
+    const std::string user = "54321";
+    return {"--reuid=" + user, "--regid=" + user, "--clear-groups", kCli, mode};
+}
+
+// A shared folder with the sticky bit holding TEXT-A4.OFI, owned by the CAD
+// user (root); the program folder belongs to the spooler's user, who plots
+// the drawing and cannot delete it.
+fs::path stickyDrawing(const ProgramFolder& shared, const ProgramFolder& program,
+                       JobSettings& settings) {
     const fs::path plots = shared / "plots";
     fs::create_directory(plots);
     fs::permissions(plots, fs::perms::all | fs::perms::sticky_bit);
-    fs::copy_file(kSamples / "TEXT-A4.OFI", plots / "TEXT-A4.OFI"); // owned by root
+    fs::copy_file(kSamples / "TEXT-A4.OFI", plots / "TEXT-A4.OFI");
     test::makeOld(plots / "TEXT-A4.OFI");
     settings.OfiFile = plots.string();
-    saveSettings();
-    ASSERT_EQ(::chown(folder.path().c_str(), 54321, 54321), 0);
-    ASSERT_EQ(::chown((folder / "Kesto.sys").c_str(), 54321, 54321), 0);
+    const Status saved = SaveSettings(program.path(), settings);
+    EXPECT_TRUE(saved) << saved.reason();
+    EXPECT_EQ(::chown(program.path().c_str(), 54321, 54321), 0);
+    EXPECT_EQ(::chown((program / "Kesto.sys").c_str(), 54321, 54321), 0);
+    return plots;
+}
 
-    CliProcess cli(setpriv,
-                   {"--reuid=" + user, "--regid=" + user, "--clear-groups", kCli, "AUTO0.3"},
-                   folder.path());
+// A shared folder with the sticky bit, the drawings owned by the CAD user:
+// the spooler, running as another user, plots each one and cannot delete it.
+TEST_F(Cli, ADrawingThatCannotBeDeletedIsPlottedOnceUntilItChanges) {
+    if (::geteuid() != 0 || !fs::exists(kSetpriv))
+        GTEST_SKIP() << "needs root and setpriv to run the spooler as another user";
+    ProgramFolder shared("sticky");
+    const fs::path plots = stickyDrawing(shared, folder, settings);
+
+    CliProcess cli(kSetpriv, asOtherUser("AUTO0.3"), folder.path());
     ASSERT_TRUE(cli.waitForOutput("　出図終了（削除できません）\n", 30s)) << cli.out() << cli.err();
     std::this_thread::sleep_for(2s); // several polls
     EXPECT_EQ(finishedLines(cli.out()), 1) << cli.out();
@@ -358,6 +454,26 @@ TEST_F(Cli, ADrawingThatCannotBeDeletedIsPlottedOnceUntilItChanges) {
     EXPECT_EQ(finishedLines(cli.out()), 2) << cli.out();
     cli.signal(SIGTERM);
     EXPECT_NE(cli.wait(10s), -1);
+    EXPECT_TRUE(fs::exists(plots / "TEXT-A4.OFI"));
+}
+
+// One-shot runs, each a process of its own, learn it from the journal: the
+// plotter gets the undeletable drawing once.
+TEST_F(Cli, AnUndeletableDrawingIsSentOnceAcrossOneShotRuns) {
+    if (::geteuid() != 0 || !fs::exists(kSetpriv))
+        GTEST_SKIP() << "needs root and setpriv to run the spooler as another user";
+    test::CaptureListener plotter;
+    ASSERT_TRUE(plotter.listening());
+    settings.OfiOut = "ﾌﾟﾛｯﾀ";
+    settings.OfiFEnd = "消去";
+    settings.Hprn = plotter.uri();
+    ProgramFolder shared("sticky");
+    const fs::path plots = stickyDrawing(shared, folder, settings);
+    for (int run = 1; run <= 3; ++run) {
+        CliProcess cli(kSetpriv, asOtherUser("auto"), folder.path());
+        EXPECT_NE(cli.wait(60s), -1) << "run " << run << cli.out() << cli.err();
+    }
+    EXPECT_EQ(plotter.waitForConnections(2, 2s).size(), 1u);
     EXPECT_TRUE(fs::exists(plots / "TEXT-A4.OFI"));
 }
 

@@ -242,7 +242,7 @@ public:
     // stop button is pressed, ...
     std::function<void(const fs::path& glf)> onSend;
 
-    Status sendFile(const fs::path& glf, const std::string& printer) override {
+    Status sendFile(const fs::path& glf, const std::string& printer, int* = nullptr) override {
         fs::path ofi = glf;
         sends.push_back({glf, printer, readBytes(glf), fs::exists(ofi.replace_extension(".OFI")),
                          fs::exists(programFolder / kWorkFileName)});

@@ -287,7 +287,10 @@ TEST_F(RecordedRun, TwoOfiNamesOfOneGlfAcrossTwoRunsLeaveBothDrawingsRecoverable
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[1].outcome, outcome::kFailed);
     EXPECT_EQ(rows[0].outcome, outcome::kFinished);
+    // The fingerprints the run made as it converted, against the files.
     EXPECT_EQ(rows[0].glfSha256, sha256Hex(test::readBytes(folder / "PLAN.GLF")));
+    EXPECT_EQ(rows[0].glfSize, fs::file_size(folder / "PLAN.GLF"));
+    EXPECT_EQ(rows[0].ofiSha256, sha256Hex(test::readBytes(rows[0].archivePath)));
 }
 
 TEST_F(RecordedRun, AnOfiFileIsNotDeletedWhenTheArchiveCannotBeWrittenNorPlottedAgainWhileSo) {

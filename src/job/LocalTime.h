@@ -1,0 +1,12 @@
+#pragma once
+// A moment as the machine's local time, in a strftime format: the archive's
+// day folders, the names of journals moved aside, the history's times.
+
+#include <ctime>
+#include <string>
+
+namespace kesto {
+
+std::string localTime(std::time_t when, const char* format);
+
+} // namespace kesto
