@@ -8,6 +8,7 @@
 #include <cstring>
 #endif
 
+#include "job/FileStability.h"
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
@@ -478,6 +479,27 @@ TEST_F(JobRun, LeavesADrawingThatChangesWhileTheRunLooksWhateverClockStampsIt) {
         EXPECT_EQ(spooler.sends.size(), 1u);
         EXPECT_TRUE(folder.names().empty());
     }
+}
+
+// Between the two looks the name, the size and the time must all stay; a file
+// that only the second look saw waits too.  A stop during the wait gives none.
+TEST(FileStability, TakesOnlyWhatStayedTheSameAndNothingAfterAStop) {
+    const auto t = fs::file_time_type::clock::now();
+    const std::vector<ScannedFile> earlier = {
+        {"SAME.OFI", 100, t}, {"GREW.OFI", 100, t}, {"TOUCHED.OFI", 100, t}};
+    const std::vector<ScannedFile> later = {{"SAME.OFI", 100, t},
+                                            {"GREW.OFI", 101, t},
+                                            {"TOUCHED.OFI", 100, t + 1s},
+                                            {"NEW.OFI", 100, t}};
+    Names settled;
+    for (const ScannedFile& f : unchangedBetween(earlier, later))
+        settled.push_back(f.name);
+    EXPECT_EQ(settled, Names{"SAME.OFI"});
+
+    ProgramFolder folder("stability");
+    folder.write("A.OFI", "drawing");
+    const std::atomic<bool> stop{true};
+    EXPECT_TRUE(scanSettledOfiFiles(folder.path(), 2000ms, stop, nullptr).empty());
 }
 
 TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
