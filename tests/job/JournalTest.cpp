@@ -122,6 +122,21 @@ TEST(ArchivePrune, RemovesTheOldestCopiesUntilWithinBothLimits) {
     }
 }
 
+// A drawing saved again after its conversion: the archive keeps nothing of
+// it (and the OFI file, not archived, stays).
+TEST(ArchiveKeep, KeepsNothingOfAFileThatIsNoLongerTheOneConverted) {
+    ProgramFolder folder("archive-keep");
+    const fs::path ofi = folder.write("PLAN.OFI", "the drawing converted");
+    FileIdentity converted;
+    ASSERT_TRUE(fileIdentity(ofi, converted, Links::Followed));
+    test::writeBytes(ofi, "the drawing saved again, longer");
+    fs::path kept;
+    EXPECT_FALSE(Archive(folder / "archive").keep(ofi, converted, &kept));
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder / "archive", ec))
+        EXPECT_FALSE(e.is_regular_file()) << e.path();
+}
+
 TEST(HistoryFormat, CountsFullWidthAsTwoColumnsAndShowsForeignBytesEscaped) {
     const struct {
         std::string text;
