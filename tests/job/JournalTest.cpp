@@ -258,6 +258,19 @@ TEST_F(JournalFile, AFileThatIsNoKestoJournalIsMovedAsideNotDeletedAndANewOneSta
                 kept = test::readBytes(e.path());
         EXPECT_EQ(kept, bytes) << "the old file is kept as it was";
     }
+    // Two broken journals in a row (within the same second): both are kept.
+    ProgramFolder program("journal-broken-twice");
+    for (const char* bytes : {"first broken journal", "second broken journal"}) {
+        program.write(kJournalFileName, std::string(bytes) + std::string(5000, 'x'), false);
+        Journal journal;
+        ASSERT_TRUE(journal.open(program.path()));
+    }
+    Names broken;
+    for (const auto& e : fs::directory_iterator(program.path()))
+        if (e.path().filename().string().starts_with("Kesto.db.broken-"))
+            broken.push_back(test::readBytes(e.path()).substr(0, 6));
+    std::sort(broken.begin(), broken.end());
+    EXPECT_EQ(broken, (Names{"first ", "second"}));
 }
 
 TEST_F(JournalFile, AJournalOfANewerKestoIsLeftAsItIs) {
