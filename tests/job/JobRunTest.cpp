@@ -514,18 +514,27 @@ TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
 }
 
 TEST_F(JobRun, LeavesADrawingThatChangedAfterTheScan) {
-    drawing("A.OFI", test::smallDrawing("A"));
-    drawing("B.OFI", test::smallDrawing("B"));
-    // While the first drawing is plotted, the CAD system rewrites the other.
-    std::string rewritten;
-    host.onAppend = [&](RecordingHost& h) {
-        if (!rewritten.empty()) return;
-        rewritten = h.lines[0].starts_with("A") ? "B.OFI" : "A.OFI";
-        std::ofstream(folder / rewritten, std::ios::app) << "more";
-    };
-    run(kSettleTime);
-    EXPECT_EQ(host.lines.size(), 1u);
-    EXPECT_EQ(folder.names(), Names{rewritten});
+    // A longer file is a changed one even when its time was put back.
+    for (const bool timePutBack : {false, true}) {
+        SCOPED_TRACE(timePutBack ? "time put back" : "time moved");
+        host.lines.clear();
+        for (const std::string& name : folder.names())
+            fs::remove(folder / name);
+        drawing("A.OFI", test::smallDrawing("A"));
+        drawing("B.OFI", test::smallDrawing("B"));
+        // While the first drawing is plotted, the CAD system rewrites the other.
+        std::string rewritten;
+        host.onAppend = [&](RecordingHost& h) {
+            if (!rewritten.empty()) return;
+            rewritten = h.lines[0].starts_with("A") ? "B.OFI" : "A.OFI";
+            const auto time = fs::last_write_time(folder / rewritten);
+            std::ofstream(folder / rewritten, std::ios::app) << "more";
+            if (timePutBack) fs::last_write_time(folder / rewritten, time);
+        };
+        run(kSettleTime);
+        EXPECT_EQ(host.lines.size(), 1u);
+        EXPECT_EQ(folder.names(), Names{rewritten});
+    }
 }
 
 TEST_F(JobRun, ManualChoiceTakesTheChosenFolderAndNamesEvenNewOnesAndGoesOnPastAMissingOne) {
