@@ -514,9 +514,17 @@ TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
 }
 
 TEST_F(JobRun, LeavesADrawingThatChangedAfterTheScan) {
-    // A longer file is a changed one even when its time was put back.
-    for (const bool timePutBack : {false, true}) {
-        SCOPED_TRACE(timePutBack ? "time put back" : "time moved");
+    // A longer file is a changed one even when its time was put back, and a
+    // newer one even at the same size.
+    const struct {
+        const char* what;
+        bool appended;
+        bool timePutBack;
+    } changes[] = {{"appended", true, false},
+                   {"appended, time put back", true, true},
+                   {"rewritten at the same size", false, false}};
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
         host.lines.clear();
         for (const std::string& name : folder.names())
             fs::remove(folder / name);
@@ -527,9 +535,14 @@ TEST_F(JobRun, LeavesADrawingThatChangedAfterTheScan) {
         host.onAppend = [&](RecordingHost& h) {
             if (!rewritten.empty()) return;
             rewritten = h.lines[0].starts_with("A") ? "B.OFI" : "A.OFI";
-            const auto time = fs::last_write_time(folder / rewritten);
-            std::ofstream(folder / rewritten, std::ios::app) << "more";
-            if (timePutBack) fs::last_write_time(folder / rewritten, time);
+            const fs::path file = folder / rewritten;
+            const auto time = fs::last_write_time(file);
+            if (change.appended) {
+                std::ofstream(file, std::ios::app) << "more";
+            } else {
+                test::writeBytes(file, test::readBytes(file));
+            }
+            fs::last_write_time(file, change.timePutBack ? time : time + 2s);
         };
         run(kSettleTime);
         EXPECT_EQ(host.lines.size(), 1u);
