@@ -8,6 +8,7 @@
 #include <cstring>
 #endif
 
+#include "job/FileStability.h"
 #include "job/WorkLock.h"
 #include "ofi/OfiTitle.h"
 
@@ -480,6 +481,27 @@ TEST_F(JobRun, LeavesADrawingThatChangesWhileTheRunLooksWhateverClockStampsIt) {
     }
 }
 
+// Between the two looks the name, the size and the time must all stay; a file
+// that only the second look saw waits too.  A stop during the wait gives none.
+TEST(FileStability, TakesOnlyWhatStayedTheSameAndNothingAfterAStop) {
+    const auto t = fs::file_time_type::clock::now();
+    const std::vector<ScannedFile> earlier = {
+        {"SAME.OFI", 100, t}, {"GREW.OFI", 100, t}, {"TOUCHED.OFI", 100, t}};
+    const std::vector<ScannedFile> later = {{"SAME.OFI", 100, t},
+                                            {"GREW.OFI", 101, t},
+                                            {"TOUCHED.OFI", 100, t + 1s},
+                                            {"NEW.OFI", 100, t}};
+    Names settled;
+    for (const ScannedFile& f : unchangedBetween(earlier, later))
+        settled.push_back(f.name);
+    EXPECT_EQ(settled, Names{"SAME.OFI"});
+
+    ProgramFolder folder("stability");
+    folder.write("A.OFI", "drawing");
+    const std::atomic<bool> stop{true};
+    EXPECT_TRUE(scanSettledOfiFiles(folder.path(), 2000ms, stop, nullptr).empty());
+}
+
 TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
     drawing("A.OFI", test::smallDrawing("A"));
     host.onEvents = [](RecordingHost& h) { h.cancel = true; };
@@ -492,18 +514,40 @@ TEST_F(JobRun, AStopWhileTheRunWaitsForDrawingsToSettleEndsItAtOnce) {
 }
 
 TEST_F(JobRun, LeavesADrawingThatChangedAfterTheScan) {
-    drawing("A.OFI", test::smallDrawing("A"));
-    drawing("B.OFI", test::smallDrawing("B"));
-    // While the first drawing is plotted, the CAD system rewrites the other.
-    std::string rewritten;
-    host.onAppend = [&](RecordingHost& h) {
-        if (!rewritten.empty()) return;
-        rewritten = h.lines[0].starts_with("A") ? "B.OFI" : "A.OFI";
-        std::ofstream(folder / rewritten, std::ios::app) << "more";
-    };
-    run(kSettleTime);
-    EXPECT_EQ(host.lines.size(), 1u);
-    EXPECT_EQ(folder.names(), Names{rewritten});
+    // A longer file is a changed one even when its time was put back, and a
+    // newer one even at the same size.
+    const struct {
+        const char* what;
+        bool appended;
+        bool timePutBack;
+    } changes[] = {{"appended", true, false},
+                   {"appended, time put back", true, true},
+                   {"rewritten at the same size", false, false}};
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        host.lines.clear();
+        for (const std::string& name : folder.names())
+            fs::remove(folder / name);
+        drawing("A.OFI", test::smallDrawing("A"));
+        drawing("B.OFI", test::smallDrawing("B"));
+        // While the first drawing is plotted, the CAD system rewrites the other.
+        std::string rewritten;
+        host.onAppend = [&](RecordingHost& h) {
+            if (!rewritten.empty()) return;
+            rewritten = h.lines[0].starts_with("A") ? "B.OFI" : "A.OFI";
+            const fs::path file = folder / rewritten;
+            const auto time = fs::last_write_time(file);
+            if (change.appended) {
+                std::ofstream(file, std::ios::app) << "more";
+            } else {
+                test::writeBytes(file, test::readBytes(file));
+            }
+            fs::last_write_time(file, change.timePutBack ? time : time + 2s);
+        };
+        run(kSettleTime);
+        EXPECT_EQ(host.lines.size(), 1u);
+        EXPECT_EQ(folder.names(), Names{rewritten});
+    }
 }
 
 TEST_F(JobRun, ManualChoiceTakesTheChosenFolderAndNamesEvenNewOnesAndGoesOnPastAMissingOne) {

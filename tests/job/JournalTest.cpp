@@ -4,6 +4,7 @@
 #include "JobTestSupport.h"
 
 #include "io/Sha256.h"
+#include "job/Archive.h"
 #include "job/HistoryFormat.h"
 #include "job/JournalRecorder.h"
 #include "job/Reprint.h"
@@ -60,19 +61,80 @@ TEST(KestoConf, ReadsItsKeysAndSkipsWhatItCannotUseWithTheLineNamed) {
                                           "archive_days = -1\n"
                                           "archive = yes\n"
                                           "colour = blue\n"
-                                          "no equals sign\n",
+                                          "no equals sign\n"
+                                          "archive_max_mb = 1099511627777\n" // one past 2^40
+                                          "failure_timeout = 0\n"
+                                          "archive_days = 8 days\n"
+                                          "archive =\n",
                                           &problems);
     EXPECT_FALSE(conf.archive);
     EXPECT_EQ(conf.archiveDays, 7);
     EXPECT_EQ(conf.archiveMaxBytes, 10u << 20);
     EXPECT_EQ(conf.failureCommand, (Names{"/usr/bin/notify", "two words", "x"}));
     EXPECT_EQ(conf.failureTimeoutSeconds, 5);
-    ASSERT_EQ(problems.size(), 4u);
+    ASSERT_EQ(problems.size(), 8u);
     EXPECT_NE(problems[0].find("7行目"), std::string::npos) << problems[0];
     const KestoConf defaults = parseKestoConf("", nullptr);
     EXPECT_TRUE(defaults.archive);
     EXPECT_EQ(defaults.archiveDays, 90);
     EXPECT_EQ(defaults.archiveMaxBytes, std::uint64_t{2048} << 20);
+}
+
+// Oldest first, by age and then by size; a copy still being written (a
+// temporary) is neither counted nor removed.
+TEST(ArchivePrune, RemovesTheOldestCopiesUntilWithinBothLimits) {
+    const struct {
+        std::chrono::hours maxAge;
+        std::uint64_t maxBytes;
+        Names left;
+    } cases[] = {
+        {0h, 0, {"1/OLD.OFI", "2/MID.OFI", "3/NEW.OFI"}},
+        {24h * 5, 0, {"2/MID.OFI", "3/NEW.OFI"}},
+        {0h, 250, {"2/MID.OFI", "3/NEW.OFI"}},
+        {0h, 200, {"2/MID.OFI", "3/NEW.OFI"}},
+        {0h, 199, {"3/NEW.OFI"}},
+        {24h, 1000, {"3/NEW.OFI"}},
+    };
+    const std::string temporary = "1/.~kesto-0123456789abcdef.tmp";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.maxAge.count() << " h, " << c.maxBytes << " bytes");
+        ProgramFolder root("archive-prune");
+        const auto now = fs::file_time_type::clock::now();
+        const struct {
+            std::string name;
+            fs::file_time_type time;
+        } copies[] = {{temporary, now - 24h * 30},
+                      {"1/OLD.OFI", now - 24h * 10},
+                      {"2/MID.OFI", now - 24h * 2},
+                      {"3/NEW.OFI", now - 1h}};
+        for (const auto& copy : copies) {
+            fs::create_directories((root / copy.name).parent_path());
+            test::writeBytes(root / copy.name,
+                             std::string(copy.name == temporary ? 1000 : 100, 'x'));
+            fs::last_write_time(root / copy.name, copy.time);
+        }
+        Archive(root.path()).prune(c.maxAge, c.maxBytes);
+        Names left;
+        for (const auto& copy : copies)
+            if (copy.name != temporary && fs::exists(root / copy.name)) left.push_back(copy.name);
+        EXPECT_EQ(left, c.left);
+        EXPECT_TRUE(fs::exists(root / temporary)) << "a copy being written stays";
+    }
+}
+
+// A drawing saved again after its conversion: the archive keeps nothing of
+// it (and the OFI file, not archived, stays).
+TEST(ArchiveKeep, KeepsNothingOfAFileThatIsNoLongerTheOneConverted) {
+    ProgramFolder folder("archive-keep");
+    const fs::path ofi = folder.write("PLAN.OFI", "the drawing converted");
+    FileIdentity converted;
+    ASSERT_TRUE(fileIdentity(ofi, converted, Links::Followed));
+    test::writeBytes(ofi, "the drawing saved again, longer");
+    fs::path kept;
+    EXPECT_FALSE(Archive(folder / "archive").keep(ofi, converted, &kept));
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder / "archive", ec))
+        EXPECT_FALSE(e.is_regular_file()) << e.path();
 }
 
 TEST(HistoryFormat, CountsFullWidthAsTwoColumnsAndShowsForeignBytesEscaped) {
@@ -196,6 +258,19 @@ TEST_F(JournalFile, AFileThatIsNoKestoJournalIsMovedAsideNotDeletedAndANewOneSta
                 kept = test::readBytes(e.path());
         EXPECT_EQ(kept, bytes) << "the old file is kept as it was";
     }
+    // Two broken journals in a row (within the same second): both are kept.
+    ProgramFolder program("journal-broken-twice");
+    for (const char* bytes : {"first broken journal", "second broken journal"}) {
+        program.write(kJournalFileName, std::string(bytes) + std::string(5000, 'x'), false);
+        Journal journal;
+        ASSERT_TRUE(journal.open(program.path()));
+    }
+    Names broken;
+    for (const auto& e : fs::directory_iterator(program.path()))
+        if (e.path().filename().string().starts_with("Kesto.db.broken-"))
+            broken.push_back(test::readBytes(e.path()).substr(0, 6));
+    std::sort(broken.begin(), broken.end());
+    EXPECT_EQ(broken, (Names{"first ", "second"}));
 }
 
 TEST_F(JournalFile, AJournalOfANewerKestoIsLeftAsItIs) {

@@ -67,6 +67,11 @@ TEST(Polygon, BufferFollowsThePlotter) {
          kSquareWithInner + "FP1;",
          {{1200, 1200}, {2000, 2000}},
          {{3300, 2000}}},
+        {"FP1 fills by winding: the inner sub-polygon of the other direction is a hole",
+         "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM1;PU1500,1500;"
+         "PD1500,2500,2500,2500,2500,1500,1500,1500;PM2;FP1;",
+         {{1200, 1200}, {2800, 2800}},
+         {{2000, 2000}}},
         {"the move after PM1 is no side; the next sub-polygon's pen-down sides are edged",
          "SP1;PA1000,1000;PM0;PD3000,1000,3000,3000,1000,3000,1000,1000;PM1;PD1500,1500;"
          "PD2500,1500,2500,2500,1500,2500,1500,1500;PM2;EP;",
@@ -137,6 +142,14 @@ TEST(Polygon, BufferFollowsThePlotter) {
     }
 }
 
+int inkedPixels(const QImage& image) {
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    return inked;
+}
+
 // Wherever a position or a size is rounded to whole pixels, a half goes up:
 // a dot on the line between two pixels inks the one after it, and a picture
 // half a pixel wider than a whole number gets that pixel.
@@ -157,11 +170,22 @@ TEST(Polygon, HalvesRoundUp) {
         const Rendered r = draw(kSquareSheet + "SP1;PA" + at + ";PD" + at + ";PU;SP0;AF;");
         ASSERT_FALSE(r.image.isNull());
         EXPECT_NE(r.image.pixel(d.pixel), qRgb(255, 255, 255));
-        int inked = 0;
-        for (int y = 0; y < r.image.height(); ++y)
-            for (int x = 0; x < r.image.width(); ++x)
-                inked += r.image.pixel(x, y) != qRgb(255, 255, 255);
-        EXPECT_EQ(inked, 1);
+        EXPECT_EQ(inkedPixels(r.image), 1);
+    }
+    // A window whose edges lie between pixels: a dot just inside each edge is
+    // drawn, one just outside is not.
+    const struct {
+        const char* at;
+        int inked;
+    } edges[] = {{"1005,1500", 1}, {"995,1500", 0}, {"1995,1500", 1}, {"2005,1500", 0},
+                 {"1500,1005", 1}, {"1500,995", 0}, {"1500,1995", 1}, {"1500,2005", 0}};
+    for (const auto& e : edges) {
+        SCOPED_TRACE(e.at);
+        const std::string at = e.at;
+        const Rendered r =
+            draw(kSquareSheet + "IW1000,1000,2000,2000;SP1;PA" + at + ";PD" + at + ";PU;SP0;AF;");
+        ASSERT_FALSE(r.image.isNull());
+        EXPECT_EQ(inkedPixels(r.image), e.inked);
     }
     struct SizeCase {
         double units; // sheet width and height

@@ -266,14 +266,19 @@ TEST(VectorFiles, PagesAndCoordinatesStayWithinTheFormatsLimits) {
     EXPECT_EQ(PdfSurface::pageProblem({0, 0, 800000, 40000}), "");
 
     // A line and an area that run a million sheets away: cut at a box the
-    // sheet's size around it (-4000 to 8000), still on the diagonal.
+    // sheet's size around it (-4000 to 8000), still on the diagonal.  Lines
+    // that pass beside the box, along it or past its corner, leave nothing.
     const std::string far = kSquareSheet + "SP1;PA2000,2000;PD900000000,900000000;PU;" +
-                            "PA2000,2000;PM0;PD900000000,2000,900000000,3000,2000,3000;PM2;FP;AF;";
+                            "PA2000,2000;PM0;PD900000000,2000,900000000,3000,2000,3000;PM2;FP;" +
+                            "PA-900000000,-900000;PD900000000,-900000;PU;" +
+                            "PA-900000000,0;PD0,-900000000;PU;AF;";
     ASSERT_TRUE(writeGlf(far, out / "far.svg", PictureFormat::Svg).status);
     const std::string svg = readFile(out / "far.svg");
     EXPECT_NE(svg.find("M2000 2000 L8000 8000 "), std::string::npos);
     EXPECT_NE(svg.find("L8000 3000 "), std::string::npos); // the area's far side
     EXPECT_EQ(svg.find("900000000"), std::string::npos);
+    EXPECT_FALSE(std::regex_search(svg, std::regex("[ ML-][0-9]{6}")))
+        << "a point far off the sheet";
     if (haveTool("qpdf")) {
         ASSERT_TRUE(writeGlf(far, out / "far.pdf", PictureFormat::Pdf).status);
         const std::string content =
