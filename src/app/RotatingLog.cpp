@@ -1,5 +1,7 @@
 #include "app/RotatingLog.h"
 
+#include "job/LocalTime.h"
+
 #include <ctime>
 #include <system_error>
 
@@ -23,17 +25,9 @@ std::FILE* openForAppend(const std::filesystem::path& file) {
 } // namespace
 
 std::string logLine(std::int64_t when, std::string_view text) {
-    const std::time_t t = static_cast<std::time_t>(when);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S ", &local);
     // CR LF: the file is read with Windows' own editors as well.
-    return stamp + std::string(text) + "\r\n";
+    return localTime(static_cast<std::time_t>(when), "%Y-%m-%d %H:%M:%S ") + std::string(text) +
+           "\r\n";
 }
 
 RotatingLog::RotatingLog(std::filesystem::path file, std::uintmax_t limitBytes, int oldFiles)
