@@ -84,4 +84,30 @@ if [ -n "$wineserver" ]; then
     "$wineserver" -p"${KESTO_WINESERVER_LINGER:-20}" >/dev/null 2>&1 || true
 fi
 
-exec "$wine" "$@"
+# A test program of ours always writes to its output: its list of tests or
+# its report.  One that ends silently was never started; its wine server went
+# away under it.  Such a launch is tried again, up to twice, saying so;
+# a silent run is never taken for a passed test.
+gtest=0
+for arg in "$@"; do
+    case "$arg" in --gtest_*) gtest=1 ;; esac
+done
+if [ "$gtest" = 0 ]; then
+    exec "$wine" "$@"
+fi
+out="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
+trap 'rm -f "$out"' EXIT
+for attempt in 1 2 3; do
+    set +e
+    "$wine" "$@" | tee "$out"
+    status=${PIPESTATUS[0]}
+    set -e
+    if [ -s "$out" ]; then
+        exit "$status"
+    fi
+    echo "wine-run: $1 ended with status $status and wrote nothing: Wine did not start it (attempt $attempt of 3)" >&2
+    if [ -n "$wineserver" ]; then
+        "$wineserver" -p"${KESTO_WINESERVER_LINGER:-20}" >/dev/null 2>&1 || true
+    fi
+done
+exit 1
