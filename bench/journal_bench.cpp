@@ -13,11 +13,13 @@
 #include "job/JobRun.h"
 #include "job/Journal.h"
 #include "job/JournalRecorder.h"
+#include "settings/Vocabulary.h"
 
 #include <sqlite3.h>
 
 #ifdef KESTO_BENCH_SOCKET
 #include "CaptureListener.h"
+#include "PrivateCupsd.h"
 #endif
 
 #include <algorithm>
@@ -93,11 +95,13 @@ struct RunFigures {
 };
 
 // Where the drawings go: nowhere (the journal's cost against the run alone),
-// or a plotter on a socket (against what a real run costs).
+// a plotter on a socket, a print server's queue (the plot server's way), or
+// GLF files left beside the OFI files.
 struct Delivery {
     const char* name;
     Spooler& spooler;
     std::string printer;
+    std::string_view output = words::kToPlotter;
 };
 
 RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFiles,
@@ -119,7 +123,8 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     }
     TimingHost host;
     host.folder = folder.string();
-    host.fields = {{"OfiFMen", "自動"}, {"OfiFEnd", finishedFiles}, {"OfiOut", "ﾌﾟﾛｯﾀ"}};
+    host.fields = {
+        {"OfiFMen", "自動"}, {"OfiFEnd", finishedFiles}, {"OfiOut", std::string(delivery.output)}};
     host.printer = delivery.printer;
     JournalRecorder recorder(folder, "auto",
                              [](const std::string& l) { std::fprintf(stderr, "%s\n", l.c_str()); });
@@ -166,6 +171,7 @@ void benchRuns(const Delivery& delivery) {
 
 void benchHistory() {
     const fs::path folder = freshFolder("history");
+    std::FILE* devNull = std::fopen("/dev/null", "wb");
     {
         Journal journal;
         if (Status s = journal.open(folder); !s) {
@@ -185,18 +191,38 @@ void benchHistory() {
         " 'PLAN-' || x || '.OFI', '配置図 PLAN-' || x || ' ,01', 'ﾌﾟﾛｯﾀ', 'Plotter1',"
         " hex(randomblob(32)), CASE WHEN x % 17 = 0 THEN '失敗' ELSE '終了' END,"
         " CASE WHEN x % 17 = 0 THEN 'the queue refused the job' ELSE '' END,"
-        " 'OfiFile=/srv/ofi' || char(10) || 'OfiS=100' || char(10) FROM n";
-    sqlite3_exec(db, fill.c_str(), nullptr, nullptr, nullptr);
+        " ?1 FROM n";
+    // Every job with the whole settings snapshot a real run records.
+    const std::string settings = settingsText(defaultSettings(folder));
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(db, fill.c_str(), -1, &insert, nullptr);
+    sqlite3_bind_text(insert, 1, settings.data(), int(settings.size()), SQLITE_STATIC);
+    sqlite3_step(insert);
+    sqlite3_finalize(insert);
     sqlite3_close(db);
+    // As kesto-cli answers: the table from all rows, JSON while it is read.
     const auto answer = [&](const char* what, HistoryFilter filter, bool json) {
         const auto start = Clock::now();
         Journal journal;
-        std::vector<JobRow> rows;
         Status s = journal.openForReading(folder);
-        if (s) s = journal.history(filter, rows);
-        const std::string text = json ? historyJson(rows) : historyTable(rows);
-        std::printf("  %-44s %7.1f ms (%zu jobs, %zu bytes)\n", what, ms(Clock::now() - start),
-                    rows.size(), text.size());
+        std::size_t jobs = 0, bytes = 0;
+        if (s && !json) {
+            std::vector<JobRow> rows;
+            s = journal.history(filter, rows);
+            jobs = rows.size();
+            bytes = historyTable(rows).size();
+        } else if (s) {
+            HistoryStream out(HistoryForm::Json, [&](std::string_view text) {
+                bytes += std::fwrite(text.data(), 1, text.size(), devNull);
+            });
+            s = journal.eachInHistory(filter, [&](const JobRow& row) {
+                out.add(row);
+                ++jobs;
+            });
+            out.finish();
+        }
+        std::printf("  %-44s %7.1f ms (%zu jobs, %zu bytes)%s\n", what, ms(Clock::now() - start),
+                    jobs, bytes, s ? "" : (" FAILED: " + s.reason()).c_str());
     };
     std::printf("history over %d jobs (target < 200 ms):\n", kJobs);
     answer("newest 100 (kesto-cli history)", {}, false);
@@ -208,7 +234,17 @@ void benchHistory() {
     answer("--title PLAN-4242 (the whole journal read)", title, false);
     HistoryFilter all;
     all.limit = 0;
-    answer("--limit 0 --json (every job)", all, true);
+    answer("--limit 0 --json (every job, to /dev/null)", all, true);
+    {
+        const auto start = Clock::now();
+        Journal journal;
+        (void)journal.openForReading(folder);
+        std::size_t jobs = 0;
+        (void)journal.eachInHistory(all, [&](const JobRow&) { ++jobs; });
+        std::printf("  %-44s %7.1f ms (%zu jobs)\n", "  of it reading", ms(Clock::now() - start),
+                    jobs);
+    }
+    std::fclose(devNull);
     fs::remove_all(folder);
 }
 
@@ -248,15 +284,27 @@ void benchArchive() {
 
 } // namespace
 
-int main() {
-    NullSpooler nowhere;
-    benchRuns({"no plotter", nowhere, "bench"});
+// kesto_journal_bench [runs|history|archive]: one part, or all of them.
+int main(int argc, char** argv) {
+    const std::string part = argc > 1 ? argv[1] : "";
+    const auto wanted = [&](const char* name) { return part.empty() || part == name; };
+    if (wanted("runs")) {
+        NullSpooler nowhere;
+        benchRuns({"no plotter", nowhere, "bench"});
+        benchRuns({"GLF files beside the OFI files", nowhere, "", words::kToFile});
 #ifdef KESTO_BENCH_SOCKET
-    kesto::test::CaptureListener plotter;
-    const std::unique_ptr<Spooler> system = makeSystemSpooler();
-    if (plotter.listening()) benchRuns({"a socket plotter", *system, plotter.uri()});
+        kesto::test::CaptureListener plotter;
+        const std::unique_ptr<Spooler> system = makeSystemSpooler();
+        if (plotter.listening()) benchRuns({"a socket plotter", *system, plotter.uri()});
+        kesto::test::PrivateCupsd cupsd;
+        if (kesto::test::PrivateCupsd::installed() && plotter.listening() && cupsd.start()) {
+            cupsd.useAsDefaultServer();
+            if (cupsd.addRawQueue("kesto-bench", plotter.uri()))
+                benchRuns({"a print server's queue", *system, "kesto-bench"});
+        }
 #endif
-    benchHistory();
-    benchArchive();
+    }
+    if (wanted("history")) benchHistory();
+    if (wanted("archive")) benchArchive();
     return 0;
 }

@@ -72,18 +72,23 @@ int runHistoryCommand(int argc, char** argv) {
     std::error_code ec;
     const std::filesystem::path programFolder = std::filesystem::current_path(ec);
     Journal journal;
-    std::vector<JobRow> rows;
     Status s = ec ? Status::failure("no current directory: " + ec.message())
                   : journal.openForReading(programFolder);
-    if (s) s = journal.history(filter, rows);
+    if (s && form == Form::Table) {
+        // The columns are as wide as their widest cell: every row first.
+        std::vector<JobRow> rows;
+        s = journal.history(filter, rows);
+        if (s) writeText(stdout, historyTable(rows));
+    } else if (s) {
+        // JSON and CSV are written while the journal is read.
+        HistoryStream out(form == Form::Json ? HistoryForm::Json : HistoryForm::Csv,
+                          [](std::string_view text) { writeText(stdout, text); });
+        s = journal.eachInHistory(filter, [&out](const JobRow& row) { out.add(row); });
+        if (s) out.finish();
+    }
     if (!s) {
         writeText(stderr, "kesto-cli history: " + s.reason() + "\n");
         return kExitTrouble;
-    }
-    switch (form) {
-    case Form::Table: writeText(stdout, historyTable(rows)); break;
-    case Form::Json: writeText(stdout, historyJson(rows)); break;
-    case Form::Csv: writeText(stdout, historyCsv(rows)); break;
     }
     return kExitDone;
 }

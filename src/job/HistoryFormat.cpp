@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
-#include <functional>
 
 namespace kesto {
 namespace {
@@ -45,79 +44,137 @@ std::string outputText(const JobRow& r) {
     return r.spoolerJob.empty() ? r.printer : r.printer + " #" + r.spoolerJob;
 }
 
-std::string trimmedTitle(const std::string& title) {
-    std::string t = title;
-    while (!t.empty() && t.back() == ' ')
-        t.pop_back();
-    return t;
+std::string_view trimmedTitle(std::string_view title) {
+    while (!title.empty() && title.back() == ' ')
+        title.remove_suffix(1);
+    return title;
 }
 
-std::string jsonString(std::string_view text) {
-    std::string out = "\"";
-    for (char ch : printableUtf8(text)) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
+// Appends `bytes` with every byte that is not part of valid UTF-8 written as
+// "\\xNN".  Runs that need nothing are appended whole; an ASCII byte for
+// which `special` says so goes through `put` (and so does each character of
+// a "\\xNN").
+template <typename Special, typename Put>
+void appendPrintable(std::string& out, std::string_view bytes, Special special, Put put) {
+    std::size_t i = 0, run = 0;
+    const auto flushRun = [&] { out.append(bytes.substr(run, i - run)); };
+    while (i < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80) {
+            if (!special(c)) {
+                ++i;
+                continue;
+            }
+            flushRun();
+            put(out, bytes[i]);
         } else {
-            out += ch;
+            char32_t cp = 0;
+            const std::size_t n = decode(bytes.substr(i), cp);
+            if (n != 0) {
+                i += n;
+                continue;
+            }
+            flushRun();
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            for (char e : {'\\', 'x', kHex[c >> 4], kHex[c & 15]})
+                put(out, e);
         }
+        run = ++i;
     }
-    return out + "\"";
+    flushRun();
 }
 
-std::string csvField(std::string_view text) {
-    const std::string t = printableUtf8(text);
-    if (t.find_first_of(",\"\r\n") == std::string::npos) return t;
-    std::string out = "\"";
+void appendAsIs(std::string& out, char c) {
+    out += c;
+}
+
+void appendJsonString(std::string& out, std::string_view text) {
+    out += '"';
+    appendPrintable(
+        out, text, [](unsigned char c) { return c == '"' || c == '\\' || c < 0x20; },
+        [](std::string& o, char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '"' || c == '\\') {
+                o += '\\';
+                o += ch;
+            } else if (c < 0x20) {
+                static constexpr char kHex[] = "0123456789abcdef";
+                o += "\\u00";
+                o += kHex[c >> 4];
+                o += kHex[c & 15];
+            } else {
+                o += ch;
+            }
+        });
+    out += '"';
+}
+
+void appendCsvField(std::string& out, std::string_view text) {
+    std::string t;
+    appendPrintable(
+        t, text, [](unsigned char) { return false; }, appendAsIs);
+    if (t.find_first_of(",\"\r\n") == std::string::npos) {
+        out += t;
+        return;
+    }
+    out += '"';
     for (char c : t)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+        c == '"' ? out += "\"\"" : out += c;
+    out += '"';
 }
 
-// The fields of the JSON and CSV forms, by name.
+// The fields of the JSON and CSV forms, by name.  A field's text is a view
+// of the row, or made in `scratch`.
 struct Field {
     const char* name;
-    std::function<std::string(const JobRow&)> text;
+    std::string_view (*text)(const JobRow& r, std::string& scratch);
     bool number;
 };
 
+std::string_view made(std::string& scratch, std::string text) {
+    scratch = std::move(text);
+    return scratch;
+}
+
+template <typename Number> std::string_view numberText(std::string& scratch, Number n) {
+    return made(scratch, std::to_string(n));
+}
+
 const std::vector<Field>& fields() {
+    using S = std::string;
+    using V = std::string_view;
     static const std::vector<Field> list = {
-        {"id", [](const JobRow& r) { return std::to_string(r.id); }, true},
-        {"kind", [](const JobRow& r) { return r.kind; }, false},
-        {"original", [](const JobRow& r) { return std::to_string(r.original); }, true},
-        {"started", [](const JobRow& r) { return localTimeText(r.startedMs); }, false},
-        {"ended", [](const JobRow& r) { return localTimeText(r.endedMs); }, false},
-        {"host", [](const JobRow& r) { return r.host; }, false},
-        {"user", [](const JobRow& r) { return r.user; }, false},
-        {"program_folder", [](const JobRow& r) { return r.programFolder; }, false},
-        {"ofi_path", [](const JobRow& r) { return r.ofiPath; }, false},
-        {"ofi_size", [](const JobRow& r) { return std::to_string(r.ofiIdentity.size); }, true},
-        {"ofi_sha256", [](const JobRow& r) { return r.ofiSha256; }, false},
-        {"title", [](const JobRow& r) { return trimmedTitle(r.title); }, false},
-        {"sheet", [](const JobRow& r) { return r.sheet; }, false},
-        {"rotation", [](const JobRow& r) { return std::to_string(r.rotation); }, true},
+        {"id", [](const JobRow& r, S& s) { return numberText(s, r.id); }, true},
+        {"kind", [](const JobRow& r, S&) { return V(r.kind); }, false},
+        {"original", [](const JobRow& r, S& s) { return numberText(s, r.original); }, true},
+        {"started", [](const JobRow& r, S& s) { return made(s, localTimeText(r.startedMs)); },
+         false},
+        {"ended", [](const JobRow& r, S& s) { return made(s, localTimeText(r.endedMs)); }, false},
+        {"host", [](const JobRow& r, S&) { return V(r.host); }, false},
+        {"user", [](const JobRow& r, S&) { return V(r.user); }, false},
+        {"program_folder", [](const JobRow& r, S&) { return V(r.programFolder); }, false},
+        {"ofi_path", [](const JobRow& r, S&) { return V(r.ofiPath); }, false},
+        {"ofi_size", [](const JobRow& r, S& s) { return numberText(s, r.ofiIdentity.size); }, true},
+        {"ofi_sha256", [](const JobRow& r, S&) { return V(r.ofiSha256); }, false},
+        {"title", [](const JobRow& r, S&) { return trimmedTitle(r.title); }, false},
+        {"sheet", [](const JobRow& r, S&) { return V(r.sheet); }, false},
+        {"rotation", [](const JobRow& r, S& s) { return numberText(s, r.rotation); }, true},
         {"reduction",
-         [](const JobRow& r) {
+         [](const JobRow& r, S& s) {
              char t[32];
              std::snprintf(t, sizeof t, "%g", r.reduction);
-             return std::string(t);
+             return made(s, t);
          },
          true},
-        {"output", [](const JobRow& r) { return r.output; }, false},
-        {"printer", [](const JobRow& r) { return r.printer; }, false},
-        {"spooler_job", [](const JobRow& r) { return r.spoolerJob; }, false},
-        {"glf_path", [](const JobRow& r) { return r.glfPath; }, false},
-        {"glf_size", [](const JobRow& r) { return std::to_string(r.glfSize); }, true},
-        {"glf_sha256", [](const JobRow& r) { return r.glfSha256; }, false},
-        {"outcome", [](const JobRow& r) { return r.outcome; }, false},
-        {"reason", [](const JobRow& r) { return r.reason; }, false},
-        {"archive_path", [](const JobRow& r) { return r.archivePath; }, false},
+        {"output", [](const JobRow& r, S&) { return V(r.output); }, false},
+        {"printer", [](const JobRow& r, S&) { return V(r.printer); }, false},
+        {"spooler_job", [](const JobRow& r, S&) { return V(r.spoolerJob); }, false},
+        {"glf_path", [](const JobRow& r, S&) { return V(r.glfPath); }, false},
+        {"glf_size", [](const JobRow& r, S& s) { return numberText(s, r.glfSize); }, true},
+        {"glf_sha256", [](const JobRow& r, S&) { return V(r.glfSha256); }, false},
+        {"outcome", [](const JobRow& r, S&) { return V(r.outcome); }, false},
+        {"reason", [](const JobRow& r, S&) { return V(r.reason); }, false},
+        {"archive_path", [](const JobRow& r, S&) { return V(r.archivePath); }, false},
     };
     return list;
 }
@@ -137,19 +194,8 @@ std::size_t displayWidth(std::string_view utf8) {
 
 std::string printableUtf8(std::string_view bytes) {
     std::string out;
-    while (!bytes.empty()) {
-        char32_t c = 0;
-        const std::size_t n = decode(bytes, c);
-        if (n == 0) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02X", static_cast<unsigned char>(bytes[0]));
-            out += esc;
-            bytes.remove_prefix(1);
-        } else {
-            out.append(bytes.substr(0, n));
-            bytes.remove_prefix(n);
-        }
-    }
+    appendPrintable(
+        out, bytes, [](unsigned char) { return false; }, appendAsIs);
     return out;
 }
 
@@ -209,34 +255,72 @@ std::string historyTable(const std::vector<JobRow>& rows) {
     return out;
 }
 
-std::string historyJson(const std::vector<JobRow>& rows) {
-    std::string out = "[";
-    for (std::size_t n = 0; n < rows.size(); ++n) {
-        out += n == 0 ? "\n  {" : ",\n  {";
+HistoryStream::HistoryStream(HistoryForm form, std::function<void(std::string_view)> sink)
+    : form_(form), sink_(std::move(sink)) {
+    if (form_ == HistoryForm::Json) {
+        text_ = "[";
+    } else {
+        for (const Field& f : fields())
+            text_ += (text_.empty() ? "" : ",") + std::string(f.name);
+        text_ += "\r\n";
+    }
+}
+
+void HistoryStream::add(const JobRow& row) {
+    if (form_ == HistoryForm::Json) {
+        text_ += rows_ == 0 ? "\n  {" : ",\n  {";
         bool first = true;
         for (const Field& f : fields()) {
-            out += first ? "" : ", ";
+            if (!first) text_ += ", ";
             first = false;
-            out += jsonString(f.name) + ": " +
-                   (f.number ? f.text(rows[n]) : jsonString(f.text(rows[n])));
+            appendJsonString(text_, f.name);
+            text_ += ": ";
+            const std::string_view text = f.text(row, scratch_);
+            f.number ? void(text_ += text) : appendJsonString(text_, text);
         }
-        out += "}";
+        text_ += '}';
+    } else {
+        bool first = true;
+        for (const Field& f : fields()) {
+            if (!first) text_ += ',';
+            first = false;
+            appendCsvField(text_, f.text(row, scratch_));
+        }
+        text_ += "\r\n";
     }
-    return out + (rows.empty() ? "]\n" : "\n]\n");
+    ++rows_;
+    if (text_.size() >= kFlushBytes) flush();
+}
+
+void HistoryStream::finish() {
+    if (form_ == HistoryForm::Json) text_ += rows_ == 0 ? "]\n" : "\n]\n";
+    flush();
+}
+
+void HistoryStream::flush() {
+    if (!text_.empty()) sink_(text_);
+    text_.clear();
+}
+
+namespace {
+
+std::string streamed(HistoryForm form, const std::vector<JobRow>& rows) {
+    std::string out;
+    HistoryStream stream(form, [&out](std::string_view text) { out += text; });
+    for (const JobRow& r : rows)
+        stream.add(r);
+    stream.finish();
+    return out;
+}
+
+} // namespace
+
+std::string historyJson(const std::vector<JobRow>& rows) {
+    return streamed(HistoryForm::Json, rows);
 }
 
 std::string historyCsv(const std::vector<JobRow>& rows) {
-    std::string out;
-    for (const Field& f : fields())
-        out += (out.empty() ? "" : ",") + std::string(f.name);
-    out += "\r\n";
-    for (const JobRow& r : rows) {
-        std::string line;
-        for (const Field& f : fields())
-            line += (line.empty() && &f == &fields().front() ? "" : ",") + csvField(f.text(r));
-        out += line + "\r\n";
-    }
-    return out;
+    return streamed(HistoryForm::Csv, rows);
 }
 
 } // namespace kesto

@@ -6,6 +6,7 @@
 #include "job/Journal.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,5 +29,26 @@ std::string localTimeText(std::int64_t ms);
 std::string historyTable(const std::vector<JobRow>& rows);
 std::string historyJson(const std::vector<JobRow>& rows);
 std::string historyCsv(const std::vector<JobRow>& rows);
+
+enum class HistoryForm { Json, Csv };
+
+// JSON or CSV written while the rows are read: the text goes to `sink` in
+// pieces of whole rows.
+class HistoryStream {
+public:
+    HistoryStream(HistoryForm form, std::function<void(std::string_view)> sink);
+    void add(const JobRow& row);
+    // The closing text, and what is left to the sink.
+    void finish();
+
+private:
+    static constexpr std::size_t kFlushBytes = 1 << 20;
+    void flush();
+
+    HistoryForm form_;
+    std::function<void(std::string_view)> sink_;
+    std::string text_, scratch_;
+    std::size_t rows_ = 0;
+};
 
 } // namespace kesto

@@ -74,10 +74,15 @@ public:
     int step() { return sqlite3_step(stmt_); }
 
     std::string column(int i) const {
+        std::string text;
+        column(i, text);
+        return text;
+    }
+    // Into `text`, whose room is used again.
+    void column(int i, std::string& text) const {
         const void* p = sqlite3_column_blob(stmt_, i);
         const int n = sqlite3_column_bytes(stmt_, i);
-        return p ? std::string(static_cast<const char*>(p), static_cast<std::size_t>(n))
-                 : std::string();
+        text.assign(p ? static_cast<const char*>(p) : "", p ? static_cast<std::size_t>(n) : 0);
     }
     std::int64_t number(int i) const { return sqlite3_column_int64(stmt_, i); }
 
@@ -122,40 +127,45 @@ void bindRow(Statement& s, const JobRow& r, int first) {
     s.blob(i++, r.archivePath);
 }
 
-JobRow readRow(const Statement& s) {
-    JobRow r;
+// Fills `r` from the statement's columns, in kColumns' order.
+void readRow(const Statement& s, JobRow& r) {
     int i = 0;
     r.id = s.number(i++);
-    r.run = s.column(i++);
+    s.column(i++, r.run);
     r.seq = static_cast<int>(s.number(i++));
-    r.kind = s.column(i++);
+    s.column(i++, r.kind);
     r.original = s.number(i++);
     r.startedMs = s.number(i++);
     r.endedMs = s.number(i++);
-    r.host = s.column(i++);
-    r.user = s.column(i++);
-    r.programFolder = s.column(i++);
-    r.ofiPath = s.column(i++);
-    r.ofiName = s.column(i++);
+    s.column(i++, r.host);
+    s.column(i++, r.user);
+    s.column(i++, r.programFolder);
+    s.column(i++, r.ofiPath);
+    s.column(i++, r.ofiName);
     r.ofiIdentity.device = static_cast<std::uint64_t>(s.number(i++));
     r.ofiIdentity.inode = static_cast<std::uint64_t>(s.number(i++));
     r.ofiIdentity.size = static_cast<std::uint64_t>(s.number(i++));
     r.ofiIdentity.modifiedNs = s.number(i++);
-    r.ofiSha256 = s.column(i++);
-    r.title = s.column(i++);
-    r.sheet = s.column(i++);
+    s.column(i++, r.ofiSha256);
+    s.column(i++, r.title);
+    s.column(i++, r.sheet);
     r.rotation = static_cast<int>(s.number(i++));
     r.reduction = sqlite3_column_double(s.get(), i++);
-    r.settings = s.column(i++);
-    r.output = s.column(i++);
-    r.printer = s.column(i++);
-    r.spoolerJob = s.column(i++);
-    r.glfPath = s.column(i++);
+    s.column(i++, r.settings);
+    s.column(i++, r.output);
+    s.column(i++, r.printer);
+    s.column(i++, r.spoolerJob);
+    s.column(i++, r.glfPath);
     r.glfSize = static_cast<std::uint64_t>(s.number(i++));
-    r.glfSha256 = s.column(i++);
-    r.outcome = s.column(i++);
-    r.reason = s.column(i++);
-    r.archivePath = s.column(i++);
+    s.column(i++, r.glfSha256);
+    s.column(i++, r.outcome);
+    s.column(i++, r.reason);
+    s.column(i++, r.archivePath);
+}
+
+JobRow readRow(const Statement& s) {
+    JobRow r;
+    readRow(s, r);
     return r;
 }
 
@@ -373,23 +383,27 @@ Status Journal::insert(JobRow& row) {
 
 Status Journal::update(const JobRow& row) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    // Every column but the id, in kColumns' order.
-    static const std::string sql = [] {
-        std::string set;
-        std::string_view names = kColumns;
-        names.remove_prefix(names.find(',') + 2);
-        for (int i = 1; !names.empty(); ++i) {
-            const std::size_t comma = names.find(',');
-            set += (set.empty() ? "" : ", ") + std::string(names.substr(0, comma)) + " = ?" +
-                   std::to_string(i);
-            names.remove_prefix(comma == std::string_view::npos ? names.size() : comma + 2);
-        }
-        return "UPDATE jobs SET " + set + " WHERE id = ?" + std::to_string(kColumnCount);
-    }();
-    Statement s(kept(sql));
+    // No indexed column among them: an update rewrites the row alone.
+    Statement s(kept("UPDATE jobs SET ended = ?1, ofi_device = ?2, ofi_inode = ?3,"
+                     " ofi_size = ?4, ofi_mtime_ns = ?5, ofi_sha256 = ?6, sheet = ?7,"
+                     " rotation = ?8, spooler_job = ?9, glf_size = ?10, glf_sha256 = ?11,"
+                     " outcome = ?12, reason = ?13, archive_path = ?14 WHERE id = ?15"));
     if (!s) return failure("書けません");
-    bindRow(s, row, 1);
-    s.integer(kColumnCount, row.id);
+    s.integer(1, row.endedMs);
+    s.integer(2, static_cast<std::int64_t>(row.ofiIdentity.device));
+    s.integer(3, static_cast<std::int64_t>(row.ofiIdentity.inode));
+    s.integer(4, static_cast<std::int64_t>(row.ofiIdentity.size));
+    s.integer(5, row.ofiIdentity.modifiedNs);
+    s.text(6, row.ofiSha256);
+    s.text(7, row.sheet);
+    s.integer(8, row.rotation);
+    s.text(9, row.spoolerJob);
+    s.integer(10, static_cast<std::int64_t>(row.glfSize));
+    s.text(11, row.glfSha256);
+    s.text(12, row.outcome);
+    s.text(13, row.reason);
+    s.blob(14, row.archivePath);
+    s.integer(15, row.id);
     return s.step() == SQLITE_DONE ? Status{} : failure("書けません");
 }
 
@@ -403,8 +417,19 @@ std::optional<JobRow> Journal::find(std::int64_t id) {
 }
 
 Status Journal::history(const HistoryFilter& filter, std::vector<JobRow>& rows) {
+    return eachInHistory(filter, [&rows](const JobRow& row) { rows.push_back(row); });
+}
+
+Status Journal::eachInHistory(const HistoryFilter& filter,
+                              const std::function<void(const JobRow&)>& each) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    std::string sql = std::string("SELECT ") + kColumns +
+    // A list leaves out the settings snapshot (find gives the whole row).
+    static const std::string columns = [] {
+        std::string c = kColumns;
+        c.replace(c.find(" settings,"), 10, " '',");
+        return c;
+    }();
+    std::string sql = "SELECT " + columns +
                       // "+started": newest first by id, not through the time index
                       " FROM jobs WHERE +started >= ?1 AND +started < ?2"
                       " AND substr(outcome, 1, length(?3)) = ?3"
@@ -416,23 +441,26 @@ Status Journal::history(const HistoryFilter& filter, std::vector<JobRow>& rows) 
     s.integer(2, filter.untilMs.value_or(INT64_MAX));
     s.text(3, filter.outcome);
     s.text(4, filter.title);
+    JobRow row; // one row's room for all of them
     int rc;
-    while ((rc = s.step()) == SQLITE_ROW)
-        rows.push_back(readRow(s));
+    while ((rc = s.step()) == SQLITE_ROW) {
+        readRow(s, row);
+        each(row);
+    }
     return rc == SQLITE_DONE ? Status{} : failure("読めません");
 }
 
-std::optional<JobRow> Journal::lastWriterOf(const std::string& glfPath, const std::string& output) {
+std::optional<EarlierDrawing> Journal::lastWriterOf(const std::string& glfPath,
+                                                    const std::string& output) {
     if (!db_) return std::nullopt;
-    Statement s(db_, std::string("SELECT ") + kColumns +
-                         " FROM jobs WHERE glf_path = ? AND substr(outcome, 1, 2) = ?"
-                         " AND output = ? ORDER BY id DESC LIMIT 1");
+    Statement s(kept("SELECT id, ofi_name, title FROM jobs WHERE glf_path = ?"
+                     " AND substr(outcome, 1, 2) = ? AND output = ? ORDER BY id DESC LIMIT 1"));
     if (!s) return std::nullopt;
     s.blob(1, glfPath);
     s.text(2, outcome::kFinished);
     s.text(3, output);
     if (s.step() != SQLITE_ROW) return std::nullopt;
-    return readRow(s);
+    return EarlierDrawing{s.number(0), s.column(1), s.column(2)};
 }
 
 bool Journal::undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity) {

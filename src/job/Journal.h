@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -60,6 +61,12 @@ struct JobRow {
     std::string archivePath; // the kept copy of the OFI file; empty for none
 };
 
+// The drawing that last wrote a GLF file, as a later one is told of it.
+struct EarlierDrawing {
+    std::int64_t id = 0;
+    std::string ofiName, title;
+};
+
 struct HistoryFilter {
     std::optional<std::int64_t> sinceMs, untilMs;
     std::string outcome; // the outcome begins with it ("終了" takes the kept endings too)
@@ -92,12 +99,21 @@ public:
     // Rows a killed run left running become interrupted.
     Status markInterrupted();
     Status insert(JobRow& row); // sets row.id
+    // Writes what a drawing learns after it started: its end and outcome,
+    // the OFI file as read, the sheet, the spooler's job, the GLF file's
+    // size and fingerprint, the archive copy.  What insert wrote stays.
     Status update(const JobRow& row);
 
     std::optional<JobRow> find(std::int64_t id);
+    // Newest first, without their settings snapshots.
     Status history(const HistoryFilter& filter, std::vector<JobRow>& rows);
+    // The same rows one by one, for a long history that is written as it is
+    // read; the row is valid during the call only.
+    Status eachInHistory(const HistoryFilter& filter,
+                         const std::function<void(const JobRow&)>& each);
     // The last finished drawing with `output` that wrote `glfPath`.
-    std::optional<JobRow> lastWriterOf(const std::string& glfPath, const std::string& output);
+    std::optional<EarlierDrawing> lastWriterOf(const std::string& glfPath,
+                                               const std::string& output);
     // Whether a drawing at `ofiPath` with this identity was delivered and
     // could not be deleted.
     bool undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity);

@@ -136,7 +136,7 @@ void JournalRecorder::drawingStarted(const DrawingStart& drawing) {
 
 Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const fs::path& glf) {
     if (!journal_.isOpen()) return {};
-    const std::optional<JobRow> earlier =
+    const std::optional<EarlierDrawing> earlier =
         journal_.lastWriterOf(utf8FromPath(glf), std::string(words::kToFile));
     std::error_code ec;
     if (!earlier || earlier->ofiName == name || !fs::exists(fs::symlink_status(glf, ec))) return {};

@@ -161,6 +161,7 @@ TEST(HistoryFormat, CountsFullWidthAsTwoColumnsAndShowsForeignBytesEscaped) {
     row.ofiName = "P.OFI";
     row.outcome = outcome::kFailed;
     row.reason = "line 1\nline 2";
+    row.ofiPath = "C:\\図\\\x94\x7A.OFI"; // a Windows path with a Shift-JIS name
     const std::string csv = historyCsv({row});
     EXPECT_TRUE(csv.starts_with("id,kind,")) << csv;
     EXPECT_NE(csv.find("\"部品\"\"図\"\", A3\""), std::string::npos) << csv;
@@ -168,6 +169,7 @@ TEST(HistoryFormat, CountsFullWidthAsTwoColumnsAndShowsForeignBytesEscaped) {
     const std::string json = historyJson({row});
     EXPECT_NE(json.find("\"title\": \"部品\\\"図\\\", A3\""), std::string::npos) << json;
     EXPECT_NE(json.find("\"reason\": \"line 1\\u000aline 2\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"ofi_path\": \"C:\\\\図\\\\\\\\x94z.OFI\""), std::string::npos) << json;
     // Columns line up whatever the width of the characters before them.
     JobRow other = row;
     other.title = "ABC";
