@@ -15,16 +15,20 @@ namespace kesto {
 
 class Sha256 {
 public:
-    Sha256();
+    // Best: the processor's SHA instructions where it has them.
+    enum class Engine { Best, Portable };
+    explicit Sha256(Engine engine = Engine::Best);
+    // Whether Best uses the processor's instructions on this machine.
+    static bool processorRoundsUsed();
+
     void add(const void* data, std::size_t size);
     void add(std::string_view bytes) { add(bytes.data(), bytes.size()); }
     // The digest as 64 hex digits; the object is spent afterwards.
     std::string hexDigest();
 
 private:
-    void block(const std::uint8_t* p);
-
     std::array<std::uint32_t, 8> h_;
+    void (*blocks_)(std::uint32_t* state, const std::uint8_t* data, std::size_t blocks);
     std::array<std::uint8_t, 64> buffer_{};
     std::size_t buffered_ = 0;
     std::uint64_t length_ = 0;

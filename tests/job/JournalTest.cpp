@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace kesto {
 namespace {
 
@@ -41,13 +43,23 @@ TEST(Sha256, GivesTheStandardsExampleDigests) {
         {std::string(1000000, 'a'),
          "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(sha256Hex(c.input), c.digest) << c.input.size() << " bytes at once";
-        Sha256 sliced;
-        for (std::size_t at = 0, step = 1; at < c.input.size(); at += step, step = step % 67 + 1)
-            sliced.add(std::string_view(c.input).substr(at, step));
-        EXPECT_EQ(sliced.hexDigest(), c.digest) << c.input.size() << " bytes in slices";
+    // The processor's SHA instructions where this machine has them, and the
+    // portable rounds always.
+    std::printf("SHA-256 by the processor's instructions: %s\n",
+                Sha256::processorRoundsUsed() ? "yes" : "no");
+    for (const Sha256::Engine engine : {Sha256::Engine::Best, Sha256::Engine::Portable}) {
+        for (const auto& c : cases) {
+            Sha256 whole(engine);
+            whole.add(c.input);
+            EXPECT_EQ(whole.hexDigest(), c.digest) << c.input.size() << " bytes at once";
+            Sha256 sliced(engine);
+            for (std::size_t at = 0, step = 1; at < c.input.size();
+                 at += step, step = step % 67 + 1)
+                sliced.add(std::string_view(c.input).substr(at, step));
+            EXPECT_EQ(sliced.hexDigest(), c.digest) << c.input.size() << " bytes in slices";
+        }
     }
+    EXPECT_EQ(sha256Hex("abc"), cases[1].digest);
 }
 
 TEST(KestoConf, ReadsItsKeysAndSkipsWhatItCannotUseWithTheLineNamed) {
