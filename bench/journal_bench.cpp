@@ -1,9 +1,14 @@
 // What the journal and the archive cost: a run of 1,000 small drawings with
-// and without them (the median time per drawing and the whole run), the
-// history over 100,000 jobs, and the archive's copy of a 50 MB drawing
-// against a plain copy.  Targets: under 1 ms per drawing at the median,
-// under 5 % on the run, under 200 ms for the history, the archive copy no
-// dearer than one plain copy (flushed, as the archive's is).
+// and without them (the median time per drawing and the whole run) for each
+// way a drawing can go (nowhere, GLF files, a socket plotter, a private print
+// server's queue), the history over 100,000 jobs, and the archive's copy of
+// a 50 MB drawing against a plain copy.  Targets: under 1 ms per drawing at
+// the median, under 5 % on the run, under 200 ms for the history, the
+// archive copy no dearer than one plain copy (flushed, as the archive's is).
+// Runs go to TMPDIR (default /tmp): put it on the disk the program folder
+// will use.
+//
+//   kesto_journal_bench [runs|history|archive]
 
 #include "composer/OfiComposer.h"
 #include "delivery/Spooler.h"
@@ -284,7 +289,7 @@ void benchArchive() {
 
 } // namespace
 
-// kesto_journal_bench [runs|history|archive]: one part, or all of them.
+// One part, or all of them.
 int main(int argc, char** argv) {
     const std::string part = argc > 1 ? argv[1] : "";
     const auto wanted = [&](const char* name) { return part.empty() || part == name; };
