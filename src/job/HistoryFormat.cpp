@@ -127,29 +127,28 @@ void appendCsvField(std::string& out, std::string_view text) {
 // of the row, or made in `scratch`.
 struct Field {
     const char* name;
-    std::string_view (*text)(const JobRow& r, std::string& scratch);
+    std::string_view (*text)(const JobRow& r, HistoryScratch& scratch);
     bool number;
 };
 
-std::string_view made(std::string& scratch, std::string text) {
-    scratch = std::move(text);
-    return scratch;
+std::string_view made(HistoryScratch& scratch, std::string text) {
+    scratch.text = std::move(text);
+    return scratch.text;
 }
 
-template <typename Number> std::string_view numberText(std::string& scratch, Number n) {
+template <typename Number> std::string_view numberText(HistoryScratch& scratch, Number n) {
     return made(scratch, std::to_string(n));
 }
 
 const std::vector<Field>& fields() {
-    using S = std::string;
+    using S = HistoryScratch;
     using V = std::string_view;
     static const std::vector<Field> list = {
         {"id", [](const JobRow& r, S& s) { return numberText(s, r.id); }, true},
         {"kind", [](const JobRow& r, S&) { return V(r.kind); }, false},
         {"original", [](const JobRow& r, S& s) { return numberText(s, r.original); }, true},
-        {"started", [](const JobRow& r, S& s) { return made(s, localTimeText(r.startedMs)); },
-         false},
-        {"ended", [](const JobRow& r, S& s) { return made(s, localTimeText(r.endedMs)); }, false},
+        {"started", [](const JobRow& r, S& s) { return made(s, s.times(r.startedMs)); }, false},
+        {"ended", [](const JobRow& r, S& s) { return made(s, s.times(r.endedMs)); }, false},
         {"host", [](const JobRow& r, S&) { return V(r.host); }, false},
         {"user", [](const JobRow& r, S&) { return V(r.user); }, false},
         {"program_folder", [](const JobRow& r, S&) { return V(r.programFolder); }, false},
@@ -177,6 +176,42 @@ const std::vector<Field>& fields() {
         {"archive_path", [](const JobRow& r, S&) { return V(r.archivePath); }, false},
     };
     return list;
+}
+
+constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kQuarter = 900;
+constexpr std::time_t kLastMoment = 253402300799; // 9999-12-31 23:59:59 UTC
+
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and
+// back (the eras of 400 years that repeat the calendar exactly).
+std::int64_t daysFromCivil(std::int64_t y, int m, int d) {
+    y -= m <= 2;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+    day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yearOfEra + era * 400 + (month <= 2));
+}
+
+// How far the machine's local time is ahead of UTC at `when`, in seconds.
+std::int64_t offsetFromUtc(std::time_t when) {
+    const std::tm t = localTm(when);
+    const std::int64_t local = daysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday) * kDay +
+                               t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec;
+    return local - static_cast<std::int64_t>(when);
 }
 
 } // namespace
@@ -226,15 +261,46 @@ std::optional<std::int64_t> parseLocalTime(std::string_view text) {
 }
 
 std::string localTimeText(std::int64_t ms) {
+    return LocalTimeTexts()(ms);
+}
+
+std::string LocalTimeTexts::operator()(std::int64_t ms) {
     if (ms == 0) return "";
-    return localTime(static_cast<std::time_t>(ms / 1000), "%Y-%m-%d %H:%M:%S");
+    const auto when = static_cast<std::time_t>(ms / 1000);
+    if (when < 0 || when > kLastMoment) return localTime(when, "%Y-%m-%d %H:%M:%S");
+    const std::int64_t q = when / kQuarter;
+    if (q != quarter_) {
+        quarter_ = q;
+        const std::int64_t first = offsetFromUtc(q * kQuarter);
+        offset_ = first == offsetFromUtc(q * kQuarter + kQuarter - 1) ? std::optional(first)
+                                                                      : std::nullopt;
+    }
+    const std::int64_t local = when + (offset_ ? *offset_ : offsetFromUtc(when));
+    const std::int64_t days = local >= 0 ? local / kDay : (local - kDay + 1) / kDay;
+    const std::int64_t seconds = local - days * kDay;
+    int year = 0, month = 0, day = 0;
+    civilFromDays(days, year, month, day);
+    if (year > 9999) return localTime(when, "%Y-%m-%d %H:%M:%S");
+    std::string text = "0000-00-00 00:00:00";
+    const auto digits = [&text](std::size_t at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            text[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + value % 10);
+    };
+    digits(0, year, 4);
+    digits(5, month, 2);
+    digits(8, day, 2);
+    digits(11, static_cast<int>(seconds / 3600), 2);
+    digits(14, static_cast<int>(seconds / 60 % 60), 2);
+    digits(17, static_cast<int>(seconds % 60), 2);
+    return text;
 }
 
 std::string historyTable(const std::vector<JobRow>& rows) {
     const std::array<const char*, 6> heads = {"ID", "開始", "結果", "出力", "題名", "OFI"};
     std::vector<std::array<std::string, 6>> cells;
+    LocalTimeTexts times;
     for (const JobRow& r : rows)
-        cells.push_back({std::to_string(r.id), localTimeText(r.startedMs), r.outcome,
+        cells.push_back({std::to_string(r.id), times(r.startedMs), r.outcome,
                          printableUtf8(outputText(r)), printableUtf8(trimmedTitle(r.title)),
                          printableUtf8(r.ofiName)});
     std::array<std::size_t, 6> width{};

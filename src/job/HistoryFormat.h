@@ -26,6 +26,24 @@ std::optional<std::int64_t> parseLocalTime(std::string_view text);
 // "YYYY-MM-DD HH:MM:SS", local time; "" for 0.
 std::string localTimeText(std::int64_t ms);
 
+// The same for the many moments of a listing: the machine's offset from UTC
+// is looked up once per quarter of an hour (where it is the same at both
+// ends of it), the rest is arithmetic.
+class LocalTimeTexts {
+public:
+    std::string operator()(std::int64_t ms);
+
+private:
+    std::int64_t quarter_ = -1;
+    std::optional<std::int64_t> offset_;
+};
+
+// Room a listing uses again for each field it writes.
+struct HistoryScratch {
+    std::string text;
+    LocalTimeTexts times;
+};
+
 std::string historyTable(const std::vector<JobRow>& rows);
 std::string historyJson(const std::vector<JobRow>& rows);
 std::string historyCsv(const std::vector<JobRow>& rows);
@@ -47,7 +65,8 @@ private:
 
     HistoryForm form_;
     std::function<void(std::string_view)> sink_;
-    std::string text_, scratch_;
+    std::string text_;
+    HistoryScratch scratch_;
     std::size_t rows_ = 0;
 };
 

@@ -8,5 +8,7 @@
 namespace kesto {
 
 std::string localTime(std::time_t when, const char* format);
+// The moment broken down as the machine's local time.
+std::tm localTm(std::time_t when);
 
 } // namespace kesto

@@ -7,6 +7,7 @@
 #include "job/Archive.h"
 #include "job/HistoryFormat.h"
 #include "job/JournalRecorder.h"
+#include "job/LocalTime.h"
 #include "job/Reprint.h"
 #include "ofi/OfiTitle.h"
 #include "settings/KestoConf.h"
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 namespace kesto {
 namespace {
@@ -206,6 +209,43 @@ TEST(HistoryFormat, ReadsDatesAndRefusesWhatIsNone) {
     for (const char* bad :
          {"", "2026", "2026-13-01", "2026-03-04x", "2026-03-04 25:00", "2026-03-04 10:00 junk"})
         EXPECT_FALSE(parseLocalTime(bad)) << bad;
+}
+
+// A listing's times, worked out from one offset per quarter of an hour,
+// against the C library's own local time for every moment: across the
+// changes of summer time where the zone has them, leap days, and the ends
+// of the range.
+TEST(HistoryFormat, ListsEveryMomentAsTheSystemsLocalTimeShowsIt) {
+    std::vector<std::int64_t> moments = {1, 951782400 /* 2000-02-29 */, 2147483647,
+                                         253402300799 /* 9999-12-31 23:59:59 */};
+    for (const std::int64_t changeDay :
+         {1772928000 /* 2026-03-08 */, 1774742400 /* 03-29 */, 1761350400 /* 2025-10-25 */,
+          1793491200 /* 11-01 */, 1767225600 /* 2026-01-01 */})
+        for (std::int64_t t = changeDay - 86400; t < changeDay + 2 * 86400; t += 433)
+            moments.push_back(t);
+    std::vector<const char*> zones = {nullptr}; // the machine's own
+#ifndef _WIN32
+    const char* before = std::getenv("TZ");
+    const std::string saved = before ? before : "";
+    for (const char* zone :
+         {"Asia/Tokyo", "America/New_York", "Europe/Berlin", "Australia/Lord_Howe", "UTC"})
+        zones.push_back(zone);
+#endif
+    for (const char* zone : zones) {
+#ifndef _WIN32
+        if (zone) ::setenv("TZ", zone, 1);
+        ::tzset();
+#endif
+        LocalTimeTexts listing; // one for the whole listing, as the history uses it
+        for (const std::int64_t t : moments)
+            ASSERT_EQ(listing(t * 1000),
+                      localTime(static_cast<std::time_t>(t), "%Y-%m-%d %H:%M:%S"))
+                << (zone ? zone : "local") << " " << t;
+    }
+#ifndef _WIN32
+    before ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
+#endif
 }
 
 class JournalFile : public ::testing::Test {
