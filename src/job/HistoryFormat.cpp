@@ -207,10 +207,11 @@ void civilFromDays(std::int64_t z, int& year, int& month, int& day) {
 }
 
 // How far the machine's local time is ahead of UTC at `when`, in seconds.
-std::int64_t offsetFromUtc(std::time_t when) {
-    const std::tm t = localTm(when);
-    const std::int64_t local = daysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday) * kDay +
-                               t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec;
+std::optional<std::int64_t> offsetFromUtc(std::time_t when) {
+    const std::optional<std::tm> t = localTm(when);
+    if (!t) return std::nullopt;
+    const std::int64_t local = daysFromCivil(t->tm_year + 1900, t->tm_mon + 1, t->tm_mday) * kDay +
+                               t->tm_hour * 3600 + t->tm_min * 60 + t->tm_sec;
     return local - static_cast<std::int64_t>(when);
 }
 
@@ -271,11 +272,13 @@ std::string LocalTimeTexts::operator()(std::int64_t ms) {
     const std::int64_t q = when / kQuarter;
     if (q != quarter_) {
         quarter_ = q;
-        const std::int64_t first = offsetFromUtc(q * kQuarter);
-        offset_ = first == offsetFromUtc(q * kQuarter + kQuarter - 1) ? std::optional(first)
-                                                                      : std::nullopt;
+        const std::optional<std::int64_t> first = offsetFromUtc(q * kQuarter);
+        offset_ =
+            first && first == offsetFromUtc(q * kQuarter + kQuarter - 1) ? first : std::nullopt;
     }
-    const std::int64_t local = when + (offset_ ? *offset_ : offsetFromUtc(when));
+    const std::optional<std::int64_t> offset = offset_ ? offset_ : offsetFromUtc(when);
+    if (!offset) return localTime(when, "%Y-%m-%d %H:%M:%S");
+    const std::int64_t local = when + *offset;
     const std::int64_t days = local >= 0 ? local / kDay : (local - kDay + 1) / kDay;
     const std::int64_t seconds = local - days * kDay;
     int year = 0, month = 0, day = 0;
