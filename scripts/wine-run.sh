@@ -95,12 +95,16 @@ done
 if [ "$gtest" = 0 ]; then
     exec "$wine" "$@"
 fi
+# The output goes through a file, not a pipe: the helper processes Wine starts
+# with a session inherit it and would hold a pipe open until they end.
 out="$(mktemp "${TMPDIR:-/tmp}/wine-run.XXXXXX")"
-trap 'rm -f "$out"' EXIT
+trap 'cat "$out"; rm -f "$out"' EXIT
+trap 'exit 143' TERM INT
 for attempt in 1 2 3; do
+    : >"$out"
     set +e
-    "$wine" "$@" | tee "$out"
-    status=${PIPESTATUS[0]}
+    "$wine" "$@" >"$out"
+    status=$?
     set -e
     if [ -s "$out" ]; then
         exit "$status"
