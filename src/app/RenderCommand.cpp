@@ -211,6 +211,9 @@ int runRenderCommand(int argc, char** argv) {
         printHelp();
         return kExitDone;
     }
+    // SIGINT, SIGTERM and SIGHUP stop the drawing in progress; its picture
+    // is not written.
+    installStopHandlers();
 
     std::error_code ec;
     const fs::path programFolder = fs::current_path(ec);
@@ -238,9 +241,6 @@ int runRenderCommand(int argc, char** argv) {
     static char* qtArgv[] = {qtName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
 
-    // SIGINT, SIGTERM and SIGHUP stop the drawing in progress; its picture
-    // is not written.
-    installStopHandlers();
     o.picture.cancel = &stopCancelFlag();
     ConversionControl control;
     control.cancel = &stopCancelFlag();

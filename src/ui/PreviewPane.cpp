@@ -80,8 +80,14 @@ void PreviewPane::start(std::shared_ptr<Job> job) {
     update();
     job->size = size() * devicePixelRatioF();
     auto cancel = cancel_;
+    auto running = running_;
+    ++*running;
     QPointer<PreviewPane> self(this);
-    worker_ = QThread::create([self, job, cancel, generation] {
+    worker_ = QThread::create([self, job, cancel, running, generation] {
+        const struct Ended {
+            std::atomic<int>& running;
+            ~Ended() { --running; }
+        } ended{*running};
         QImage image;
         QString problem;
         render::RenderOptions options;
