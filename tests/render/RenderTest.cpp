@@ -14,11 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kesto::render {
@@ -292,6 +294,47 @@ TEST(Render, SampleDrawingsRenderCleanly) {
         EXPECT_NE(text.str().find("/ToUnicode"), std::string::npos);
     }
     EXPECT_GE(samples, 4);
+    fs::remove_all(out);
+}
+
+// A drawing stopped by the cancel flag while it is drawn leaves no picture
+// in any format, not even part of one: the call fails saying so.
+TEST(Render, AStoppedDrawingLeavesNoPicture) {
+    // The flag turns true as the drawing is read after the sheet search.
+    class StoppingInput final : public GlfInput {
+    public:
+        StoppingInput(std::string_view glf, std::atomic<bool>& stop) : bytes_(glf), stop_(stop) {}
+        long read(char* into, std::size_t size) override {
+            if (rewound_) stop_ = true;
+            return bytes_.read(into, size);
+        }
+        bool rewind() override {
+            rewound_ = true;
+            return bytes_.rewind();
+        }
+
+    private:
+        MemoryInput bytes_;
+        std::atomic<bool>& stop_;
+        bool rewound_ = false;
+    };
+    const std::string glf = kSquareSheet + "SP1;PA0,0;PD;PA4000,4000;PM0;PA0,4000;PM2;FP;PU;AF;";
+    const fs::path out = fs::temp_directory_path() / "kesto-render-stopped";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    for (const PictureFormat format :
+         {PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        std::atomic<bool> stop{false};
+        StoppingInput input(glf, stop);
+        RenderOptions options;
+        options.cancel = &stop;
+        const RenderResult r = renderToFile(input, (out / "s.pic").string(), format, options);
+        EXPECT_TRUE(stop);
+        EXPECT_FALSE(r.status);
+        EXPECT_EQ(r.status.reason(), kStoppedText);
+        EXPECT_TRUE(fs::is_empty(out));
+    }
     fs::remove_all(out);
 }
 
