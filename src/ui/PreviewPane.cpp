@@ -37,8 +37,10 @@ PreviewPane::~PreviewPane() {
 void PreviewPane::stopWorker() {
     if (cancel_) cancel_->store(true);
     if (worker_) {
-        // The drawing stops within a few thousand commands; the wait has a
-        // limit all the same, after which the thread finishes on its own.
+        // The drawing stops within a block of input, a scan line of a fill or
+        // a piece of a long path (tens of milliseconds on the largest
+        // polygon); the wait has a limit all the same, after which the
+        // thread finishes on its own.
         if (!worker_->wait(kWorkerWaitMs)) {
             connect(worker_, &QThread::finished, worker_, &QObject::deleteLater);
             worker_->setParent(nullptr);
