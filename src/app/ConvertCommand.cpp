@@ -3,6 +3,7 @@
 
 #include "app/CliFiles.h"
 #include "app/Commands.h"
+#include "app/StopSignals.h"
 #include "convert/ConvertFile.h"
 #include "io/NativeText.h"
 #include "io/SystemError.h"
@@ -11,8 +12,6 @@
 #include "settings/JobSettings.h"
 #include "settings/Vocabulary.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -23,12 +22,6 @@ namespace kesto {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::atomic<bool> gCancel{false};
-
-extern "C" void onInterrupt(int) {
-    gCancel.store(true);
-}
 
 void printHelp() {
     writeText(
@@ -132,15 +125,14 @@ int runConvertCommand(int argc, char** argv) {
             return usageError("output folder '" + outDir + "' " + wrong);
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
+    installStopHandlers();
     ConversionControl control;
-    control.cancel = &gCancel;
+    control.cancel = &stopCancelFlag();
 
     ConversionRun run(conversionSettingsFrom(settings), &control);
     int status = kExitDone;
     for (const std::string& file : files) {
-        if (gCancel.load()) break;
+        if (stopRequested()) break;
         const fs::path ofi = pathFromUtf8(file);
         // A regular file first: a FIFO or a device would keep the title read
         // waiting for ever.

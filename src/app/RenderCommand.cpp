@@ -3,6 +3,7 @@
 
 #include "app/CliFiles.h"
 #include "app/Commands.h"
+#include "app/StopSignals.h"
 #include "convert/ConvertFile.h"
 #include "job/Snapshot.h"
 #include "ofi/OfiName.h"
@@ -42,8 +43,12 @@ void printHelp() {
         "\n"
         "Each picture is named after its file up to the first \".\" plus .png, .svg or .pdf.\n"
         "\n"
+        "SIGINT, SIGTERM or SIGHUP stops the drawing in progress within a second; its\n"
+        "picture is not written (nor any part of it) and no further file is drawn.\n"
+        "\n"
         "Exit status: 0 every picture written, 1 a picture written from a damaged or\n"
-        "partly unreadable drawing, 2 usage error or a picture that could not be made.\n",
+        "partly unreadable drawing, 2 usage error or a picture that could not be made,\n"
+        "128 + the signal's number when stopped (130 SIGINT, 143 SIGTERM, 129 SIGHUP).\n",
         stdout);
 }
 
@@ -142,6 +147,60 @@ int parse(int argc, char** argv, Options& o, bool& help) {
     return 0;
 }
 
+// A file that could not be drawn or its picture not written.
+int fileFailed(const std::string& file, const std::string& why) {
+    std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), why.c_str());
+    return kExitUsage;
+}
+
+// The drawing in progress was given up at a stop request.
+int stoppedDrawing(const std::string& file) {
+    std::fprintf(stderr, "kesto-cli render: %s: stopped, no picture written\n", file.c_str());
+    return kExitDone; // the stop's own status follows
+}
+
+// Draws one file into its picture; the exit status it calls for.
+int renderFile(ConversionRun& run, const std::string& file, const Options& o) {
+    const fs::path in(file);
+    const std::string name = in.filename().string();
+    const fs::path folder = o.outDir.empty() ? in.parent_path() : fs::path(o.outDir);
+    const fs::path out = folder / (name.substr(0, name.find('.')) + o.extension);
+    if (const std::string wrong = notARegularFile(in); !wrong.empty()) {
+        std::fprintf(stderr, "kesto-cli render: cannot read '%s': %s\n", file.c_str(),
+                     wrong.c_str());
+        return kExitUsage;
+    }
+    int status = kExitDone;
+    render::RenderResult result;
+    if (isOfiFileName(name)) {
+        const FileResult drawing = run.toMemory(in);
+        if (drawing.outcome == FileOutcome::Cancelled) return stoppedDrawing(file);
+        if (drawing.outcome == FileOutcome::Failed) return fileFailed(file, drawing.message);
+        if (drawing.outcome == FileOutcome::Damaged) {
+            std::fprintf(stderr,
+                         "kesto-cli render: %s: damaged drawing, drawn as far as read: %s\n",
+                         file.c_str(), drawing.message.c_str());
+            status = kExitTrouble;
+        }
+        render::MemoryInput input(drawing.glf);
+        result = render::renderToFile(input, out.string(), o.format, o.picture);
+    } else {
+        render::FileInput input;
+        if (!input.open(file)) return fileFailed(file, input.error());
+        result = render::renderToFile(input, out.string(), o.format, o.picture);
+    }
+    if (!result.status && stopRequested()) return stoppedDrawing(file);
+    if (!result.status) return fileFailed(file, result.status.reason());
+    const std::string problems = render::describeProblems(result.stats);
+    if (!problems.empty()) {
+        std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), problems.c_str());
+        status = kExitTrouble;
+    }
+    std::printf("%s -> %s\n", file.c_str(), out.string().c_str());
+    std::fflush(stdout);
+    return status;
+}
+
 } // namespace
 
 int runRenderCommand(int argc, char** argv) {
@@ -152,6 +211,9 @@ int runRenderCommand(int argc, char** argv) {
         printHelp();
         return kExitDone;
     }
+    // SIGINT, SIGTERM and SIGHUP stop the drawing in progress; its picture
+    // is not written.
+    installStopHandlers();
 
     std::error_code ec;
     const fs::path programFolder = fs::current_path(ec);
@@ -179,60 +241,18 @@ int runRenderCommand(int argc, char** argv) {
     static char* qtArgv[] = {qtName, nullptr};
     QGuiApplication app(qtArgc, qtArgv);
 
-    ConversionRun run(conversionSettingsFrom(settings));
+    o.picture.cancel = &stopCancelFlag();
+    ConversionControl control;
+    control.cancel = &stopCancelFlag();
+    ConversionRun run(conversionSettingsFrom(settings), &control);
     int status = kExitDone;
-    auto worse = [&](int s) { status = std::max(status, s); };
     for (const std::string& file : o.files) {
-        const fs::path in(file);
-        const std::string name = in.filename().string();
-        const fs::path folder = o.outDir.empty() ? in.parent_path() : fs::path(o.outDir);
-        const fs::path out = folder / (name.substr(0, name.find('.')) + o.extension);
-        render::RenderResult result;
-        if (const std::string wrong = notARegularFile(in); !wrong.empty()) {
-            std::fprintf(stderr, "kesto-cli render: cannot read '%s': %s\n", file.c_str(),
-                         wrong.c_str());
-            worse(kExitUsage);
-            continue;
-        }
-        if (isOfiFileName(name)) {
-            const FileResult drawing = run.toMemory(in);
-            if (drawing.outcome == FileOutcome::Failed) {
-                std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
-                             drawing.message.c_str());
-                worse(kExitUsage);
-                continue;
-            }
-            if (drawing.outcome == FileOutcome::Damaged) {
-                std::fprintf(stderr,
-                             "kesto-cli render: %s: damaged drawing, drawn as far as read: %s\n",
-                             file.c_str(), drawing.message.c_str());
-                worse(kExitTrouble);
-            }
-            render::MemoryInput input(drawing.glf);
-            result = render::renderToFile(input, out.string(), o.format, o.picture);
-        } else {
-            render::FileInput input;
-            if (!input.open(file)) {
-                std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
-                             input.error().c_str());
-                worse(kExitUsage);
-                continue;
-            }
-            result = render::renderToFile(input, out.string(), o.format, o.picture);
-        }
-        if (!result.status) {
-            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(),
-                         result.status.reason().c_str());
-            worse(kExitUsage);
-            continue;
-        }
-        const std::string problems = render::describeProblems(result.stats);
-        if (!problems.empty()) {
-            std::fprintf(stderr, "kesto-cli render: %s: %s\n", file.c_str(), problems.c_str());
-            worse(kExitTrouble);
-        }
-        std::printf("%s -> %s\n", file.c_str(), out.string().c_str());
-        std::fflush(stdout);
+        if (stopRequested()) break;
+        status = std::max(status, renderFile(run, file, o));
+    }
+    if (stopRequested()) {
+        std::fprintf(stderr, "kesto-cli render: stopped by %s\n", stopCause().c_str());
+        return stopExitStatus();
     }
     return status;
 }

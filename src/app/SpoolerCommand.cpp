@@ -3,6 +3,7 @@
 // start and written back at exit, and Kesto.wok locks it while a run works.
 
 #include "app/Commands.h"
+#include "app/StopSignals.h"
 #include "delivery/Spooler.h"
 #include "io/FileBytes.h"
 #include "io/NativeText.h"
@@ -31,15 +32,6 @@ namespace {
 // How often a pause between polling runs looks at the stop request.
 constexpr std::chrono::milliseconds kPauseSlice{50};
 
-std::atomic<bool> gStopRequested{false};
-std::atomic<bool> gCancel{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the flags are set from a signal handler");
-
-extern "C" void onStopSignal(int) {
-    gStopRequested.store(true);
-    gCancel.store(true);
-}
-
 SpoolerOutput gOutput;
 
 void statusLine(const std::string& line) {
@@ -52,22 +44,6 @@ void failureLine(const std::string& line) {
     if (gOutput.failure) return gOutput.failure(line);
     writeText(stderr, line + "\n");
     std::fflush(stderr);
-}
-
-void installStopHandlers() {
-#ifdef _WIN32
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-#else
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no SA_RESTART: a blocking call returns early
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    // A closed terminal or a service manager's reload stops cleanly too.
-    sigaction(SIGHUP, &action, nullptr);
-#endif
 }
 
 void printHelp() {
@@ -92,8 +68,9 @@ void printHelp() {
               "gives a status line on stdout: its title and 　出図中, then 　出図終了,\n"
               "　出図中止, 　データ異常 (damaged drawing, OFI file kept) or 　出図失敗 (not\n"
               "delivered: the GLF and OFI files are kept, the reason goes to stderr).\n"
-              "SIGINT, SIGTERM or SIGHUP stops the drawing in progress (its OFI file is\n"
-              "kept; a delivery under way is withdrawn), saves the settings and exits.\n"
+              "SIGINT, SIGTERM or SIGHUP (on Windows Ctrl+C, Ctrl+Break or closing the\n"
+              "console window) stops the drawing in progress (its OFI file is kept; a\n"
+              "delivery under way is withdrawn), saves the settings and exits.\n"
               "Kesto.sys is written back only when nobody changed it while the spooler ran.\n"
               "\n"
               "Exit status: 0 every drawing finished, 1 a drawing was damaged or not\n"
@@ -115,9 +92,9 @@ public:
     }
     void letEventsRun() override {
         // A stop that came in before the run cleared its flag still counts.
-        if (gStopRequested.load()) gCancel.store(true);
+        if (stopRequested()) stopCancelFlag().store(true);
     }
-    std::atomic<bool>& cancelFlag() override { return gCancel; }
+    std::atomic<bool>& cancelFlag() override { return stopCancelFlag(); }
     std::optional<ManualChoice> chooseFiles(const std::string&) override { return std::nullopt; }
     std::string folderField() override { return settings_.OfiFile; }
     void setFolderField(const std::string& folder) override { settings_.OfiFile = folder; }
@@ -157,7 +134,7 @@ SettingsOnDisk settingsOnDisk(const std::filesystem::path& file) {
 // Sleeps `interval` unless a stop comes first.
 void pause(std::chrono::milliseconds interval) {
     const auto until = std::chrono::steady_clock::now() + interval;
-    while (!gStopRequested.load()) {
+    while (!stopRequested()) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= until) return;
         std::this_thread::sleep_for(
@@ -172,7 +149,7 @@ void setSpoolerOutput(SpoolerOutput output) {
 }
 
 void requestSpoolerStop() {
-    onStopSignal(SIGTERM);
+    requestStop(SIGTERM);
 }
 
 int runSpoolerCommand(const char* mode, int argc, char** argv) {
@@ -230,10 +207,10 @@ int runSpoolerCommand(const char* mode, int argc, char** argv) {
     options.recorder = &recorder;
 
     bool allGood = true;
-    while (!gStopRequested.load()) {
+    while (!stopRequested()) {
         const RunSummary summary = MinP(host, *spooler, options);
         allGood = allGood && summary.allGood();
-        if (interval == 0 || gStopRequested.load()) break;
+        if (interval == 0 || stopRequested()) break;
         // The pause runs from the end of one run to the start of the next.
         pause(std::chrono::milliseconds(interval));
     }

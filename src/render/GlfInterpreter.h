@@ -42,7 +42,10 @@ public:
 
     // Stops reading soon after `*flag` becomes true (a preview that is no
     // longer wanted).
-    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
+    void setCancel(const std::atomic<bool>* flag) {
+        cancel_ = flag;
+        in_.setCancel(flag);
+    }
     bool cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
 
     // Dashes are made only inside `area` (plotter units), the pattern passed

@@ -51,7 +51,7 @@ bool GlfInterpreter::drawingAllowed() {
 
 void GlfInterpreter::moveList(bool relative) {
     double x, y;
-    while (!stopped_ && in_.readNumber(x)) {
+    while (!stopped_ && !cancelled() && in_.readNumber(x)) {
         if (!in_.readNumber(y)) {
             ++stats_.badParameters;
             break;

@@ -54,7 +54,7 @@ void GlfInterpreter::edgePolygon() {
         return;
     }
     std::size_t start = 0;
-    for (std::size_t r = 0; r < polygon_.rings() && !stopped_; ++r) {
+    for (std::size_t r = 0; r < polygon_.rings() && !stopped_ && !cancelled(); ++r) {
         const std::size_t size = polygon_.ringSize(r);
         // A sub-polygon still open closes as the pen stands now.
         const bool open = r + 1 == polygon_.rings() && polygon_.lastRingOpen();
@@ -67,7 +67,7 @@ void GlfInterpreter::edgePolygon() {
 void GlfInterpreter::edgeRing(std::size_t start, std::size_t size, bool closingDrawn) {
     if (size < 2) return;
     resetDash();
-    for (std::size_t i = start + 1; i < start + size; ++i) {
+    for (std::size_t i = start + 1; i < start + size && !cancelled(); ++i) {
         if (polygon_.drawn(i)) {
             const Point a = polygon_.corner(i - 1);
             lineTo(a);

@@ -27,6 +27,7 @@ void GlfTokenizer::start(GlfInput& input) {
 }
 
 int GlfTokenizer::refill() {
+    if (cancel_ && cancel_->load(std::memory_order_relaxed)) eof_ = true;
     if (eof_) return -1;
     const long n = in_->read(buffer_.data(), buffer_.size());
     if (n <= 0) {

@@ -5,6 +5,7 @@
 #include "render/GlfInput.h"
 #include "render/RenderStats.h"
 
+#include <atomic>
 #include <cstddef>
 #include <vector>
 
@@ -22,6 +23,9 @@ public:
 
     void start(GlfInput& input);
     void finish() { in_ = nullptr; }
+    // Once `*flag` is true the input ends at the next block: every loop
+    // that reads, however long one command is, comes to its end.
+    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
 
     // The next command's mnemonic (upper case), bytes that start none
     // skipped and counted; -1 at the end of the input.
@@ -56,6 +60,7 @@ private:
     std::size_t at_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    const std::atomic<bool>* cancel_ = nullptr;
     std::vector<double> params_;
 };
 

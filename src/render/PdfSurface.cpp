@@ -100,11 +100,22 @@ void PdfSurface::writeStream(int number, const QByteArray& data, const std::stri
     writeRaw("\nendstream\nendobj\n");
 }
 
+// The page's content so far as streams of about kContentPiece bytes each
+// (a large area's path is cut between two of its lines: the page reads its
+// streams as one), stopping when the picture is given up.
 void PdfSurface::flushContent() {
-    if (content_.empty()) return;
-    const int number = nextObject_++;
-    writeStream(number, QByteArray::fromStdString(content_));
-    contents_.push_back(number);
+    std::size_t from = 0;
+    while (from < content_.size() && !(cancel_ && cancel_->load(std::memory_order_relaxed))) {
+        std::size_t end = content_.size();
+        if (end - from > kContentPiece) {
+            const std::size_t line = content_.rfind('\n', from + kContentPiece);
+            end = line != std::string::npos && line >= from ? line + 1 : end;
+        }
+        const int number = nextObject_++;
+        writeStream(number, QByteArray(content_.data() + from, static_cast<qsizetype>(end - from)));
+        contents_.push_back(number);
+        from = end;
+    }
     content_.clear();
 }
 
@@ -153,7 +164,7 @@ void PdfSurface::stroke(int pen, const Point* points, std::size_t count) {
 void PdfSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     text_.flush();
     const bool any = appendArea(
-        content_, kPdfPath, limit_, polygon, [&] { usePen(pen); }, [&] { put("h\n"); });
+        content_, kPdfPath, limit_, polygon, [&] { usePen(pen); }, [&] { put("h\n"); }, cancel_);
     if (any) put(evenOdd ? "f*\n" : "f\n");
 }
 

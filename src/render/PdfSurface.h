@@ -13,6 +13,7 @@
 #include <QIODevice>
 #include <QRawFont>
 
+#include <atomic>
 #include <map>
 #include <string>
 #include <utility>
@@ -41,6 +42,9 @@ public:
     // Writes the rest of the document; false when a write failed.
     bool finish();
 
+    // Gives up writing a large area once `*flag` is true.
+    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
+
 private:
     // One code of the page's font: a glyph and the character it stands for.
     struct Code {
@@ -66,6 +70,7 @@ private:
     Rect limit_;
     double userUnit_ = 1;
     bool ok_ = true;
+    const std::atomic<bool>* cancel_ = nullptr;
     qint64 written_ = 0;
     std::map<int, qint64> offsets_; // object number -> byte offset
     std::vector<int> contents_;     // the page's content streams

@@ -80,6 +80,10 @@ QTransform sheetToDevice(const Rect& sheet, QSizeF size) {
     return QTransform(sx, 0, 0, -sy, -sheet.left * sx, sheet.top * sy);
 }
 
+bool isSet(const std::atomic<bool>* flag) {
+    return flag && flag->load(std::memory_order_relaxed);
+}
+
 // A failure of the picture file names the file.
 Status fileError(const QSaveFile& file, const QString& text) {
     return Status::failure(file.fileName().toStdString() + ": " + text.toStdString());
@@ -89,7 +93,13 @@ Status fileError(const QSaveFile& file) {
     return fileError(file, file.errorString());
 }
 
-Status syncAndCommit(QSaveFile& file) {
+// The picture is kept only when it was finished: a stop that comes while it
+// is being written leaves nothing.
+Status syncAndCommit(QSaveFile& file, const std::atomic<bool>* cancel) {
+    if (isSet(cancel)) {
+        file.cancelWriting();
+        return Status::failure(kStoppedText);
+    }
     if (!file.flush()) {
         const Status failed = fileError(file);
         file.cancelWriting();
@@ -111,6 +121,7 @@ Status unreadable(const std::string& why) {
     return Status::failure("cannot read the drawing: " + why);
 }
 
+
 } // namespace
 
 Rect dashArea(const Rect& sheet) {
@@ -118,13 +129,15 @@ Rect dashArea(const Rect& sheet) {
     return {sheet.left - margin, sheet.bottom - margin, sheet.right + margin, sheet.top + margin};
 }
 
-Status findSheet(GlfInput& input, SheetLayout& layout) {
+Status findSheet(GlfInput& input, SheetLayout& layout, const std::atomic<bool>* cancel) {
     layout = {};
     {
         NullSurface none;
         GlfInterpreter scout(none, kDefaultSheet);
         scout.stopAtFirstMark(true);
+        scout.setCancel(cancel);
         const bool read = scout.run(input);
+        if (isSet(cancel)) return Status::failure(kStoppedText);
         if (!read || !input.rewind()) {
             return Status::failure(
                 scout.stats().readErrorText.empty() ? input.error() : scout.stats().readErrorText);
@@ -141,7 +154,9 @@ Status findSheet(GlfInput& input, SheetLayout& layout) {
     BoundsSurface bounds;
     GlfInterpreter scout(bounds, kDefaultSheet);
     scout.drawDashes(false);
+    scout.setCancel(cancel);
     const bool read = scout.run(input);
+    if (isSet(cancel)) return Status::failure(kStoppedText);
     if (!read || !input.rewind()) return Status::failure(scout.stats().readErrorText);
     if (bounds.empty()) {
         layout.sheet = kDefaultSheet;
@@ -168,8 +183,8 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
         result.status = Status::failure("resolution out of range");
         return {};
     }
-    if (Status sheet = findSheet(input, result.layout); !sheet) {
-        result.status = unreadable(sheet.reason());
+    if (Status sheet = findSheet(input, result.layout, options.cancel); !sheet) {
+        result.status = isSet(options.cancel) ? sheet : unreadable(sheet.reason());
         return {};
     }
     double dpi = options.dpi;
@@ -202,6 +217,11 @@ QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* 
     const bool read = interpreter.run(input);
     const bool drawn = relay.finish();
     result.stats = interpreter.stats();
+    // Half a picture is no picture.
+    if (isSet(options.cancel)) {
+        result.status = Status::failure(kStoppedText);
+        return {};
+    }
     if (!read) {
         result.status = unreadable(result.stats.readErrorText);
         return {};
@@ -235,12 +255,12 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
             file.cancelWriting();
             return result;
         }
-        result.status = syncAndCommit(file);
+        result.status = syncAndCommit(file, options.cancel);
         return result;
     }
 
-    if (Status found = findSheet(input, result.layout); !found) {
-        result.status = unreadable(found.reason());
+    if (Status found = findSheet(input, result.layout, options.cancel); !found) {
+        result.status = isSet(options.cancel) ? found : unreadable(found.reason());
         return result;
     }
     const Rect& sheet = result.layout.sheet;
@@ -259,6 +279,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     // Both writers are driven alike: the frame, the drawing through the relay,
     // then the end of the file.
     auto draw = [&](auto& surface) {
+        surface.setCancel(options.cancel);
         if (options.showFrame)
             surface.frame(result.layout.hasWindow ? &result.layout.window : nullptr);
         RelaySurface relay(surface, options.cancel);
@@ -268,6 +289,10 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         bool drewAll = interpreter.run(input);
         const bool drawn = relay.finish();
         result.stats = interpreter.stats();
+        if (isSet(options.cancel)) {
+            result.status = Status::failure(kStoppedText);
+            return false;
+        }
         if (!drewAll) result.status = unreadable(result.stats.readErrorText);
         if (!drawn && drewAll) {
             drewAll = false;
@@ -291,7 +316,7 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
         file.cancelWriting();
         return result;
     }
-    result.status = syncAndCommit(file);
+    result.status = syncAndCommit(file, options.cancel);
     return result;
 }
 

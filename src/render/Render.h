@@ -23,6 +23,9 @@ struct RenderOptions {
     const std::atomic<bool>* cancel = nullptr; // stops drawing soon after it turns true
 };
 
+// Why no picture was made when the cancel flag stopped the drawing.
+inline constexpr const char* kStoppedText = "stopped before the picture was finished";
+
 struct RenderResult {
     Status status; // a failure says why no picture was made
     RenderStats stats;
@@ -31,8 +34,8 @@ struct RenderResult {
 
 // The sheet of a drawing: P1-P2 of the prologue, else the bounds of what is
 // drawn (an A4 sheet when nothing is).  Leaves the input rewound.  Fails
-// when the input cannot be read.
-Status findSheet(GlfInput& input, SheetLayout& layout);
+// when the input cannot be read, or with kStoppedText once `*cancel` is true.
+Status findSheet(GlfInput& input, SheetLayout& layout, const std::atomic<bool>* cancel = nullptr);
 
 // Where dashes are worth making on a picture of `sheet`: the sheet and a
 // margin wider than any nib.
@@ -42,10 +45,12 @@ Rect dashArea(const Rect& sheet);
 QSize pictureSize(const SheetLayout& layout, double dpi);
 
 // Draws the drawing onto an image of the sheet.  A null image when the
-// input cannot be read or the picture would be too large (result->status).
+// input cannot be read, the picture would be too large or the cancel flag
+// stopped it (result->status).
 QImage renderImage(GlfInput& input, const RenderOptions& options, RenderResult* result);
 
-// Writes the picture to `path` (a temporary file renamed when complete).
+// Writes the picture to `path` (a temporary file renamed when complete;
+// nothing when the drawing fails or is stopped).
 RenderResult renderToFile(GlfInput& input, const std::string& path, PictureFormat format,
                           const RenderOptions& options);
 

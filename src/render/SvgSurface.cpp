@@ -114,7 +114,9 @@ void SvgSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
         text("<path fill=\"#%06x\" stroke=\"none\" fill-rule=\"%s\" d=\"",
              static_cast<unsigned>(penLook(pen).rgb), evenOdd ? "evenodd" : "nonzero");
     };
-    if (!appendArea(buffer_, kSvgPath, limit_, polygon, start, [&] { buffer_ += "Z"; })) return;
+    if (!appendArea(
+            buffer_, kSvgPath, limit_, polygon, start, [&] { buffer_ += "Z"; }, cancel_))
+        return;
     buffer_ += "\"/>\n";
     if (buffer_.size() >= kFlushBytes) flush();
 }

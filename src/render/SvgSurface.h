@@ -11,6 +11,7 @@
 
 #include <QIODevice>
 
+#include <atomic>
 #include <string>
 
 namespace kesto::render {
@@ -30,6 +31,9 @@ public:
     // Closes the document; false when a write failed.
     bool finish();
 
+    // Gives up writing a large area once `*flag` is true.
+    void setCancel(const std::atomic<bool>* flag) { cancel_ = flag; }
+
 private:
     void drawGlyph(int pen, const Glyph& glyph, char32_t text);
     void path(const Point* points, std::size_t count);
@@ -42,6 +46,7 @@ private:
     Rect sheet_;
     Rect limit_;
     bool ok_ = true;
+    const std::atomic<bool>* cancel_ = nullptr;
     std::string buffer_;
     int currentPen_ = -1;
     bool penOpen_ = false;

@@ -6,6 +6,7 @@
 #include "render/SheetLimit.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -36,13 +37,16 @@ inline void appendPoint(std::string& to, const PathSpelling& spelling, Point p, 
     to.append(buffer, static_cast<std::size_t>(at - buffer));
 }
 
-// A move to the first corner and lines through the others.
+// A move to the first corner and lines through the others; cut short once
+// `*cancel` is true (the picture is then thrown away).
 template <typename Corner>
-void appendCorners(std::string& to, const PathSpelling& spelling, Corner corner,
-                   std::size_t count) {
+void appendCorners(std::string& to, const PathSpelling& spelling, Corner corner, std::size_t count,
+                   const std::atomic<bool>* cancel = nullptr) {
     appendPoint(to, spelling, corner(0), spelling.move);
-    for (std::size_t i = 1; i < count; ++i)
+    for (std::size_t i = 1; i < count; ++i) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) return;
         appendPoint(to, spelling, corner(i), spelling.line);
+    }
 }
 
 // A pen-down path; a single point is a line to itself, so that it shows as
@@ -56,15 +60,16 @@ inline void appendPolyline(std::string& to, const PathSpelling& spelling, const 
 
 // The rings of an area that reach into `box`, each cut to it: `start()`
 // before the first ring, `close()` after each.  False when nothing of the
-// area is left to draw.
+// area is left to draw.  Cut short once `*cancel` is true.
 template <typename Start, typename Close>
 bool appendArea(std::string& to, const PathSpelling& spelling, const Rect& box,
-                const Polygon& polygon, Start start, Close close) {
+                const Polygon& polygon, Start start, Close close,
+                const std::atomic<bool>* cancel = nullptr) {
     bool any = false;
     forEachRing(box, polygon, [&](auto corner, std::size_t n) {
         if (!any) start();
         any = true;
-        appendCorners(to, spelling, corner, n);
+        appendCorners(to, spelling, corner, n, cancel);
         close();
     });
     return any;

@@ -37,8 +37,10 @@ PreviewPane::~PreviewPane() {
 void PreviewPane::stopWorker() {
     if (cancel_) cancel_->store(true);
     if (worker_) {
-        // The drawing stops within a few thousand commands; the wait has a
-        // limit all the same, after which the thread finishes on its own.
+        // The drawing stops within a block of input, a scan line of a fill or
+        // a piece of a long path (tens of milliseconds on the largest
+        // polygon); the wait has a limit all the same, after which the
+        // thread finishes on its own.
         if (!worker_->wait(kWorkerWaitMs)) {
             connect(worker_, &QThread::finished, worker_, &QObject::deleteLater);
             worker_->setParent(nullptr);
@@ -80,8 +82,14 @@ void PreviewPane::start(std::shared_ptr<Job> job) {
     update();
     job->size = size() * devicePixelRatioF();
     auto cancel = cancel_;
+    auto running = running_;
+    ++*running;
     QPointer<PreviewPane> self(this);
-    worker_ = QThread::create([self, job, cancel, generation] {
+    worker_ = QThread::create([self, job, cancel, running, generation] {
+        const struct Ended {
+            std::atomic<int>& running;
+            ~Ended() { --running; }
+        } ended{*running};
         QImage image;
         QString problem;
         render::RenderOptions options;

@@ -33,6 +33,8 @@ public:
 
     const QImage& picture() const { return picture_; }
     const QString& message() const { return message_; }
+    // Whether a picture is still being drawn, one no longer wanted included.
+    bool busy() const { return running_->load() > 0; }
 
 signals:
     // A picture (or a message why there is none) has arrived.
@@ -51,6 +53,8 @@ private:
     QString message_;
     QThread* worker_ = nullptr;
     std::shared_ptr<std::atomic<bool>> cancel_;
+    // Workers not yet ended; shared with them, as one given up may outlive the pane.
+    std::shared_ptr<std::atomic<int>> running_ = std::make_shared<std::atomic<int>>(0);
     unsigned generation_ = 0;
 };
 

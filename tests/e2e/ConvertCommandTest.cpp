@@ -1,14 +1,20 @@
 // kesto-cli convert as a user runs it: real files, real processes.
 
+#include "CliProcess.h"
 #include "Subprocess.h"
+#include "TangledPolygon.h"
 #include "composer/OfiComposer.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -224,6 +230,42 @@ TEST_F(ConvertCommand, ADrawingWithoutEndRecordIsClosedNormally) {
     const std::string glf = readFile(dir / "OPEN.GLF");
     EXPECT_EQ(glf.substr(glf.size() - 12), "PU;SP0;AF;\r\n");
 }
+
+#ifdef KESTO_CLI_RENDERS
+// A drawing that takes minutes to draw is given up within a second of the
+// stop: no picture and no temporary, a line that says so, and 128 + the
+// signal's number.  The bound checked is generous; the time is printed.
+TEST_F(ConvertCommand, RenderStopsOnASignalLeavingNoFile) {
+    const fs::path slow = dir / "TANGLE.GLF";
+    ASSERT_TRUE(writeTangledPolygon(slow, 2'000'000));
+    const fs::path out = dir / "out";
+    const struct {
+        int signal;
+        int exitStatus;
+        std::string name;
+    } rows[] = {{SIGINT, 130, "SIGINT"}, {SIGTERM, 143, "SIGTERM"}, {SIGHUP, 129, "SIGHUP"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::create_directories(out);
+        CliProcess render(KESTO_CLI, {"render", "--out-dir", out.string(), slow.string()}, dir);
+        // Well into the drawing.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        const auto sent = std::chrono::steady_clock::now();
+        render.signal(row.signal);
+        const int status = render.wait(std::chrono::seconds(5));
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - sent);
+        ASSERT_EQ(status, row.exitStatus) << render.err();
+        std::printf("render ended %lld ms after %s\n", static_cast<long long>(took.count()),
+                    row.name.c_str());
+        EXPECT_NE(render.err().find("TANGLE.GLF: stopped, no picture written"), std::string::npos)
+            << render.err();
+        EXPECT_NE(render.err().find("stopped by " + row.name), std::string::npos) << render.err();
+        EXPECT_TRUE(fs::is_empty(out));
+        fs::remove_all(out);
+    }
+}
+#endif
 
 } // namespace
 } // namespace kesto::test

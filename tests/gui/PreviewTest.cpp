@@ -2,6 +2,7 @@
 // window's settings, and from a finished drawing's status line.
 
 #include "GuiTestSupport.h"
+#include "TangledPolygon.h"
 
 #include "ui/FileChooser.h"
 #include "ui/HistoryDialog.h"
@@ -9,6 +10,7 @@
 #include "ui/PreviewPane.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTableWidget>
 #include <QtTest>
@@ -66,6 +68,31 @@ private slots:
         }
         // Taking drawings still queues them; the pane changes nothing there.
         QVERIFY(files->item(0)->isSelected() == false);
+    }
+
+    // A drawing that takes minutes to draw is given up when another is
+    // chosen: its worker ends (bound generous, time printed) and the other
+    // drawing shows.
+    void aSlowDrawingIsGivenUpWhenAnotherIsChosen() {
+        const fs::path slow = folder() / "TANGLE.GLF";
+        QVERIFY(writeTangledPolygon(slow, 2'000'000));
+        const auto samples = copySamples(folder());
+        PreviewPane pane;
+        pane.resize(640, 480);
+        pane.show();
+        QSignalSpy shown(&pane, &PreviewPane::shown);
+        pane.showGlf(slow.string());
+        QTest::qWait(1500); // well into the drawing
+        QVERIFY(pane.busy());
+        QElapsedTimer timer;
+        timer.start();
+        pane.showOfi((folder() / "PART-A3.OFI").string(), ConversionSettings{});
+        const qint64 gaveUp = timer.elapsed();
+        QVERIFY(shown.wait(20000));
+        QCOMPARE(shown.count(), 1);
+        QVERIFY2(!pane.picture().isNull(), qPrintable(pane.message()));
+        QTRY_VERIFY_WITH_TIMEOUT(!pane.busy(), 5000);
+        qInfo("the slow drawing was given up in %lld ms", gaveUp);
     }
 
     // A finished drawing's line opens its picture while its files are there.

@@ -14,11 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kesto::render {
@@ -293,6 +295,74 @@ TEST(Render, SampleDrawingsRenderCleanly) {
     }
     EXPECT_GE(samples, 4);
     fs::remove_all(out);
+}
+
+// Turns the stop flag true once more than `stopAt` bytes were read, over
+// every pass, and counts the bytes it handed out.
+class StoppingInput final : public GlfInput {
+public:
+    StoppingInput(std::string_view glf, std::atomic<bool>& stop, std::size_t stopAt)
+        : bytes_(glf), stop_(stop), stopAt_(stopAt) {}
+    long read(char* into, std::size_t size) override {
+        const long n = bytes_.read(into, size);
+        read_ += n > 0 ? static_cast<std::size_t>(n) : 0;
+        if (read_ > stopAt_) stop_ = true;
+        return n;
+    }
+    bool rewind() override { return bytes_.rewind(); }
+    std::size_t bytesRead() const { return read_; }
+
+private:
+    MemoryInput bytes_;
+    std::atomic<bool>& stop_;
+    std::size_t stopAt_;
+    std::size_t read_ = 0;
+};
+
+// A drawing stopped by the cancel flag while it is drawn (the flag turns
+// true as it is read after the sheet search) leaves no picture in any
+// format, not even part of one: the call fails saying so.
+TEST(Render, AStoppedDrawingLeavesNoPicture) {
+    const std::string glf = kSquareSheet + "SP1;PA0,0;PD;PA4000,4000;PM0;PA0,4000;PM2;FP;PU;AF;";
+    const fs::path out = fs::temp_directory_path() / "kesto-render-stopped";
+    fs::remove_all(out);
+    fs::create_directories(out);
+    for (const PictureFormat format :
+         {PictureFormat::Png, PictureFormat::Svg, PictureFormat::Pdf}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        std::atomic<bool> stop{false};
+        StoppingInput input(glf, stop, glf.size());
+        RenderOptions options;
+        options.cancel = &stop;
+        const RenderResult r = renderToFile(input, (out / "s.pic").string(), format, options);
+        EXPECT_TRUE(stop);
+        EXPECT_FALSE(r.status);
+        EXPECT_EQ(r.status.reason(), kStoppedText);
+        EXPECT_TRUE(fs::is_empty(out));
+    }
+    fs::remove_all(out);
+}
+
+// One command of millions of corners is read no further than a block
+// past the stop, in the sheet search (up to the first mark, or the whole
+// drawing without a prologue) as in the drawing.
+TEST(Render, ReadingEndsSoonAfterTheStop) {
+    std::string corners = "SP1;PA0,0;PM0;PD;PA";
+    for (int i = 0; corners.size() < (4 << 20); ++i)
+        corners += std::to_string(i * 37 % 4000) + "," + std::to_string(i * 91 % 4000) + ",";
+    corners += "0,0;PM2;FP;PU;AF;";
+    constexpr std::size_t kStopAt = 1 << 20;
+    for (const std::string& glf : {kSquareSheet + corners, corners}) {
+        SCOPED_TRACE(glf.substr(0, 8));
+        std::atomic<bool> stop{false};
+        StoppingInput input(glf, stop, kStopAt);
+        RenderOptions options;
+        options.cancel = &stop;
+        RenderResult r;
+        EXPECT_TRUE(renderImage(input, options, &r).isNull());
+        EXPECT_EQ(r.status.reason(), kStoppedText);
+        EXPECT_LT(input.bytesRead(), 2 * kStopAt);
+    }
 }
 
 } // namespace
