@@ -158,21 +158,23 @@ bool compressBands(const QImage& image, std::vector<Band>& bands, int count) {
     return std::all_of(bands.begin(), bands.end(), [](const Band& b) { return b.ok; });
 }
 
-// The zlib stream: its header, the bands in order, the checksum of all.
+// The zlib stream: its header, the bands in order, the checksum of all; in
+// chunks of their own (a reader joins the chunks), so nothing is copied.
 bool writeImageData(QIODevice& out, const QImage& image, const std::vector<Band>& bands) {
-    std::string stream("\x78\x01", 2); // deflate, 32 KiB window, fastest level
+    if (!writeChunk(out, "IDAT", "\x78\x01", 2)) return false; // deflate, 32 KiB window, fastest
     uLong adler = adler32(0, nullptr, 0);
     const auto rowBytes = static_cast<z_off_t>(image.width()) + 1;
     for (const Band& b : bands) {
-        stream += b.data;
+        for (std::size_t at = 0; at < b.data.size(); at += kIdatBytes) {
+            if (!writeChunk(out, "IDAT", b.data.data() + at,
+                            std::min(kIdatBytes, b.data.size() - at)))
+                return false;
+        }
         adler = adler32_combine(adler, b.adler, rowBytes * (b.last - b.first));
     }
-    putU32(stream, static_cast<std::uint32_t>(adler));
-    for (std::size_t at = 0; at < stream.size(); at += kIdatBytes) {
-        if (!writeChunk(out, "IDAT", stream.data() + at, std::min(kIdatBytes, stream.size() - at)))
-            return false;
-    }
-    return true;
+    std::string checksum;
+    putU32(checksum, static_cast<std::uint32_t>(adler));
+    return writeChunk(out, "IDAT", checksum);
 }
 
 } // namespace
