@@ -99,6 +99,40 @@ bool clipSegment(double& ax, double& ay, double& bx, double& by, double x0, doub
     return true;
 }
 
+// The steps of a segment wholly inside the picture, in fixed point with 16
+// bits of fraction: at each, `run` pixels across the line, `apart` bytes
+// from one to the next (a row for a flat segment, a column for a steep one).
+// The usual runs of one to four pixels have loops of their own, unrolled.
+template <int Run>
+KESTO_SHORT_RUNS inline void inkRuns(std::uint8_t* pixels, std::ptrdiff_t stride,
+                                     std::ptrdiff_t apart, std::int64_t fx, std::int64_t fy,
+                                     std::int64_t stepX, std::int64_t stepY, int steps, int run,
+                                     std::uint8_t ink) {
+    for (int i = 0; i <= steps; ++i, fx += stepX, fy += stepY) {
+        std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
+        if constexpr (Run > 0) {
+            for (int k = 0; k < Run; ++k)
+                p[k * apart] = ink;
+        } else {
+            for (int k = 0; k < run; ++k)
+                p[k * apart] = ink;
+        }
+    }
+}
+
+// Locals, not members: stores of bytes could alias them.
+inline void inkSteps(std::uint8_t* pixels, std::ptrdiff_t stride, std::ptrdiff_t apart,
+                     std::int64_t fx, std::int64_t fy, std::int64_t stepX, std::int64_t stepY,
+                     int steps, int run, std::uint8_t ink) {
+    switch (run) {
+    case 1: inkRuns<1>(pixels, stride, apart, fx, fy, stepX, stepY, steps, run, ink); break;
+    case 2: inkRuns<2>(pixels, stride, apart, fx, fy, stepX, stepY, steps, run, ink); break;
+    case 3: inkRuns<3>(pixels, stride, apart, fx, fy, stepX, stepY, steps, run, ink); break;
+    case 4: inkRuns<4>(pixels, stride, apart, fx, fy, stepX, stepY, steps, run, ink); break;
+    default: inkRuns<0>(pixels, stride, apart, fx, fy, stepX, stepY, steps, run, ink); break;
+    }
+}
+
 } // namespace
 
 QList<QRgb> RasterSurface::palette() {
@@ -221,7 +255,7 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
     const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
     // Even the shortest chord of an arc inks its pixels: at least one step.
     const int n = std::max(1, static_cast<int>(std::ceil(major)));
-    const double sx = dx / n, sy = dy / n;
+    const double sx = n == 1 ? dx : dx / n, sy = n == 1 ? dy : dy / n;
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;
     double x = ax, y = ay;
@@ -232,27 +266,14 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
-        // Locals: stores of bytes could alias the members.
-        const std::uint8_t ink = ink_;
-        std::uint8_t* const pixels = pixels_;
-        const std::ptrdiff_t stride = stride_;
         constexpr double kOne = 65536;
+        const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
         if (adx >= ady) {
-            std::int64_t fx = roundToInt64(ax * kOne), fy = roundToInt64((ay - back) * kOne);
-            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
-            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
-                for (int k = 0; k < run; ++k, p += stride)
-                    *p = ink;
-            }
+            inkSteps(pixels_, stride_, stride_, roundToInt64(ax * kOne),
+                     roundToInt64((ay - back) * kOne), stepX, stepY, n, run, ink_);
         } else {
-            std::int64_t fx = roundToInt64((ax - back) * kOne), fy = roundToInt64(ay * kOne);
-            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
-            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
-                for (int k = 0; k < run; ++k)
-                    p[k] = ink;
-            }
+            inkSteps(pixels_, stride_, 1, roundToInt64((ax - back) * kOne), roundToInt64(ay * kOne),
+                     stepX, stepY, n, run, ink_);
         }
         return;
     }
