@@ -35,11 +35,12 @@ std::uint8_t penBase(int pen) {
 #endif
 
 // std::llround without the call into the library, for values well inside
-// the range of 64 bits: ties away from zero, as it rounds.
+// the range of 64 bits: ties away from zero, as it rounds.  Without
+// branches: which way a fraction rounds cannot be foretold.
 inline std::int64_t roundToInt64(double v) {
     const auto whole = static_cast<std::int64_t>(v);    // toward zero
     const double rest = v - static_cast<double>(whole); // exact
-    return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
+    return whole + static_cast<std::int64_t>(rest >= 0.5) - static_cast<std::int64_t>(rest <= -0.5);
 }
 
 // Pixel numbers beyond this are as far off the picture as any: every
@@ -53,7 +54,14 @@ inline double bounded(double v) {
 inline int floorToInt(double v) {
     v = bounded(v);
     const int i = static_cast<int>(v);
-    return i > v ? i - 1 : i;
+    return i - static_cast<int>(i > v);
+}
+
+// std::ceil of a length already cut to the picture (finite, not negative,
+// far below the range of int), without the branches.
+inline int ceilToInt(double v) {
+    const int i = static_cast<int>(v);
+    return i + static_cast<int>(i < v);
 }
 
 // Halves round up, as everywhere on the picture.
@@ -254,7 +262,7 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
     const double length = std::sqrt(dx * dx + dy * dy);
     const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
     // Even the shortest chord of an arc inks its pixels: at least one step.
-    const int n = std::max(1, static_cast<int>(std::ceil(major)));
+    const int n = std::max(1, ceilToInt(major));
     const double sx = n == 1 ? dx : dx / n, sy = n == 1 ? dy : dy / n;
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;
