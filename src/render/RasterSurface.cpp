@@ -275,14 +275,13 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
         constexpr double kOne = 65536;
-        const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
-        if (adx >= ady) {
-            inkSteps(pixels_, stride_, stride_, roundToInt64(ax * kOne),
-                     roundToInt64((ay - back) * kOne), stepX, stepY, n, run, ink_);
-        } else {
-            inkSteps(pixels_, stride_, 1, roundToInt64((ax - back) * kOne), roundToInt64(ay * kOne),
-                     stepX, stepY, n, run, ink_);
-        }
+        // The run goes down a column on a flat segment, along a row on a
+        // steep one; chosen without a branch (arcs turn from one to the other).
+        const bool flat = adx >= ady;
+        const double backX = flat ? 0.0 : back, backY = flat ? back : 0.0;
+        inkSteps(pixels_, stride_, flat ? stride_ : 1, roundToInt64((ax - backX) * kOne),
+                 roundToInt64((ay - backY) * kOne), roundToInt64(sx * kOne),
+                 roundToInt64(sy * kOne), n, run, ink_);
         return;
     }
     if (adx >= ady) {
