@@ -255,7 +255,8 @@ KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
 
 // A segment in pixels drawn with the pen's nib: at every step along the
 // major axis a run across it, as thick as the nib measured across the line.
-KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
+KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by,
+                                             bool surelyInside) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
     const double major = std::max(adx, ady); // the caller cut it to the picture
@@ -270,8 +271,9 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
     // Wholly inside the clip (the usual case): no test per pixel.
     const double margin = across + 2;
     const bool inside =
-        std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
-        std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
+        surelyInside ||
+        (std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
+         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_);
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
         constexpr double kOne = 65536;
@@ -312,6 +314,17 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
     const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
     nib(ax, ay);
+    if (wellInside(points, count)) {
+        // Nothing to cut and no test per segment.
+        for (std::size_t i = 1; i < count; ++i) {
+            const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
+            segment(ax, ay, bx, by, true);
+            if (corners || i + 1 == count) nib(bx, by);
+            ax = bx;
+            ay = by;
+        }
+        return;
+    }
     for (std::size_t i = 1; i < count; ++i) {
         const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
         double cax = ax, cay = ay, cbx = bx, cby = by;
@@ -320,6 +333,24 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
         ax = bx;
         ay = by;
     }
+}
+
+// Whether every point of the path lies inside the clip with room for the
+// nib across any segment (at most its size times the square root of two):
+// then no segment needs cutting or a test per pixel.  False for any point
+// that is not a number.
+bool RasterSurface::wellInside(const Point* points, std::size_t count) const {
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    const double room = std::max(1.0, nibPixels_ * 1.5) + 2;
+    const double x0 = clipX0_ + room, x1 = clipX1_ - room;
+    const double y0 = clipY0_ + room, y1 = clipY1_ - room;
+    bool inside = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double x = points[i].x * m11 + tx, y = points[i].y * m22 + ty;
+        inside = inside && x >= x0 && x <= x1 && y >= y0 && y <= y1;
+    }
+    return inside;
 }
 
 // Every pixel whose centre is inside (even-odd or non-zero), scan line by
