@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev libgl-dev
     libcups2-dev cups cups-client cups-bsd
     libsqlite3-dev tcl dpkg-dev
-    fonts-ipafont-gothic libharfbuzz-dev
+    fonts-ipafont-gothic libharfbuzz-dev zlib1g-dev
     poppler-utils qpdf
     xvfb xauth imagemagick
     g++-mingw-w64-x86-64-posix wine wine64 locales

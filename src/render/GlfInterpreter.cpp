@@ -291,12 +291,6 @@ void GlfInterpreter::edgePolygonCommand() {
 
 // ---------------------------------------------------------------- coordinates
 
-Point GlfInterpreter::toPlotter(Point u) const {
-    if (!scaled_) return u;
-    return {p1_.x + (u.x - xmin_) / (xmax_ - xmin_) * (p2_.x - p1_.x),
-            p1_.y + (u.y - ymin_) / (ymax_ - ymin_) * (p2_.y - p1_.y)};
-}
-
 double GlfInterpreter::diagonal() const {
     return std::hypot(p2_.x - p1_.x, p2_.y - p1_.y);
 }

@@ -201,4 +201,11 @@ private:
     bool stopped_ = false;
 };
 
+// Inline: it is called for every point of the drawing.
+inline Point GlfInterpreter::toPlotter(Point u) const {
+    if (!scaled_) return u;
+    return {p1_.x + (u.x - xmin_) / (xmax_ - xmin_) * (p2_.x - p1_.x),
+            p1_.y + (u.y - ymin_) / (ymax_ - ymin_) * (p2_.y - p1_.y)};
+}
+
 } // namespace kesto::render

@@ -65,7 +65,10 @@ void GlfInterpreter::plot(Point target, bool down) {
     // The pen's place on the plotter is kept from the last move.
     const Point a = same(pos_, lastUser_) ? lastPlotter_ : toPlotter(pos_);
     const Point b = toPlotter(target);
-    pos_ = lastUser_ = target;
+    // One by one from the local: a chained copy of the members stalls on
+    // the stores just made.
+    pos_ = target;
+    lastUser_ = target;
     lastPlotter_ = b;
     if (polygonMode_) {
         polygonPoint(b, down);

@@ -2,6 +2,7 @@
 
 #include "render/PenTable.h"
 #include "render/PlotterUnits.h"
+#include "render/RasterSteps.h"
 
 #include <QPainter>
 #include <QPolygonF>
@@ -12,6 +13,8 @@
 namespace kesto::render {
 
 namespace {
+
+using namespace raster;
 
 constexpr int kLevels = 15; // strengths of a pen besides none
 constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
@@ -24,79 +27,6 @@ constexpr std::size_t kKeptEdges = 1 << 16;
 std::uint8_t penBase(int pen) {
     const int look = pen < 1 ? 0 : (pen - 1) % kPenLooks;
     return static_cast<std::uint8_t>(kFirstPen + look * kLevels);
-}
-
-// The runs of ink are a few pixels long: GCC would turn their loops into
-// calls of memset, which cost more than the stores.
-#if defined(__GNUC__) && !defined(__clang__)
-#define KESTO_SHORT_RUNS __attribute__((optimize("no-tree-loop-distribute-patterns")))
-#else
-#define KESTO_SHORT_RUNS
-#endif
-
-// std::llround without the call into the library, for values well inside
-// the range of 64 bits: ties away from zero, as it rounds.
-inline std::int64_t roundToInt64(double v) {
-    const auto whole = static_cast<std::int64_t>(v);    // toward zero
-    const double rest = v - static_cast<double>(whole); // exact
-    return rest >= 0.5 ? whole + 1 : rest <= -0.5 ? whole - 1 : whole;
-}
-
-// Pixel numbers beyond this are as far off the picture as any: every
-// coordinate is held inside it before it becomes an int, NaN included.
-constexpr double kFarPixels = 1 << 28;
-
-inline double bounded(double v) {
-    return !(v >= -kFarPixels) ? -kFarPixels : v > kFarPixels ? kFarPixels : v;
-}
-
-inline int floorToInt(double v) {
-    v = bounded(v);
-    const int i = static_cast<int>(v);
-    return i > v ? i - 1 : i;
-}
-
-// Halves round up, as everywhere on the picture.
-inline int roundToInt(double v) {
-    return floorToInt(v + 0.5);
-}
-
-// Cuts the segment a-b to the box [x0, x1] x [y0, y1] (Liang-Barsky); false
-// when nothing of it is inside or an end is not a number.  A segment inside
-// is left exactly as it is.
-bool clipSegment(double& ax, double& ay, double& bx, double& by, double x0, double y0, double x1,
-                 double y1) {
-    const double dx = bx - ax, dy = by - ay;
-    if (!std::isfinite(dx) || !std::isfinite(dy)) return false;
-    if (std::min(ax, bx) >= x0 && std::max(ax, bx) <= x1 && std::min(ay, by) >= y0 &&
-        std::max(ay, by) <= y1)
-        return true;
-    double t0 = 0, t1 = 1;
-    // The part with p * t <= q.
-    const auto keep = [&](double p, double q) {
-        if (p == 0) return q >= 0;
-        const double t = q / p;
-        if (p < 0) {
-            if (t > t1) return false;
-            t0 = std::max(t0, t);
-        } else {
-            if (t < t0) return false;
-            t1 = std::min(t1, t);
-        }
-        return true;
-    };
-    if (!keep(-dx, ax - x0) || !keep(dx, x1 - ax) || !keep(-dy, ay - y0) || !keep(dy, y1 - ay))
-        return false;
-    const double sx = ax, sy = ay;
-    if (t1 < 1) {
-        bx = sx + t1 * dx;
-        by = sy + t1 * dy;
-    }
-    if (t0 > 0) {
-        ax = sx + t0 * dx;
-        ay = sy + t0 * dy;
-    }
-    return true;
 }
 
 } // namespace
@@ -213,47 +143,35 @@ KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
 
 // A segment in pixels drawn with the pen's nib: at every step along the
 // major axis a run across it, as thick as the nib measured across the line.
-KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
+KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by,
+                                             bool surelyInside) {
     const double dx = bx - ax, dy = by - ay;
     const double adx = std::fabs(dx), ady = std::fabs(dy);
     const double major = std::max(adx, ady); // the caller cut it to the picture
     const double length = std::sqrt(dx * dx + dy * dy);
     const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
     // Even the shortest chord of an arc inks its pixels: at least one step.
-    const int n = std::max(1, static_cast<int>(std::ceil(major)));
-    const double sx = dx / n, sy = dy / n;
+    const int n = std::max(1, ceilToInt(major));
+    const double sx = n == 1 ? dx : dx / n, sy = n == 1 ? dy : dy / n;
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;
     double x = ax, y = ay;
     // Wholly inside the clip (the usual case): no test per pixel.
     const double margin = across + 2;
     const bool inside =
-        std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
-        std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_;
+        surelyInside ||
+        (std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
+         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_);
     if (inside) {
         // Fixed point, 16 bits of fraction; every coordinate is positive here.
-        // Locals: stores of bytes could alias the members.
-        const std::uint8_t ink = ink_;
-        std::uint8_t* const pixels = pixels_;
-        const std::ptrdiff_t stride = stride_;
         constexpr double kOne = 65536;
-        if (adx >= ady) {
-            std::int64_t fx = roundToInt64(ax * kOne), fy = roundToInt64((ay - back) * kOne);
-            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
-            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
-                for (int k = 0; k < run; ++k, p += stride)
-                    *p = ink;
-            }
-        } else {
-            std::int64_t fx = roundToInt64((ax - back) * kOne), fy = roundToInt64(ay * kOne);
-            const std::int64_t stepX = roundToInt64(sx * kOne), stepY = roundToInt64(sy * kOne);
-            for (int i = 0; i <= n; ++i, fx += stepX, fy += stepY) {
-                std::uint8_t* p = pixels + (fy >> 16) * stride + (fx >> 16);
-                for (int k = 0; k < run; ++k)
-                    p[k] = ink;
-            }
-        }
+        // The run goes down a column on a flat segment, along a row on a
+        // steep one; chosen without a branch (arcs turn from one to the other).
+        const bool flat = adx >= ady;
+        const double backX = flat ? 0.0 : back, backY = flat ? back : 0.0;
+        inkSteps(pixels_, stride_, flat ? stride_ : 1, roundToInt64((ax - backX) * kOne),
+                 roundToInt64((ay - backY) * kOne), roundToInt64(sx * kOne),
+                 roundToInt64(sy * kOne), n, run, ink_);
         return;
     }
     if (adx >= ady) {
@@ -284,6 +202,17 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
     const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
     nib(ax, ay);
+    if (wellInside(points, count)) {
+        // Nothing to cut and no test per segment.
+        for (std::size_t i = 1; i < count; ++i) {
+            const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
+            segment(ax, ay, bx, by, true);
+            if (corners || i + 1 == count) nib(bx, by);
+            ax = bx;
+            ay = by;
+        }
+        return;
+    }
     for (std::size_t i = 1; i < count; ++i) {
         const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
         double cax = ax, cay = ay, cbx = bx, cby = by;
@@ -292,6 +221,24 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
         ax = bx;
         ay = by;
     }
+}
+
+// Whether every point of the path lies inside the clip with room for the
+// nib across any segment (at most its size times the square root of two):
+// then no segment needs cutting or a test per pixel.  False for any point
+// that is not a number.
+bool RasterSurface::wellInside(const Point* points, std::size_t count) const {
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    const double room = std::max(1.0, nibPixels_ * 1.5) + 2;
+    const double x0 = clipX0_ + room, x1 = clipX1_ - room;
+    const double y0 = clipY0_ + room, y1 = clipY1_ - room;
+    bool inside = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double x = points[i].x * m11 + tx, y = points[i].y * m22 + ty;
+        inside = inside && x >= x0 && x <= x1 && y >= y0 && y <= y1;
+    }
+    return inside;
 }
 
 // Every pixel whose centre is inside (even-odd or non-zero), scan line by

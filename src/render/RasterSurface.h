@@ -44,7 +44,8 @@ private:
     void usePen(int pen);
     void span(int line, int from, int to, bool vertical);
     void nib(double cx, double cy);
-    void segment(double ax, double ay, double bx, double by);
+    bool wellInside(const Point* points, std::size_t count) const;
+    void segment(double ax, double ay, double bx, double by, bool surelyInside = false);
 
     std::uint8_t* pixels_;
     std::ptrdiff_t stride_;

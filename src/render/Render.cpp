@@ -2,11 +2,11 @@
 
 #include "render/PdfSurface.h"
 #include "render/PlotterUnits.h"
+#include "render/PngFile.h"
 #include "render/RasterSurface.h"
 #include "render/RelaySurface.h"
 #include "render/SvgSurface.h"
 
-#include <QImageWriter>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -238,20 +238,16 @@ RenderResult renderToFile(GlfInput& input, const std::string& path, PictureForma
     RenderResult result;
     const QString target = QString::fromStdString(path);
     if (format == PictureFormat::Png) {
-        QImage image = renderImage(input, options, &result);
+        const QImage image = renderImage(input, options, &result);
         if (image.isNull()) return result;
         QSaveFile file(target);
         if (!file.open(QIODevice::WriteOnly)) {
             result.status = fileError(file);
             return result;
         }
-        QImageWriter writer(&file, "png");
-        writer.setCompression(11); // zlib level 1: the pictures are mostly white
-        // Physical size, so viewers know the sheet's real size.
-        image.setDotsPerMeterX(static_cast<int>(std::lround(options.dpi / 0.0254)));
-        image.setDotsPerMeterY(static_cast<int>(std::lround(options.dpi / 0.0254)));
-        if (!writer.write(image)) {
-            result.status = fileError(file, writer.errorString());
+        // With its physical size, so viewers know the sheet's real size.
+        if (Status written = writePalettePng(file, image, options.dpi); !written) {
+            result.status = fileError(file, QString::fromStdString(written.reason()));
             file.cancelWriting();
             return result;
         }
