@@ -121,7 +121,6 @@ Status unreadable(const std::string& why) {
     return Status::failure("cannot read the drawing: " + why);
 }
 
-
 } // namespace
 
 Rect dashArea(const Rect& sheet) {
