@@ -74,6 +74,8 @@ if [ -n "$keep" ]; then
 else
     scratch="$(mktemp -d "$repo/build/mutation.XXXXXX")"
     trap 'rm -rf "$scratch"' EXIT
+    # Some tests run kesto-cli as another user (read-only and sticky folders).
+    chmod 755 "$scratch"
 fi
 trap 'exit 130' INT TERM
 src="$scratch"

@@ -1,6 +1,9 @@
-// Palette pictures written as PNG files in bands and read back by Qt's own
-// PNG reader, which checks every chunk's CRC and the stream's checksum:
-// the pixels, colours and physical size must come back exactly.
+// Palette pictures written as PNG files in bands: read back by Qt's own PNG
+// reader (the pixels, colours and physical size must come back exactly), and
+// taken apart by the format's own rules, since a reader may stop before the
+// end of the compressed stream: every chunk's CRC, IHDR first and IEND last,
+// and the IDAT data one zlib stream whose checksum holds and whose rows are
+// the picture's, each behind its filter byte.
 
 #include "render/PngFile.h"
 
@@ -9,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kesto::render {
 namespace {
@@ -39,6 +46,51 @@ QImage paletteImage(const PngCase& c) {
     return image;
 }
 
+std::uint32_t bigEndian(const QByteArray& data, qsizetype at) {
+    const auto b = [&](qsizetype i) { return static_cast<std::uint32_t>(uchar(data[at + i])); };
+    return b(0) << 24 | b(1) << 16 | b(2) << 8 | b(3);
+}
+
+// Checks the file by the PNG rules: its chunks, and the rows its zlib
+// stream holds against the picture.
+void expectWellFormed(const QByteArray& png, const QImage& image) {
+    ASSERT_TRUE(png.startsWith("\x89PNG\r\n\x1a\n"));
+    std::vector<std::string> types;
+    std::string idat;
+    for (qsizetype at = 8; at < png.size();) {
+        ASSERT_LE(at + 12, png.size());
+        const std::uint32_t length = bigEndian(png, at);
+        ASSERT_LE(at + 12 + qsizetype(length), png.size());
+        const QByteArray typeAndData = png.mid(at + 4, 4 + qsizetype(length));
+        const auto crc = crc32(0, reinterpret_cast<const Bytef*>(typeAndData.data()),
+                               static_cast<uInt>(typeAndData.size()));
+        EXPECT_EQ(crc, bigEndian(png, at + 8 + qsizetype(length))) << typeAndData.left(4).data();
+        types.push_back(typeAndData.left(4).toStdString());
+        if (types.back() == "IDAT") idat.append(typeAndData.data() + 4, length);
+        at += 12 + qsizetype(length);
+    }
+    ASSERT_FALSE(types.empty());
+    EXPECT_EQ(types.front(), "IHDR");
+    EXPECT_EQ(types.back(), "IEND");
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width()) + 1;
+    std::string rows(rowBytes * static_cast<std::size_t>(image.height()) + 1, '\0');
+    uLongf size = static_cast<uLongf>(rows.size());
+    // uncompress checks the stream's end and its Adler-32 checksum.
+    ASSERT_EQ(uncompress(reinterpret_cast<Bytef*>(rows.data()), &size,
+                         reinterpret_cast<const Bytef*>(idat.data()),
+                         static_cast<uLong>(idat.size())),
+              Z_OK);
+    ASSERT_EQ(size, rows.size() - 1);
+    for (int y = 0; y < image.height(); ++y) {
+        const std::size_t at = static_cast<std::size_t>(y) * rowBytes;
+        ASSERT_EQ(rows[at], '\0') << "row " << y; // filter: none
+        ASSERT_EQ(rows.compare(at + 1, rowBytes - 1,
+                               reinterpret_cast<const char*>(image.constScanLine(y)), rowBytes - 1),
+                  0)
+            << "row " << y;
+    }
+}
+
 TEST(PngFile, BandsJoinIntoOnePictureThatReadsBackExactly) {
     const PngCase cases[] = {
         {"one pixel", 1, 1, 4, false},
@@ -56,6 +108,7 @@ TEST(PngFile, BandsJoinIntoOnePictureThatReadsBackExactly) {
         file.open(QIODevice::WriteOnly);
         const Status written = writePalettePng(file, image, 150, c.bands);
         ASSERT_TRUE(written) << written.reason();
+        expectWellFormed(file.data(), image);
         QImage back;
         ASSERT_TRUE(back.loadFromData(file.data(), "png"));
         ASSERT_EQ(back.size(), image.size());
