@@ -136,10 +136,12 @@ void JournalRecorder::drawingStarted(const DrawingStart& drawing) {
 
 Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const fs::path& glf) {
     if (!journal_.isOpen()) return {};
+    // No file of that name: nothing to overwrite, nothing to ask the journal.
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(glf, ec))) return {};
     const std::optional<EarlierDrawing> earlier =
         journal_.lastWriterOf(utf8FromPath(glf), std::string(words::kToFile));
-    std::error_code ec;
-    if (!earlier || earlier->ofiName == name || !fs::exists(fs::symlink_status(glf, ec))) return {};
+    if (!earlier || earlier->ofiName == name) return {};
     return Status::failure(utf8FromPath(glf) + ": 前の出図（履歴 " + std::to_string(earlier->id) +
                            "、" + earlier->ofiName + "「" + earlier->title +
                            "」）の GLF ファイルです。上書きしません（OFI ファイルは保存）");
