@@ -1,6 +1,8 @@
 #pragma once
 // A scratch folder and small file helpers for the io tests.
 
+#include "ByteFiles.h"
+
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
@@ -16,15 +18,6 @@
 namespace kesto::test {
 
 namespace fs = std::filesystem;
-
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 // Last written a minute ago.
 inline void makeOld(const fs::path& file) {

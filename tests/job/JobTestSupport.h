@@ -3,6 +3,8 @@
 // what the window would show, a spooler that records what it was given, and
 // small drawings.
 
+#include "ByteFiles.h"
+
 #include "composer/OfiComposer.h"
 #include "convert/Conversion.h"
 #include "delivery/Spooler.h"
@@ -34,15 +36,6 @@
 namespace kesto::test {
 
 namespace fs = std::filesystem;
-
-inline std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
 
 // Makes a file look as if the CAD system finished it a while ago.
 inline void makeOld(const fs::path& file, std::chrono::seconds age = std::chrono::seconds(60)) {
