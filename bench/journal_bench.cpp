@@ -8,7 +8,8 @@
 // Runs go to TMPDIR (default /tmp): put it on the disk the program folder
 // will use.
 //
-//   kesto_journal_bench [runs|history|archive]
+//   kesto_journal_bench [runs|local|history|archive]   (local: runs without
+//   a socket or print server)
 
 #include "composer/OfiComposer.h"
 #include "delivery/Spooler.h"
@@ -293,11 +294,13 @@ void benchArchive() {
 int main(int argc, char** argv) {
     const std::string part = argc > 1 ? argv[1] : "";
     const auto wanted = [&](const char* name) { return part.empty() || part == name; };
-    if (wanted("runs")) {
+    if (wanted("runs") || part == "local") {
         NullSpooler nowhere;
         benchRuns({"no plotter", nowhere, "bench"});
         benchRuns({"GLF files beside the OFI files", nowhere, "", words::kToFile});
+    }
 #ifdef KESTO_BENCH_SOCKET
+    if (wanted("runs")) {
         kesto::test::CaptureListener plotter;
         const std::unique_ptr<Spooler> system = makeSystemSpooler();
         if (plotter.listening()) benchRuns({"a socket plotter", *system, plotter.uri()});
@@ -307,8 +310,8 @@ int main(int argc, char** argv) {
             if (cupsd.addRawQueue("kesto-bench", plotter.uri()))
                 benchRuns({"a print server's queue", *system, "kesto-bench"});
         }
-#endif
     }
+#endif
     if (wanted("history")) benchHistory();
     if (wanted("archive")) benchArchive();
     return 0;

@@ -2,9 +2,11 @@
 
 #include "io/NativeText.h"
 #include "job/LocalTime.h"
+#include "settings/Vocabulary.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <system_error>
@@ -17,23 +19,58 @@ namespace {
 constexpr int kApplicationId = 0x4B455354;
 constexpr int kBusyTimeoutMs = 2000;
 
+// What the journal's lookups ask of a row, written once: a partial index
+// serves a query only when the query repeats its condition word for word.
+// (The words hold no quote.)
+std::string quoted(std::string_view word) {
+    return "'" + std::string(word) + "'";
+}
+const std::string& stillRunning() {
+    static const std::string term = "outcome = " + quoted(outcome::kRunning);
+    return term;
+}
+const std::string& undeletable() {
+    static const std::string term = "outcome = " + quoted(outcome::kNotRemoved);
+    return term;
+}
+const std::string& wroteGlfFile() {
+    static const std::string term = "substr(outcome, 1, 2) = " + quoted(outcome::kFinished) +
+                                    " AND output = " + quoted(words::kToFile);
+    return term;
+}
+
 // Schema changes, one per version: entry n brings version n to n + 1.
-constexpr const char* kMigrations[] = {
-    "CREATE TABLE jobs ("
-    " id INTEGER PRIMARY KEY, run TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL,"
-    " original INTEGER, started INTEGER NOT NULL, ended INTEGER,"
-    " host TEXT, user TEXT, program_folder TEXT,"
-    " ofi_path BLOB, ofi_name BLOB, ofi_device INTEGER, ofi_inode INTEGER, ofi_size INTEGER,"
-    " ofi_mtime_ns INTEGER, ofi_sha256 TEXT, title TEXT, sheet TEXT, rotation INTEGER,"
-    " reduction REAL, settings TEXT, output TEXT, printer TEXT, spooler_job TEXT,"
-    " glf_path BLOB, glf_size INTEGER, glf_sha256 TEXT, outcome TEXT NOT NULL, reason TEXT,"
-    " archive_path BLOB);"
-    "CREATE INDEX jobs_started ON jobs(started);"
-    "CREATE INDEX jobs_glf ON jobs(glf_path);"
-    "CREATE INDEX jobs_ofi ON jobs(ofi_path);"
-    "CREATE INDEX jobs_run ON jobs(run, seq);",
-};
-static_assert(std::size(kMigrations) == Journal::kSchemaVersion);
+const std::vector<std::string>& migrations() {
+    static const std::vector<std::string> steps = {
+        "CREATE TABLE jobs ("
+        " id INTEGER PRIMARY KEY, run TEXT NOT NULL, seq INTEGER NOT NULL, kind TEXT NOT NULL,"
+        " original INTEGER, started INTEGER NOT NULL, ended INTEGER,"
+        " host TEXT, user TEXT, program_folder TEXT,"
+        " ofi_path BLOB, ofi_name BLOB, ofi_device INTEGER, ofi_inode INTEGER, ofi_size INTEGER,"
+        " ofi_mtime_ns INTEGER, ofi_sha256 TEXT, title TEXT, sheet TEXT, rotation INTEGER,"
+        " reduction REAL, settings TEXT, output TEXT, printer TEXT, spooler_job TEXT,"
+        " glf_path BLOB, glf_size INTEGER, glf_sha256 TEXT, outcome TEXT NOT NULL, reason TEXT,"
+        " archive_path BLOB);"
+        "CREATE INDEX jobs_started ON jobs(started);"
+        "CREATE INDEX jobs_glf ON jobs(glf_path);"
+        "CREATE INDEX jobs_ofi ON jobs(ofi_path);"
+        "CREATE INDEX jobs_run ON jobs(run, seq);",
+        // Every drawing wrote four indexes with long keys; only the few rows
+        // a lookup wants are indexed now: a drawing still running (a killed
+        // run's, found at the next start), one that could not be deleted, a
+        // finished GLF file.  The history goes by id.
+        "DROP INDEX jobs_started; DROP INDEX jobs_glf; DROP INDEX jobs_ofi; DROP INDEX jobs_run;"
+        "CREATE INDEX jobs_running ON jobs(id) WHERE " +
+            stillRunning() +
+            ";"
+            "CREATE INDEX jobs_undeletable ON jobs(ofi_path) WHERE " +
+            undeletable() +
+            ";"
+            "CREATE INDEX jobs_glf_written ON jobs(glf_path) WHERE " +
+            wroteGlfFile() + ";",
+    };
+    return steps;
+}
 
 constexpr const char* kColumns =
     "id, run, seq, kind, original, started, ended, host, user, program_folder, ofi_path, "
@@ -336,7 +373,7 @@ Status Journal::migrate() {
         return s;
     }
     for (int v = version; v < kSchemaVersion; ++v) {
-        if (sqlite3_exec(db_, kMigrations[v], nullptr, nullptr, nullptr) != SQLITE_OK) {
+        if (sqlite3_exec(db_, migrations().at(v).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             Status s = failure("版 " + std::to_string(v + 1) + " にできません");
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
             close();
@@ -361,11 +398,10 @@ void Journal::checkpoint() {
 
 Status Journal::markInterrupted() {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    Statement s(db_, "UPDATE jobs SET outcome = ?, reason = ? WHERE outcome = ?");
+    Statement s(db_, "UPDATE jobs SET outcome = ?, reason = ? WHERE " + stillRunning());
     if (!s) return failure("書けません");
     s.text(1, outcome::kInterrupted);
     s.text(2, "出図中にプログラムが終わりました（強制終了、停電など）");
-    s.text(3, outcome::kRunning);
     return s.step() == SQLITE_DONE ? Status{} : failure("書けません");
 }
 
@@ -450,43 +486,47 @@ Status Journal::eachInHistory(const HistoryFilter& filter,
     return rc == SQLITE_DONE ? Status{} : failure("読めません");
 }
 
-std::optional<EarlierDrawing> Journal::lastWriterOf(const std::string& glfPath,
-                                                    const std::string& output) {
+std::optional<EarlierDrawing> Journal::lastWriterOf(const std::string& glfPath) {
     if (!db_) return std::nullopt;
-    Statement s(kept("SELECT id, ofi_name, title FROM jobs WHERE glf_path = ?"
-                     " AND substr(outcome, 1, 2) = ? AND output = ? ORDER BY id DESC LIMIT 1"));
+    Statement s(kept("SELECT id, ofi_name, title FROM jobs WHERE glf_path = ? AND " +
+                     wroteGlfFile() + " ORDER BY id DESC LIMIT 1"));
     if (!s) return std::nullopt;
     s.blob(1, glfPath);
-    s.text(2, outcome::kFinished);
-    s.text(3, output);
     if (s.step() != SQLITE_ROW) return std::nullopt;
     return EarlierDrawing{s.number(0), s.column(1), s.column(2)};
 }
 
 bool Journal::undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity) {
     if (!db_) return false;
-    Statement s(kept("SELECT 1 FROM jobs WHERE ofi_path = ? AND outcome = ? AND ofi_device = ?"
-                     " AND ofi_inode = ? AND ofi_size = ? AND ofi_mtime_ns = ? LIMIT 1"));
+    Statement s(kept("SELECT 1 FROM jobs WHERE ofi_path = ?1 AND " + undeletable() +
+                     " AND ofi_device = ?2 AND ofi_inode = ?3 AND ofi_size = ?4"
+                     " AND ofi_mtime_ns = ?5 LIMIT 1"));
     if (!s) return false;
     s.blob(1, ofiPath);
-    s.text(2, outcome::kNotRemoved);
-    s.integer(3, static_cast<std::int64_t>(identity.device));
-    s.integer(4, static_cast<std::int64_t>(identity.inode));
-    s.integer(5, static_cast<std::int64_t>(identity.size));
-    s.integer(6, identity.modifiedNs);
+    s.integer(2, static_cast<std::int64_t>(identity.device));
+    s.integer(3, static_cast<std::int64_t>(identity.inode));
+    s.integer(4, static_cast<std::int64_t>(identity.size));
+    s.integer(5, identity.modifiedNs);
     return s.step() == SQLITE_ROW;
 }
 
-std::vector<JobRow> Journal::earlierInRun(const std::string& run, int seq) {
+std::vector<JobRow> Journal::earlierInRun(const JobRow& row) {
     std::vector<JobRow> rows;
-    if (!db_) return rows;
+    if (!db_ || row.seq <= 1) return rows;
+    // A run's drawings came before it, and runs of one folder do not
+    // overlap (they hold its work lock): walked back by id, the walk ends
+    // once they are all found.
     Statement s(db_, std::string("SELECT ") + kColumns +
-                         " FROM jobs WHERE run = ? AND seq < ? ORDER BY seq");
+                         " FROM jobs WHERE id < ?1 AND run = ?2 AND seq < ?3"
+                         " ORDER BY id DESC LIMIT ?3 - 1");
     if (!s) return rows;
-    s.text(1, run);
-    s.integer(2, seq);
+    s.integer(1, row.id);
+    s.text(2, row.run);
+    s.integer(3, row.seq);
     while (s.step() == SQLITE_ROW)
         rows.push_back(readRow(s));
+    std::sort(rows.begin(), rows.end(),
+              [](const JobRow& a, const JobRow& b) { return a.seq < b.seq; });
     return rows;
 }
 

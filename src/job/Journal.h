@@ -76,7 +76,7 @@ struct HistoryFilter {
 
 class Journal {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     Journal() = default;
     ~Journal();
@@ -111,14 +111,13 @@ public:
     // read; the row is valid during the call only.
     Status eachInHistory(const HistoryFilter& filter,
                          const std::function<void(const JobRow&)>& each);
-    // The last finished drawing with `output` that wrote `glfPath`.
-    std::optional<EarlierDrawing> lastWriterOf(const std::string& glfPath,
-                                               const std::string& output);
+    // The last finished drawing that left its GLF file at `glfPath`.
+    std::optional<EarlierDrawing> lastWriterOf(const std::string& glfPath);
     // Whether a drawing at `ofiPath` with this identity was delivered and
     // could not be deleted.
     bool undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity);
-    // The drawings of `run` before `seq`, in order.
-    std::vector<JobRow> earlierInRun(const std::string& run, int seq);
+    // The drawings of `row`'s run before it, in order.
+    std::vector<JobRow> earlierInRun(const JobRow& row);
 
 private:
     Status openFile(const std::filesystem::path& file, bool readOnly);

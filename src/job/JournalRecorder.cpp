@@ -140,7 +140,7 @@ Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(glf, ec))) return {};
     const std::optional<EarlierDrawing> earlier =
-        journal_.lastWriterOf(utf8FromPath(glf), std::string(words::kToFile));
+        journal_.lastWriterOf(utf8FromPath(glf));
     if (!earlier || earlier->ofiName == name) return {};
     return Status::failure(utf8FromPath(glf) + ": 前の出図（履歴 " + std::to_string(earlier->id) +
                            "、" + earlier->ofiName + "「" + earlier->title +

@@ -55,7 +55,7 @@ private:
 // A run's drawings share one snapshot of the settings, so one conversion
 // run replays them all.
 void replayRun(Journal& journal, const JobRow& row, ConversionRun& conversion) {
-    for (const JobRow& earlier : journal.earlierInRun(row.run, row.seq)) {
+    for (const JobRow& earlier : journal.earlierInRun(row)) {
         if (earlier.glfSha256.empty()) continue; // never converted whole
         const std::optional<fs::path> source = sourceOf(earlier);
         if (!source) continue; // the check of the result tells whether it mattered

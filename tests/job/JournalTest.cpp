@@ -343,6 +343,63 @@ TEST_F(JournalFile, AJournalOfANewerKestoIsLeftAsItIs) {
     EXPECT_TRUE(folder.has(kJournalFileName));
 }
 
+// A journal the first version made, with its rows: brought to the current
+// version, nothing lost, and every lookup still finds what it did.
+TEST_F(JournalFile, AFirstVersionJournalIsBroughtUpWithItsRowsAndLookups) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((folder / kJournalFileName).string().c_str(), &db), SQLITE_OK);
+    const char* firstVersion =
+        "CREATE TABLE jobs (id INTEGER PRIMARY KEY, run TEXT NOT NULL, seq INTEGER NOT NULL,"
+        " kind TEXT NOT NULL, original INTEGER, started INTEGER NOT NULL, ended INTEGER,"
+        " host TEXT, user TEXT, program_folder TEXT, ofi_path BLOB, ofi_name BLOB,"
+        " ofi_device INTEGER, ofi_inode INTEGER, ofi_size INTEGER, ofi_mtime_ns INTEGER,"
+        " ofi_sha256 TEXT, title TEXT, sheet TEXT, rotation INTEGER, reduction REAL,"
+        " settings TEXT, output TEXT, printer TEXT, spooler_job TEXT, glf_path BLOB,"
+        " glf_size INTEGER, glf_sha256 TEXT, outcome TEXT NOT NULL, reason TEXT,"
+        " archive_path BLOB);"
+        "CREATE INDEX jobs_started ON jobs(started); CREATE INDEX jobs_glf ON jobs(glf_path);"
+        "CREATE INDEX jobs_ofi ON jobs(ofi_path); CREATE INDEX jobs_run ON jobs(run, seq);"
+        "INSERT INTO jobs (run, seq, kind, started, title, output, ofi_path, ofi_device,"
+        " ofi_inode, ofi_size, ofi_mtime_ns, glf_path, outcome) VALUES"
+        " ('r1', 1, 'auto', 1, 'A', 'ﾌｧｲﾙ', '/f/A.OFI', 1, 2, 3, 4, '/f/A.GLF', '終了'),"
+        " ('r2', 1, 'auto', 2, 'B', 'ﾌﾟﾛｯﾀ', '/f/B.OFI', 1, 5, 6, 7, '/f/B.GLF',"
+        "  '終了（削除できません）'),"
+        " ('r1', 2, 'auto', 3, 'C', 'ﾌｧｲﾙ', '/f/C.OFI', 1, 8, 9, 10, '/f/C.GLF', '終了'),"
+        " ('r1', 3, 'auto', 4, 'D', 'ﾌｧｲﾙ', '/f/D.OFI', 1, 11, 12, 13, '/f/A.GLF', '出図中');"
+        // Paths are kept as the bytes the system gave.
+        "UPDATE jobs SET ofi_path = CAST(ofi_path AS BLOB), glf_path = CAST(glf_path AS BLOB);"
+        "PRAGMA application_id = 1262834516; PRAGMA user_version = 1;";
+    ASSERT_EQ(sqlite3_exec(db, firstVersion, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    Journal journal;
+    std::string note;
+    ASSERT_TRUE(journal.open(folder.path(), &note));
+    EXPECT_EQ(note, "");
+    const std::optional<EarlierDrawing> writer = journal.lastWriterOf("/f/A.GLF");
+    ASSERT_TRUE(writer);
+    EXPECT_EQ(writer->title, "A") << "D is still running: it wrote nothing yet";
+    EXPECT_FALSE(journal.lastWriterOf("/f/B.GLF")) << "B went to a plotter";
+    EXPECT_TRUE(journal.undeletedUnchanged("/f/B.OFI", {1, 5, 6, 7}));
+    EXPECT_FALSE(journal.undeletedUnchanged("/f/B.OFI", {1, 5, 6, 8}));
+    EXPECT_FALSE(journal.undeletedUnchanged("/f/A.OFI", {1, 2, 3, 4}));
+    ASSERT_TRUE(journal.markInterrupted());
+    std::vector<JobRow> rows;
+    ASSERT_TRUE(journal.history({}, rows));
+    Names titles, outcomes;
+    for (const JobRow& r : rows) {
+        titles.push_back(r.title);
+        outcomes.push_back(r.outcome);
+    }
+    EXPECT_EQ(titles, (Names{"D", "C", "B", "A"}));
+    EXPECT_EQ(outcomes, (Names{outcome::kInterrupted, outcome::kFinished, outcome::kNotRemoved,
+                               outcome::kFinished}));
+    titles.clear();
+    for (const JobRow& r : journal.earlierInRun(rows[0]))
+        titles.push_back(r.title);
+    EXPECT_EQ(titles, (Names{"A", "C"})) << "the run's drawings before D, in order";
+}
+
 // Runs with the journal and the archive, as the programs make them.
 class RecordedRun : public ::testing::Test {
 protected:
