@@ -407,14 +407,21 @@ Status Journal::markInterrupted() {
 
 Status Journal::insert(JobRow& row) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    static const std::string sql = std::string("INSERT INTO jobs (") + kColumns +
-                                   ") VALUES (NULL, " + placeholders(kColumnCount - 1) + ")";
+    static const std::string sql = std::string("INSERT INTO jobs (") + kColumns + ") VALUES (" +
+                                   placeholders(kColumnCount) + ")";
     Statement s(kept(sql));
     if (!s) return failure("書けません");
-    bindRow(s, row, 1);
+    if (row.id != 0) s.integer(1, row.id); // else NULL: the next id
+    bindRow(s, row, 2);
     if (s.step() != SQLITE_DONE) return failure("書けません");
     row.id = sqlite3_last_insert_rowid(db_);
     return {};
+}
+
+std::int64_t Journal::lastId() {
+    if (!db_) return 0;
+    Statement s(db_, "SELECT max(id) FROM jobs");
+    return s && s.step() == SQLITE_ROW ? s.number(0) : 0;
 }
 
 Status Journal::update(const JobRow& row) {
@@ -496,18 +503,19 @@ std::optional<EarlierDrawing> Journal::lastWriterOf(const std::string& glfPath) 
     return EarlierDrawing{s.number(0), s.column(1), s.column(2)};
 }
 
-bool Journal::undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity) {
-    if (!db_) return false;
-    Statement s(kept("SELECT 1 FROM jobs WHERE ofi_path = ?1 AND " + undeletable() +
-                     " AND ofi_device = ?2 AND ofi_inode = ?3 AND ofi_size = ?4"
-                     " AND ofi_mtime_ns = ?5 LIMIT 1"));
-    if (!s) return false;
-    s.blob(1, ofiPath);
-    s.integer(2, static_cast<std::int64_t>(identity.device));
-    s.integer(3, static_cast<std::int64_t>(identity.inode));
-    s.integer(4, static_cast<std::int64_t>(identity.size));
-    s.integer(5, identity.modifiedNs);
-    return s.step() == SQLITE_ROW;
+std::vector<UndeletableDrawing> Journal::undeletableDrawings() {
+    std::vector<UndeletableDrawing> drawings;
+    if (!db_) return drawings;
+    Statement s(db_, "SELECT ofi_path, ofi_device, ofi_inode, ofi_size, ofi_mtime_ns FROM jobs"
+                     " WHERE " +
+                         undeletable());
+    if (!s) return drawings;
+    while (s.step() == SQLITE_ROW)
+        drawings.push_back(
+            {s.column(0),
+             {static_cast<std::uint64_t>(s.number(1)), static_cast<std::uint64_t>(s.number(2)),
+              static_cast<std::uint64_t>(s.number(3)), s.number(4)}});
+    return drawings;
 }
 
 std::vector<JobRow> Journal::earlierInRun(const JobRow& row) {

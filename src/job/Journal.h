@@ -67,6 +67,11 @@ struct EarlierDrawing {
     std::string ofiName, title;
 };
 
+struct UndeletableDrawing {
+    std::string ofiPath;
+    FileIdentity identity;
+};
+
 struct HistoryFilter {
     std::optional<std::int64_t> sinceMs, untilMs;
     std::string outcome; // the outcome begins with it ("終了" takes the kept endings too)
@@ -98,7 +103,8 @@ public:
     void checkpoint();
     // Rows a killed run left running become interrupted.
     Status markInterrupted();
-    Status insert(JobRow& row); // sets row.id
+    // Sets row.id when it is 0; a row given its id keeps it.
+    Status insert(JobRow& row);
     // Writes what a drawing learns after it started: its end and outcome,
     // the OFI file as read, the sheet, the spooler's job, the GLF file's
     // size and fingerprint, the archive copy.  What insert wrote stays.
@@ -113,9 +119,11 @@ public:
                          const std::function<void(const JobRow&)>& each);
     // The last finished drawing that left its GLF file at `glfPath`.
     std::optional<EarlierDrawing> lastWriterOf(const std::string& glfPath);
-    // Whether a drawing at `ofiPath` with this identity was delivered and
-    // could not be deleted.
-    bool undeletedUnchanged(const std::string& ofiPath, const FileIdentity& identity);
+    // The drawings that were delivered and could not be deleted, as they
+    // were then.
+    std::vector<UndeletableDrawing> undeletableDrawings();
+    // The highest id so far; 0 for none.
+    std::int64_t lastId();
     // The drawings of `row`'s run before it, in order.
     std::vector<JobRow> earlierInRun(const JobRow& row);
 

@@ -6,6 +6,7 @@
 #include "job/Snapshot.h"
 #include "settings/Vocabulary.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -69,15 +70,35 @@ void JournalRecorder::problem(const std::string& line) {
 
 void JournalRecorder::save() {
     if (!journal_.isOpen()) return;
-    const Status s = row_.id == 0 ? journal_.insert(row_) : journal_.update(row_);
-    if (s) return;
+    if (writer_.failed()) return settle();
+    if (row_.id == 0) {
+        row_.id = nextId_++;
+        writer_.insert(row_);
+    } else {
+        writer_.update(row_);
+    }
+}
+
+void JournalRecorder::saveNow() {
+    settle(); // usually long done
+    if (!journal_.isOpen()) return;
+    if (Status s = journal_.update(row_); !s) closeAfter(s);
+}
+
+void JournalRecorder::settle() {
+    if (!journal_.isOpen()) return;
+    if (Status s = writer_.drain(); !s) closeAfter(s);
+}
+
+void JournalRecorder::closeAfter(const Status& failure) {
     // Locked, full or damaged: this run goes on without a journal; the next
     // one tries again (and moves a damaged one aside).
-    problem("履歴に書けません（出図は続けます）: " + s.reason());
+    problem("履歴に書けません（出図は続けます）: " + failure.reason());
     journal_.close();
 }
 
 void JournalRecorder::runStarted(const JobSettings& settings) {
+    settle();
     reported_.clear();
     std::vector<std::string> confProblems;
     conf_ = loadKestoConf(programFolder_, &confProblems);
@@ -91,10 +112,13 @@ void JournalRecorder::runStarted(const JobSettings& settings) {
     }
     // This run holds the work lock: a drawing still running is a killed run's.
     if (journal_.isOpen())
-        if (Status s = journal_.markInterrupted(); !s) {
-            problem("履歴に書けません（出図は続けます）: " + s.reason());
-            journal_.close();
-        }
+        if (Status s = journal_.markInterrupted(); !s) closeAfter(s);
+    // Ids are given here, so that a drawing need not wait for its row: runs
+    // of one folder hold its work lock, nobody else adds rows meanwhile.
+    nextId_ = journal_.lastId() + 1;
+    undeletable_.clear();
+    for (UndeletableDrawing& d : journal_.undeletableDrawings())
+        undeletable_.emplace(std::move(d.ofiPath), d.identity);
     host_ = hostName();
     user_ = userName();
     run_ = host_ + ":" + std::to_string(processId()) + ":" + std::to_string(nowMs());
@@ -106,8 +130,9 @@ void JournalRecorder::runStarted(const JobSettings& settings) {
 
 bool JournalRecorder::plottedBefore(const fs::path& ofi) {
     FileIdentity identity;
-    if (!journal_.isOpen() || !fileIdentity(ofi, identity, Links::Followed)) return false;
-    return journal_.undeletedUnchanged(utf8FromPath(ofi), identity);
+    if (undeletable_.empty() || !fileIdentity(ofi, identity, Links::Followed)) return false;
+    const auto [first, last] = undeletable_.equal_range(utf8FromPath(ofi));
+    return std::any_of(first, last, [&](const auto& d) { return d.second == identity; });
 }
 
 void JournalRecorder::drawingStarted(const DrawingStart& drawing) {
@@ -139,8 +164,9 @@ Status JournalRecorder::mayWrite(const fs::path&, const std::string& name, const
     // No file of that name: nothing to overwrite, nothing to ask the journal.
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(glf, ec))) return {};
-    const std::optional<EarlierDrawing> earlier =
-        journal_.lastWriterOf(utf8FromPath(glf));
+    settle();
+    if (!journal_.isOpen()) return {};
+    const std::optional<EarlierDrawing> earlier = journal_.lastWriterOf(utf8FromPath(glf));
     if (!earlier || earlier->ofiName == name) return {};
     return Status::failure(utf8FromPath(glf) + ": 前の出図（履歴 " + std::to_string(earlier->id) +
                            "、" + earlier->ofiName + "「" + earlier->title +
@@ -193,7 +219,8 @@ Status JournalRecorder::keepCopy(const fs::path& ofi, const FileIdentity& conver
     if (Status s = archive.keep(ofi, converted, &kept); !s)
         return Status::failure("アーカイブに書けないため削除しません: " + s.reason());
     row_.archivePath = utf8FromPath(kept);
-    save();
+    // In the journal before the OFI file goes, so a reprint finds the copy.
+    saveNow();
     return {};
 }
 
@@ -203,7 +230,8 @@ void JournalRecorder::drawingEnded(JobEnding outcome, const std::string& reason)
     row_.outcome = outcomeWord(outcome);
     row_.reason = reason;
     row_.endedMs = nowMs();
-    save();
+    // The memory against plotting it again must outlive a kill.
+    outcome == JobEnding::NotRemoved ? saveNow() : save();
     if (outcome == JobEnding::Failed || outcome == JobEnding::Damaged) runFailureCommand();
 }
 
@@ -228,6 +256,7 @@ void JournalRecorder::runFailureCommand() {
 }
 
 void JournalRecorder::runEnded() {
+    settle();
     journal_.checkpoint();
     if (!conf_.archive) return;
     Archive archive(programFolder_ / kArchiveFolderName);

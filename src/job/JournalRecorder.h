@@ -8,9 +8,11 @@
 #include "job/Archive.h"
 #include "job/JobRecorder.h"
 #include "job/Journal.h"
+#include "job/JournalWriter.h"
 #include "settings/KestoConf.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -46,13 +48,19 @@ public:
     void setOriginal(std::int64_t id) { original_ = id; }
     // The journal row of the drawing in progress (or the last one).
     const JobRow& current() const { return row_; }
-    Journal& journal() { return journal_; }
     const KestoConf& conf() const { return conf_; }
 
 private:
     void problem(const std::string& line);
     void fingerprintFiles(const std::filesystem::path& glf, const FileIdentity& input);
+    // The drawing's row to the journal: its start, or what it learned since.
     void save();
+    // The same at once, for what must be written before the run goes on.
+    void saveNow();
+    // Waits until the journal holds every event given; a failure closes it
+    // for the rest of the run.
+    void settle();
+    void closeAfter(const Status& failure);
     void runFailureCommand();
 
     std::filesystem::path programFolder_;
@@ -60,6 +68,10 @@ private:
     Report report_;
     KestoConf conf_;
     Journal journal_;
+    JournalWriter writer_{journal_};
+    std::int64_t nextId_ = 0;
+    // Delivered by earlier runs and not deletable, as they were then.
+    std::multimap<std::string, FileIdentity> undeletable_;
     std::string run_, host_, user_;
     int seq_ = 0;
     std::string settings_;

@@ -380,9 +380,11 @@ TEST_F(JournalFile, AFirstVersionJournalIsBroughtUpWithItsRowsAndLookups) {
     ASSERT_TRUE(writer);
     EXPECT_EQ(writer->title, "A") << "D is still running: it wrote nothing yet";
     EXPECT_FALSE(journal.lastWriterOf("/f/B.GLF")) << "B went to a plotter";
-    EXPECT_TRUE(journal.undeletedUnchanged("/f/B.OFI", {1, 5, 6, 7}));
-    EXPECT_FALSE(journal.undeletedUnchanged("/f/B.OFI", {1, 5, 6, 8}));
-    EXPECT_FALSE(journal.undeletedUnchanged("/f/A.OFI", {1, 2, 3, 4}));
+    const std::vector<UndeletableDrawing> undeletable = journal.undeletableDrawings();
+    ASSERT_EQ(undeletable.size(), 1u);
+    EXPECT_EQ(undeletable[0].ofiPath, "/f/B.OFI");
+    EXPECT_EQ(undeletable[0].identity, (FileIdentity{1, 5, 6, 7}));
+    EXPECT_EQ(journal.lastId(), 4);
     ASSERT_TRUE(journal.markInterrupted());
     std::vector<JobRow> rows;
     ASSERT_TRUE(journal.history({}, rows));
@@ -541,6 +543,39 @@ TEST_F(RecordedRun, AnUnusableJournalCostsNoPlotAndSaysSoOnce) {
     EXPECT_EQ(reported.size(), 1u);
     EXPECT_TRUE(folder.has("A.GLF") && folder.has("B.GLF"));
     EXPECT_EQ(archived(), (Names{"A.OFI", "B.OFI"})) << "the archive does not need the journal";
+}
+
+// A journal that opens but refuses what is written (a full disk, a lock held
+// too long): said once with its cause, the run goes on, the next run writes.
+TEST_F(RecordedRun, AJournalThatFailsWhileWrittenCostsNoPlotAndTheNextRunWritesAgain) {
+    {
+        Journal journal;
+        ASSERT_TRUE(journal.open(folder.path()));
+    }
+    const auto sql = [this](const char* statement) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((folder / kJournalFileName).string().c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, statement, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    };
+    sql("CREATE TRIGGER refuse BEFORE INSERT ON jobs BEGIN SELECT RAISE(FAIL, 'disk is full'); "
+        "END");
+    drawing("A.OFI", "一");
+    drawing("B.OFI", "二");
+    RunSummary summary = run();
+    EXPECT_EQ(summary.finished, 2);
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("disk is full"), std::string::npos) << reported[0];
+    EXPECT_TRUE(history().empty());
+
+    sql("DROP TRIGGER refuse");
+    drawing("C.OFI", "三");
+    summary = run();
+    EXPECT_EQ(summary.finished, 1);
+    const std::vector<JobRow> rows = history();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].outcome, outcome::kFinished);
+    EXPECT_FALSE(rows[0].archivePath.empty());
 }
 
 #ifndef _WIN32
