@@ -230,9 +230,14 @@ void JournalRecorder::drawingEnded(JobEnding outcome, const std::string& reason)
     row_.outcome = outcomeWord(outcome);
     row_.reason = reason;
     row_.endedMs = nowMs();
-    // The memory against plotting it again must outlive a kill.
-    outcome == JobEnding::NotRemoved ? saveNow() : save();
-    if (outcome == JobEnding::Failed || outcome == JobEnding::Damaged) runFailureCommand();
+    const bool failed = outcome == JobEnding::Failed || outcome == JobEnding::Damaged;
+    // The memory against plotting it again must outlive a kill; the failure
+    // command may look the job up.
+    if (outcome == JobEnding::NotRemoved || (failed && !conf_.failureCommand.empty()))
+        saveNow();
+    else
+        save();
+    if (failed) runFailureCommand();
 }
 
 void JournalRecorder::runFailureCommand() {
