@@ -213,7 +213,11 @@ void JournalRecorder::sent(int spoolerJob) {
 }
 
 Status JournalRecorder::keepCopy(const fs::path& ofi, const FileIdentity& converted) {
-    if (!conf_.archive) return {};
+    // The drawing's row is in the journal before its OFI file goes.
+    if (!conf_.archive) {
+        settle();
+        return {};
+    }
     fs::path kept;
     Archive archive(programFolder_ / kArchiveFolderName);
     if (Status s = archive.keep(ofi, converted, &kept); !s)
