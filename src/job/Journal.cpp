@@ -265,13 +265,15 @@ sqlite3_stmt* Journal::kept(const std::string& sql) {
     return stmt;
 }
 
-Status Journal::failure(const std::string& what) const {
+Status Journal::failure(const std::string& what) {
+    if (db_ && isBroken(sqlite3_extended_errcode(db_))) damaged_ = true;
     return Status::failure(std::string(kJournalFileName) + ": " + what + ": " +
                            (db_ ? sqlite3_errmsg(db_) : "cannot be opened"));
 }
 
 Status Journal::openFile(const fs::path& file, bool readOnly) {
     close();
+    damaged_ = false;
     const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     const int rc = sqlite3_open_v2(utf8FromPath(file).c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
@@ -299,7 +301,7 @@ Status Journal::openForReading(const fs::path& programFolder) {
     return {};
 }
 
-Status Journal::open(const fs::path& programFolder, std::string* note) {
+Status Journal::open(const fs::path& programFolder, std::string* note, Check check) {
     const fs::path file = programFolder / kJournalFileName;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (Status s = openFile(file, false); !s) return s;
@@ -317,11 +319,13 @@ Status Journal::open(const fs::path& programFolder, std::string* note) {
             if (rc == SQLITE_ROW) tables = count.number(0);
         }
         if (rc == SQLITE_ROW && (appId == kApplicationId || (appId == 0 && tables == 0))) {
-            bool healthy = false;
-            {
-                Statement check(db_, "PRAGMA quick_check");
-                rc = check ? check.step() : sqlite3_errcode(db_);
-                healthy = rc == SQLITE_ROW && check.column(0) == "ok";
+            // Every page is read only when asked: the check grows with the
+            // journal, and damage inside is found by the first write it spoils.
+            bool healthy = check == Check::Header;
+            if (!healthy) {
+                Statement pages(db_, "PRAGMA quick_check");
+                rc = pages ? pages.step() : sqlite3_errcode(db_);
+                healthy = rc == SQLITE_ROW && pages.column(0) == "ok";
             }
             if (healthy) return migrate();
             if (rc == SQLITE_ROW) rc = SQLITE_CORRUPT;
@@ -371,6 +375,10 @@ Status Journal::migrate() {
                                                  std::to_string(version) + "）");
         close();
         return s;
+    }
+    if (version == kSchemaVersion) { // nothing to write
+        sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+        return {};
     }
     for (int v = version; v < kSchemaVersion; ++v) {
         if (sqlite3_exec(db_, migrations().at(v).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -503,19 +511,19 @@ std::optional<EarlierDrawing> Journal::lastWriterOf(const std::string& glfPath) 
     return EarlierDrawing{s.number(0), s.column(1), s.column(2)};
 }
 
-std::vector<UndeletableDrawing> Journal::undeletableDrawings() {
-    std::vector<UndeletableDrawing> drawings;
-    if (!db_) return drawings;
+Status Journal::undeletableDrawings(std::vector<UndeletableDrawing>& drawings) {
+    if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
     Statement s(db_, "SELECT ofi_path, ofi_device, ofi_inode, ofi_size, ofi_mtime_ns FROM jobs"
                      " WHERE " +
                          undeletable());
-    if (!s) return drawings;
-    while (s.step() == SQLITE_ROW)
+    if (!s) return failure("読めません");
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW)
         drawings.push_back(
             {s.column(0),
              {static_cast<std::uint64_t>(s.number(1)), static_cast<std::uint64_t>(s.number(2)),
               static_cast<std::uint64_t>(s.number(3)), s.number(4)}});
-    return drawings;
+    return rc == SQLITE_DONE ? Status{} : failure("読めません");
 }
 
 std::vector<JobRow> Journal::earlierInRun(const JobRow& row) {

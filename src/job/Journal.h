@@ -88,12 +88,20 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
 
+    // How much of the file open reads to tell whether it is damaged: its
+    // header and schema, or every page.
+    enum class Check { Header, Pages };
+
     // Opens Kesto.db in `programFolder`, made and brought to the current
     // schema as needed.  A file that is not a kesto journal, or a damaged
     // one, is moved aside as "Kesto.db.broken-<time>" and a new journal
     // started; *note then says so.  A busy, unwritable or newer journal is a
     // failure and stays as it is.
-    Status open(const std::filesystem::path& programFolder, std::string* note = nullptr);
+    Status open(const std::filesystem::path& programFolder, std::string* note = nullptr,
+                Check check = Check::Header);
+    // Whether a failure so far said the file is damaged (open it again with
+    // Check::Pages to move it aside).
+    bool damaged() const { return damaged_; }
     // For reading only (history): nothing is made, moved or migrated.
     Status openForReading(const std::filesystem::path& programFolder);
     void close();
@@ -121,7 +129,7 @@ public:
     std::optional<EarlierDrawing> lastWriterOf(const std::string& glfPath);
     // The drawings that were delivered and could not be deleted, as they
     // were then.
-    std::vector<UndeletableDrawing> undeletableDrawings();
+    Status undeletableDrawings(std::vector<UndeletableDrawing>& drawings);
     // The highest id so far; 0 for none.
     std::int64_t lastId();
     // The drawings of `row`'s run before it, in order.
@@ -130,11 +138,12 @@ public:
 private:
     Status openFile(const std::filesystem::path& file, bool readOnly);
     Status migrate();
-    Status failure(const std::string& what) const;
+    Status failure(const std::string& what);
     // A statement prepared once per connection.
     sqlite3_stmt* kept(const std::string& sql);
 
     sqlite3* db_ = nullptr;
+    bool damaged_ = false;
     std::map<std::string, sqlite3_stmt*> kept_;
 };
 

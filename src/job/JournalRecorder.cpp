@@ -91,10 +91,25 @@ void JournalRecorder::settle() {
 }
 
 void JournalRecorder::closeAfter(const Status& failure) {
-    // Locked, full or damaged: this run goes on without a journal; the next
-    // one tries again (and moves a damaged one aside).
+    if (journal_.damaged() && startAfresh()) return;
+    // Locked, full or unwritable: this run goes on without a journal; the
+    // next one tries again.
     problem("履歴に書けません（出図は続けます）: " + failure.reason());
     journal_.close();
+}
+
+bool JournalRecorder::startAfresh() {
+    // Damaged inside: moved aside for a new journal, which takes the
+    // drawing in progress.
+    std::string note;
+    if (!journal_.open(programFolder_, &note, Journal::Check::Pages)) return false;
+    if (!note.empty()) problem(note);
+    nextId_ = journal_.lastId() + 1;
+    if (drawing_) {
+        row_.id = nextId_++;
+        if (!journal_.insert(row_)) return false;
+    }
+    return true;
 }
 
 void JournalRecorder::runStarted(const JobSettings& settings) {
@@ -113,12 +128,15 @@ void JournalRecorder::runStarted(const JobSettings& settings) {
     // This run holds the work lock: a drawing still running is a killed run's.
     if (journal_.isOpen())
         if (Status s = journal_.markInterrupted(); !s) closeAfter(s);
+    undeletable_.clear();
+    std::vector<UndeletableDrawing> undeletable;
+    if (journal_.isOpen())
+        if (Status s = journal_.undeletableDrawings(undeletable); !s) closeAfter(s);
+    for (UndeletableDrawing& d : undeletable)
+        undeletable_.emplace(std::move(d.ofiPath), d.identity);
     // Ids are given here, so that a drawing need not wait for its row: runs
     // of one folder hold its work lock, nobody else adds rows meanwhile.
     nextId_ = journal_.lastId() + 1;
-    undeletable_.clear();
-    for (UndeletableDrawing& d : journal_.undeletableDrawings())
-        undeletable_.emplace(std::move(d.ofiPath), d.identity);
     host_ = hostName();
     user_ = userName();
     run_ = host_ + ":" + std::to_string(processId()) + ":" + std::to_string(nowMs());

@@ -61,6 +61,7 @@ private:
     // for the rest of the run.
     void settle();
     void closeAfter(const Status& failure);
+    bool startAfresh();
     void runFailureCommand();
 
     std::filesystem::path programFolder_;

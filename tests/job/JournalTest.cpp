@@ -380,7 +380,8 @@ TEST_F(JournalFile, AFirstVersionJournalIsBroughtUpWithItsRowsAndLookups) {
     ASSERT_TRUE(writer);
     EXPECT_EQ(writer->title, "A") << "D is still running: it wrote nothing yet";
     EXPECT_FALSE(journal.lastWriterOf("/f/B.GLF")) << "B went to a plotter";
-    const std::vector<UndeletableDrawing> undeletable = journal.undeletableDrawings();
+    std::vector<UndeletableDrawing> undeletable;
+    ASSERT_TRUE(journal.undeletableDrawings(undeletable));
     ASSERT_EQ(undeletable.size(), 1u);
     EXPECT_EQ(undeletable[0].ofiPath, "/f/B.OFI");
     EXPECT_EQ(undeletable[0].identity, (FileIdentity{1, 5, 6, 7}));
@@ -543,6 +544,31 @@ TEST_F(RecordedRun, AnUnusableJournalCostsNoPlotAndSaysSoOnce) {
     EXPECT_EQ(reported.size(), 1u);
     EXPECT_TRUE(folder.has("A.GLF") && folder.has("B.GLF"));
     EXPECT_EQ(archived(), (Names{"A.OFI", "B.OFI"})) << "the archive does not need the journal";
+}
+
+// Damage inside a journal whose header is sound is found by the first write
+// or lookup it spoils: the journal is moved aside as it is and a new one
+// takes the run.
+TEST_F(RecordedRun, AJournalDamagedInsideIsMovedAsideAtItsFirstFailureAndTheRunRecorded) {
+    drawing("A.OFI", "一");
+    ASSERT_TRUE(run().allGood());
+    std::string bytes = test::readBytes(folder / kJournalFileName);
+    ASSERT_GT(bytes.size(), 4096u);
+    std::fill(bytes.begin() + 4096, bytes.end(), '\x5a'); // all but the header and schema
+    folder.write(kJournalFileName, bytes, false);
+    const std::string b = drawing("B.OFI", "二");
+    EXPECT_TRUE(run().allGood());
+    ASSERT_EQ(reported.size(), 1u);
+    EXPECT_NE(reported[0].find("Kesto.db.broken-"), std::string::npos) << reported[0];
+    const std::vector<JobRow> rows = history();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].ofiName, "B.OFI");
+    EXPECT_EQ(rows[0].outcome, outcome::kFinished);
+    std::string kept;
+    for (const auto& e : fs::directory_iterator(folder.path()))
+        if (e.path().filename().string().starts_with("Kesto.db.broken-"))
+            kept = test::readBytes(e.path());
+    EXPECT_TRUE(kept == bytes) << "the damaged journal is kept as it was";
 }
 
 // A journal that opens but refuses what is written (a full disk, a lock held
