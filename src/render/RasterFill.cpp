@@ -188,6 +188,11 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
         }
         start += n;
     }
+    if (count == 2 && edges[0].dx == 0 && edges[1].dx == 0 && firstRows[0] == firstRows[1] &&
+        edges[0].lastRow == edges[1].lastRow) {
+        fillUpright(edges, top, bottom, evenOdd);
+        return;
+    }
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
@@ -203,6 +208,20 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
             line[j] = c;
         }
         fillLine(y, line, n, evenOdd);
+    }
+}
+
+// A rectangle upright on the picture (the dash of a wide line along an
+// axis): two upright edges over the same scan lines cross each of them at
+// the same x, so every line has the same run.
+void RasterSurface::fillUpright(const Crossing* edges, int top, int bottom, bool evenOdd) {
+    Crossing line[2] = {edges[0], edges[1]};
+    line[0].x = line[0].x0;
+    line[1].x = line[1].x0;
+    if (line[1].x < line[0].x) std::swap(line[0], line[1]);
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
+        fillLine(y, line, 2, evenOdd);
     }
 }
 

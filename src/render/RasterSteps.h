@@ -226,6 +226,35 @@ KESTO_SHORT_RUNS inline void inkShort(std::uint8_t* pixels, std::ptrdiff_t strid
     }
 }
 
+// The nib's square of `Side` pixels (of `side` when 0) at each point, all
+// well inside the picture: no test of the clip, and the floor of a positive
+// number is its whole part.
+template <int Side>
+KESTO_SHORT_RUNS inline void inkSquares(std::uint8_t* pixels, std::ptrdiff_t stride,
+                                        const PixelPoint* at, std::size_t count, double half,
+                                        int side, std::uint8_t ink) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto x0 = static_cast<std::ptrdiff_t>(at[i].x - half + 0.5);
+        const auto y0 = static_cast<std::ptrdiff_t>(at[i].y - half + 0.5);
+        std::uint8_t* p = pixels + y0 * stride + x0;
+        const int n = Side > 0 ? Side : side;
+        for (int y = 0; y < n; ++y, p += stride)
+            for (int x = 0; x < n; ++x)
+                p[x] = ink;
+    }
+}
+
+inline void inkNibs(std::uint8_t* pixels, std::ptrdiff_t stride, const PixelPoint* at,
+                    std::size_t count, double nibPixels, int side, std::uint8_t ink) {
+    const double half = nibPixels / 2;
+    switch (side) {
+    case 2: inkSquares<2>(pixels, stride, at, count, half, side, ink); break;
+    case 3: inkSquares<3>(pixels, stride, at, count, half, side, ink); break;
+    case 4: inkSquares<4>(pixels, stride, at, count, half, side, ink); break;
+    default: inkSquares<0>(pixels, stride, at, count, half, side, ink); break;
+    }
+}
+
 // Locals, not members: stores of bytes could alias them.
 inline void inkSteps(std::uint8_t* pixels, std::ptrdiff_t stride, const SegmentSteps& s,
                      std::uint8_t ink) {

@@ -181,14 +181,20 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     PixelPoint device[kPiecePoints];
     for (std::size_t from = 0;;) {
         const std::size_t n = std::min(kPiecePoints, count - from);
-        if (toPixels(points + from, n, device)) {
+        const bool inside = toPixels(points + from, n, device);
+        if (inside) {
             inkPiece(device, n);
         } else {
             cutPiece(device, n);
         }
-        if (from == 0) nib(device[0].x, device[0].y);
-        for (std::size_t i = 1; i < n; ++i) {
-            if (corners || from + i + 1 == count) nib(device[i].x, device[i].y);
+        const std::size_t first = from == 0 ? 0 : 1;
+        if (inside && corners) {
+            inkNibs(pixels_, stride_, device + first, n - first, nibPixels_, nibSide_, ink_);
+        } else {
+            if (from == 0) nib(device[0].x, device[0].y);
+            for (std::size_t i = 1; i < n; ++i) {
+                if (corners || from + i + 1 == count) nib(device[i].x, device[i].y);
+            }
         }
         if (from + n == count) return;
         from += n - 1;
@@ -205,6 +211,18 @@ bool RasterSurface::toPixels(const Point* points, std::size_t count, PixelPoint*
     const double room = std::max(1.0, nibPixels_ * 1.5) + 2;
     const double x0 = clipX0_ + room, x1 = clipX1_ - room;
     const double y0 = clipY0_ + room, y1 = clipY1_ - room;
+#if defined(__SSE2__)
+    // x and y of a point side by side, each lane as the scalar instruction.
+    const __m128d scale = _mm_set_pd(m22, m11), shift = _mm_set_pd(ty, tx);
+    const __m128d low = _mm_set_pd(y0, x0), high = _mm_set_pd(y1, x1);
+    __m128d inside = _mm_cmpeq_pd(scale, scale);
+    for (std::size_t i = 0; i < count; ++i) {
+        const __m128d p = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(&points[i].x), scale), shift);
+        _mm_storeu_pd(&device[i].x, p);
+        inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(p, low), _mm_cmple_pd(p, high)));
+    }
+    return _mm_movemask_pd(inside) == 3;
+#else
     bool inside = true;
     for (std::size_t i = 0; i < count; ++i) {
         const double x = points[i].x * m11 + tx, y = points[i].y * m22 + ty;
@@ -212,6 +230,7 @@ bool RasterSurface::toPixels(const Point* points, std::size_t count, PixelPoint*
         inside = inside && x >= x0 && x <= x1 && y >= y0 && y <= y1;
     }
     return inside;
+#endif
 }
 
 // The segments of a piece well inside the clip: first every set-up, then
