@@ -190,7 +190,7 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
     }
     if (count == 2 && edges[0].dx == 0 && edges[1].dx == 0 && firstRows[0] == firstRows[1] &&
         edges[0].lastRow == edges[1].lastRow) {
-        fillUpright(edges, top, bottom, evenOdd);
+        fillUpright(edges, top, bottom);
         return;
     }
     for (int y = top; y <= bottom; ++y) {
@@ -213,15 +213,15 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
 
 // A rectangle upright on the picture (the dash of a wide line along an
 // axis): two upright edges over the same scan lines cross each of them at
-// the same x, so every line has the same run.
-void RasterSurface::fillUpright(const Crossing* edges, int top, int bottom, bool evenOdd) {
-    Crossing line[2] = {edges[0], edges[1]};
-    line[0].x = line[0].x0;
-    line[1].x = line[1].x0;
-    if (line[1].x < line[0].x) std::swap(line[0], line[1]);
+// the same x, so every line has the same run, inside by either rule.
+void RasterSurface::fillUpright(const Crossing* edges, int top, int bottom) {
+    const double left = std::min(edges[0].x0, edges[1].x0);
+    const double right = std::max(edges[0].x0, edges[1].x0);
+    const int x0 = -floorToInt(0.5 - left), x1 = -floorToInt(0.5 - right) - 1;
+    if (x1 < x0) return;
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
-        fillLine(y, line, 2, evenOdd);
+        span(y, x0, x1, false);
     }
 }
 

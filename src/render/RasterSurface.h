@@ -85,7 +85,7 @@ private:
     bool scanRows(double y0, double y1, int& first, int& last) const;
     void fillLine(int y, const Crossing* line, std::size_t count, bool evenOdd);
     void fillFew(const Polygon& polygon, bool evenOdd);
-    void fillUpright(const Crossing* edges, int top, int bottom, bool evenOdd);
+    void fillUpright(const Crossing* edges, int top, int bottom);
     static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
 
     std::vector<Edge> edges_; // kept between fills
