@@ -150,6 +150,21 @@ inline SegmentSteps segmentSteps(double ax, double ay, double bx, double by, dou
 }
 
 #if defined(__SSE2__)
+// roundToInt64 of two numbers well inside 2^51 at once: added to 1.5 * 2^52
+// a number is rounded to a whole one (ties to even) held in the low bits of
+// the sum; a tie so rounded toward zero is then moved away from it.
+inline __m128i roundPair(__m128d v) {
+    const __m128d magic = _mm_set1_pd(6755399441055744.0);
+    const __m128d sum = _mm_add_pd(v, magic);
+    const __m128d rest = _mm_sub_pd(v, _mm_sub_pd(sum, magic)); // exact
+    const __m128i whole = _mm_sub_epi64(_mm_castpd_si128(sum), _mm_castpd_si128(magic));
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d up = _mm_and_pd(_mm_cmpeq_pd(rest, _mm_set1_pd(0.5)), _mm_cmpgt_pd(v, zero));
+    const __m128d down = _mm_and_pd(_mm_cmpeq_pd(rest, _mm_set1_pd(-0.5)), _mm_cmplt_pd(v, zero));
+    // The masks are -1 where they hold.
+    return _mm_add_epi64(_mm_sub_epi64(whole, _mm_castpd_si128(up)), _mm_castpd_si128(down));
+}
+
 // The steps of the two segments a-b and b-c for a nib of `nibPixels`: the
 // same numbers as acrossLine and segmentSteps give one by one (each lane
 // rounds as the scalar instruction does), but every square root and
@@ -174,16 +189,30 @@ inline void segmentStepsPair(double ax, double ay, double bx, double by, double 
     const __m128d atLeastOne = _mm_or_pd(_mm_and_pd(wider, ratio), _mm_andnot_pd(wider, one));
     const __m128d some = _mm_cmpgt_pd(major, _mm_setzero_pd());
     const __m128d across = _mm_or_pd(_mm_and_pd(some, atLeastOne), _mm_andnot_pd(some, nib));
-    alignas(16) double m[2], a[2], sx[2], sy[2];
+    alignas(16) double m[2], a[2];
     _mm_store_pd(m, major);
+    _mm_store_pd(a, across);
     const int n0 = stepCount(m[0]), n1 = stepCount(m[1]);
     const __m128d n = _mm_set_pd(n1, n0);
-    _mm_store_pd(sx, _mm_div_pd(dx, n));
-    _mm_store_pd(sy, _mm_div_pd(dy, n));
-    _mm_store_pd(a, across);
+    // As stepsFrom: the start moved back across the line by half the nib.
+    const __m128d back = _mm_sub_pd(_mm_mul_pd(across, _mm_set1_pd(0.5)), _mm_set1_pd(0.5));
+    const __m128d fixedOne = _mm_set1_pd(kFixedOne);
+    const __m128d startX = _mm_sub_pd(_mm_set_pd(bx, ax), _mm_and_pd(steep, back));
+    const __m128d startY = _mm_sub_pd(_mm_set_pd(by, ay), _mm_andnot_pd(steep, back));
+    alignas(16) std::int64_t fx[2], fy[2], stepX[2], stepY[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(fx), roundPair(_mm_mul_pd(startX, fixedOne)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(fy), roundPair(_mm_mul_pd(startY, fixedOne)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(stepX),
+                    roundPair(_mm_mul_pd(_mm_div_pd(dx, n), fixedOne)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(stepY),
+                    roundPair(_mm_mul_pd(_mm_div_pd(dy, n), fixedOne)));
     const int flat = ~_mm_movemask_pd(steep);
-    first = stepsFrom(ax, ay, (flat & 1) != 0, n0, a[0], sx[0], sy[0]);
-    second = stepsFrom(bx, by, (flat & 2) != 0, n1, a[1], sx[1], sy[1]);
+    first = {fx[0],          fy[0], stepX[0],
+             stepY[0],       n0,    std::max(1, static_cast<int>(a[0] + 0.5)),
+             (flat & 1) != 0};
+    second = {fx[1],          fy[1], stepX[1],
+              stepY[1],       n1,    std::max(1, static_cast<int>(a[1] + 0.5)),
+              (flat & 2) != 0};
 }
 #endif
 
@@ -252,6 +281,7 @@ inline void inkNibs(std::uint8_t* pixels, std::ptrdiff_t stride, const PixelPoin
                     std::size_t count, double nibPixels, int side, std::uint8_t ink) {
     const double half = nibPixels / 2;
     switch (side) {
+    case 1: inkSquares<1>(pixels, stride, at, count, half, side, ink); break;
     case 2: inkSquares<2>(pixels, stride, at, count, half, side, ink); break;
     case 3: inkSquares<3>(pixels, stride, at, count, half, side, ink); break;
     case 4: inkSquares<4>(pixels, stride, at, count, half, side, ink); break;

@@ -190,6 +190,10 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
         const std::size_t first = from == 0 ? 0 : 1;
         if (inside && corners) {
             inkNibs(pixels_, stride_, device + first, n - first, nibPixels_, nibSide_, ink_);
+        } else if (inside) {
+            if (from == 0) inkNibs(pixels_, stride_, device, 1, nibPixels_, nibSide_, ink_);
+            if (from + n == count)
+                inkNibs(pixels_, stride_, device + n - 1, 1, nibPixels_, nibSide_, ink_);
         } else {
             if (from == 0) nib(device[0].x, device[0].y);
             for (std::size_t i = 1; i < n; ++i) {
