@@ -151,8 +151,9 @@ inline SegmentSteps segmentSteps(double ax, double ay, double bx, double by, dou
 
 #if defined(__SSE2__)
 // roundToInt64 of two numbers well inside 2^51 at once: added to 1.5 * 2^52
-// a number is rounded to a whole one (ties to even) held in the low bits of
-// the sum; a tie so rounded toward zero is then moved away from it.
+// a number is rounded to a whole one (ties to even, in the default rounding
+// mode, which nothing here changes) held in the low bits of the sum; a tie
+// so rounded toward zero is then moved away from it.
 inline __m128i roundPair(__m128d v) {
     const __m128d magic = _mm_set1_pd(6755399441055744.0);
     const __m128d sum = _mm_add_pd(v, magic);
