@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -217,29 +218,52 @@ inline void segmentStepsPair(double ax, double ay, double bx, double by, double 
 }
 #endif
 
+// At each of the `steps` + 1 places from (fx, fy) by (stepX, stepY), two
+// a turn: half the counting, and the two places worked out side by side.
+template <typename Ink>
+KESTO_SHORT_RUNS inline void stepAlong(std::uint8_t* pixels, std::ptrdiff_t stride, std::int64_t fx,
+                                       std::int64_t fy, std::int64_t stepX, std::int64_t stepY,
+                                       int steps, const Ink& ink) {
+    const auto at = [&](std::int64_t x, std::int64_t y) {
+        return pixels + (y >> 16) * stride + (x >> 16);
+    };
+    const std::int64_t twoX = 2 * stepX, twoY = 2 * stepY;
+    int i = 0;
+    for (; i < steps; i += 2, fx += twoX, fy += twoY) {
+        ink(at(fx, fy));
+        ink(at(fx + stepX, fy + stepY));
+    }
+    if (i == steps) ink(at(fx, fy));
+}
+
+// `Run` pixels side by side in a row, in as few stores as hold them.
+template <int Run> inline void inkRow(std::uint8_t* p, std::uint8_t ink) {
+    const std::uint32_t four = ink * 0x01010101u;
+    std::memcpy(p, &four, Run >= 4 ? 4 : Run >= 2 ? 2 : 1);
+    if constexpr (Run == 3) p[2] = ink;
+}
+
 // The steps of a segment wholly inside the picture, in fixed point with 16
 // bits of fraction: at each, `run` pixels across the line, `apart` bytes
 // from one to the next (a row for a flat segment, a column for a steep one).
-// The usual runs of one to four pixels have loops of their own, unrolled.
+// The usual runs of one to four pixels have loops of their own, unrolled;
+// along a row they take one or two stores a step.
 template <int Run>
 KESTO_SHORT_RUNS inline void inkRuns(std::uint8_t* pixels, std::ptrdiff_t stride,
                                      std::ptrdiff_t apart, std::int64_t fx, std::int64_t fy,
                                      std::int64_t stepX, std::int64_t stepY, int steps, int run,
                                      std::uint8_t ink) {
-    const auto inkAt = [&](std::int64_t x, std::int64_t y) {
-        std::uint8_t* p = pixels + (y >> 16) * stride + (x >> 16);
+    if constexpr (Run >= 2 && Run <= 4) {
+        if (apart == 1) {
+            stepAlong(pixels, stride, fx, fy, stepX, stepY, steps,
+                      [ink](std::uint8_t* p) { inkRow<Run>(p, ink); });
+            return;
+        }
+    }
+    stepAlong(pixels, stride, fx, fy, stepX, stepY, steps, [&](std::uint8_t* p) {
         for (int k = 0; k < (Run > 0 ? Run : run); ++k)
             p[k * apart] = ink;
-    };
-    // Two steps a turn: half the counting, and the two places worked out
-    // side by side.
-    const std::int64_t twoX = 2 * stepX, twoY = 2 * stepY;
-    int i = 0;
-    for (; i < steps; i += 2, fx += twoX, fy += twoY) {
-        inkAt(fx, fy);
-        inkAt(fx + stepX, fy + stepY);
-    }
-    if (i == steps) inkAt(fx, fy);
+    });
 }
 
 // A segment of one or two steps (the chords of arcs, the steps of a traced
