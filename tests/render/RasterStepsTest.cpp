@@ -4,11 +4,14 @@
 
 #include "render/RasterSteps.h"
 
+#include "RenderProbe.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace kesto::render::raster {
@@ -78,6 +81,30 @@ TEST(RasterSteps, PairedSegmentsAsOneByOne) {
 }
 
 #endif
+
+// A path is drawn in pieces, its segments' set-ups paired: drawn whole it
+// must ink the pixels of its segments drawn one by one, each with the nib
+// at both ends (a pen wide enough to mark every corner).  Zigzags of a few
+// hundred corners, on the sheet and running off its edge.
+TEST(RasterSteps, ALongPathDrawsAsItsSegments) {
+    for (const double left : {300.0, -800.0}) {
+        SCOPED_TRACE(left);
+        std::vector<Point> corners;
+        for (int i = 0; i < 300; ++i)
+            corners.push_back({left + i * 11.3, 1500 + (i % 7) * 137.9 + (i % 2) * 40.25});
+        const auto at = [](Point p) { return std::to_string(p.x) + "," + std::to_string(p.y); };
+        std::string whole = "SP3;PU" + at(corners[0]) + ";PD";
+        std::string apart = "SP3;";
+        for (std::size_t i = 1; i < corners.size(); ++i) {
+            whole += (i > 1 ? "," : "") + at(corners[i]);
+            apart += "PU" + at(corners[i - 1]) + ";PD" + at(corners[i]) + ";";
+        }
+        const Rendered path = draw(kSquareSheet + whole + ";PU;SP0;AF;");
+        const Rendered segments = draw(kSquareSheet + apart + "PU;SP0;AF;");
+        ASSERT_FALSE(path.image.isNull()) << path.result.status.reason();
+        EXPECT_TRUE(path.image == segments.image);
+    }
+}
 
 } // namespace
 } // namespace kesto::render::raster
