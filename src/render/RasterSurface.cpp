@@ -175,9 +175,6 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
 void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     if (count == 0 || clipX1_ < clipX0_ || clipY1_ < clipY0_) return;
     usePen(pen);
-    // A round nib leaves its mark at the ends and at every corner; a nib of
-    // one pixel needs the marks only where the path starts and ends.
-    const bool corners = nibSide_ >= 2;
     PixelPoint device[kPiecePoints];
     for (std::size_t from = 0;;) {
         const std::size_t n = std::min(kPiecePoints, count - from);
@@ -187,21 +184,31 @@ void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
         } else {
             cutPiece(device, n);
         }
-        const std::size_t first = from == 0 ? 0 : 1;
-        if (inside && corners) {
-            inkNibs(pixels_, stride_, device + first, n - first, nibPixels_, nibSide_, ink_);
-        } else if (inside) {
-            if (from == 0) inkNibs(pixels_, stride_, device, 1, nibPixels_, nibSide_, ink_);
-            if (from + n == count)
-                inkNibs(pixels_, stride_, device + n - 1, 1, nibPixels_, nibSide_, ink_);
-        } else {
-            if (from == 0) nib(device[0].x, device[0].y);
-            for (std::size_t i = 1; i < n; ++i) {
-                if (corners || from + i + 1 == count) nib(device[i].x, device[i].y);
-            }
-        }
+        nibsOfPiece(device, n, inside, from == 0, from + n == count);
         if (from + n == count) return;
         from += n - 1;
+    }
+}
+
+// A round nib leaves its mark at the ends and at every corner; a nib of one
+// pixel needs the marks only where the path starts and ends.  A piece's
+// first point is the last of the piece before (marked there) unless it
+// starts the path.
+void RasterSurface::nibsOfPiece(const PixelPoint* device, std::size_t count, bool inside,
+                                bool starts, bool ends) {
+    const bool corners = nibSide_ >= 2;
+    const std::size_t first = starts ? 0 : 1;
+    if (inside && corners) {
+        inkNibs(pixels_, stride_, device + first, count - first, nibPixels_, nibSide_, ink_);
+        return;
+    }
+    if (inside) {
+        if (starts) inkNibs(pixels_, stride_, device, 1, nibPixels_, nibSide_, ink_);
+        if (ends) inkNibs(pixels_, stride_, device + count - 1, 1, nibPixels_, nibSide_, ink_);
+        return;
+    }
+    for (std::size_t i = first; i < count; ++i) {
+        if (corners || i == 0 || (ends && i + 1 == count)) nib(device[i].x, device[i].y);
     }
 }
 

@@ -53,6 +53,8 @@ private:
     bool toPixels(const Point* points, std::size_t count, raster::PixelPoint* device) const;
     void inkPiece(const raster::PixelPoint* device, std::size_t count);
     void cutPiece(const raster::PixelPoint* device, std::size_t count);
+    void nibsOfPiece(const raster::PixelPoint* device, std::size_t count, bool inside, bool starts,
+                     bool ends);
     void segment(double ax, double ay, double bx, double by);
 
     std::uint8_t* pixels_;
