@@ -83,6 +83,13 @@ void GlfInterpreter::plot(Point target, bool down) {
         if (path_.empty()) dot(a);
         return;
     }
+    // The usual case, a solid line going on from the path's end: what lineTo
+    // and dashedSegment would do, without their calls.
+    if ((lineType_ == kSolid || !dashes_) && !path_.empty() && same(path_.back(), a) &&
+        path_.size() + 1 < kPathChunk) {
+        path_.push_back(b);
+        return;
+    }
     lineTo(a);
     dashedSegment(a, b);
 }

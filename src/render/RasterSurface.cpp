@@ -19,10 +19,6 @@ using namespace raster;
 constexpr int kLevels = 15; // strengths of a pen besides none
 constexpr std::uint8_t kWhite = 0, kFrameGrey = 1, kFrameBlue = 2, kFirstPen = 3;
 constexpr int kPenLooks = 8;
-// The edge goes up on the picture (winding -1); marks the lower corner's number.
-constexpr std::uint32_t kEdgeWindingBit = 0x80000000u;
-// Edge lists longer than this are given back after the fill.
-constexpr std::size_t kKeptEdges = 1 << 16;
 
 std::uint8_t penBase(int pen) {
     const int look = pen < 1 ? 0 : (pen - 1) % kPenLooks;
@@ -141,40 +137,26 @@ KESTO_SHORT_RUNS void RasterSurface::nib(double cx, double cy) {
         span(y, x0, x0 + side - 1, false);
 }
 
-// A segment in pixels drawn with the pen's nib: at every step along the
-// major axis a run across it, as thick as the nib measured across the line.
-KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by,
-                                             bool surelyInside) {
+// A segment in pixels, already cut to the clip and a margin, drawn with the
+// pen's nib: at every step along the major axis a run across it, as thick
+// as the nib measured across the line.
+KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, double by) {
     const double dx = bx - ax, dy = by - ay;
-    const double adx = std::fabs(dx), ady = std::fabs(dy);
-    const double major = std::max(adx, ady); // the caller cut it to the picture
-    const double length = std::sqrt(dx * dx + dy * dy);
-    const double across = major > 0 ? std::max(1.0, nibPixels_ * length / major) : nibPixels_;
-    // Even the shortest chord of an arc inks its pixels: at least one step.
+    const double across = acrossLine(dx, dy, nibPixels_);
+    // Wholly inside the clip (the usual case): no test per pixel.
+    const double margin = across + 2;
+    if (std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
+        std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_) {
+        inkSteps(pixels_, stride_, segmentSteps(ax, ay, bx, by, across), ink_);
+        return;
+    }
+    const double major = std::max(std::fabs(dx), std::fabs(dy));
     const int n = std::max(1, ceilToInt(major));
     const double sx = n == 1 ? dx : dx / n, sy = n == 1 ? dy : dy / n;
     const int run = std::max(1, static_cast<int>(across + 0.5));
     const double back = across / 2 - 0.5;
     double x = ax, y = ay;
-    // Wholly inside the clip (the usual case): no test per pixel.
-    const double margin = across + 2;
-    const bool inside =
-        surelyInside ||
-        (std::min(ax, bx) - margin >= clipX0_ && std::max(ax, bx) + margin <= clipX1_ &&
-         std::min(ay, by) - margin >= clipY0_ && std::max(ay, by) + margin <= clipY1_);
-    if (inside) {
-        // Fixed point, 16 bits of fraction; every coordinate is positive here.
-        constexpr double kOne = 65536;
-        // The run goes down a column on a flat segment, along a row on a
-        // steep one; chosen without a branch (arcs turn from one to the other).
-        const bool flat = adx >= ady;
-        const double backX = flat ? 0.0 : back, backY = flat ? back : 0.0;
-        inkSteps(pixels_, stride_, flat ? stride_ : 1, roundToInt64((ax - backX) * kOne),
-                 roundToInt64((ay - backY) * kOne), roundToInt64(sx * kOne),
-                 roundToInt64(sy * kOne), n, run, ink_);
-        return;
-    }
-    if (adx >= ady) {
+    if (std::fabs(dx) >= std::fabs(dy)) {
         for (int i = 0; i <= n; ++i, x += sx, y += sy) {
             const int y0 = floorToInt(y - back);
             span(floorToInt(x), y0, y0 + run - 1, true);
@@ -187,189 +169,119 @@ KESTO_SHORT_RUNS void RasterSurface::segment(double ax, double ay, double bx, do
     }
 }
 
+// A path is drawn in pieces of at most kPiecePoints points, one point
+// shared between neighbours; every mark of one path has the same ink, so
+// the order of its pixels does not matter.
 void RasterSurface::stroke(int pen, const Point* points, std::size_t count) {
     if (count == 0 || clipX1_ < clipX0_ || clipY1_ < clipY0_) return;
     usePen(pen);
-    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
-    const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    double ax = points[0].x * m11 + tx, ay = points[0].y * m22 + ty;
-    // A round nib leaves its mark at the ends and at every corner; a nib of
-    // one pixel needs the marks only where the path starts and ends.
-    const bool corners = nibSide_ >= 2;
-    // Segments are cut to the clip and a margin wider than the nib, so that
-    // only pixels near the picture are ever stepped over.
-    const double margin = nibPixels_ + 2;
-    const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
-    const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
-    nib(ax, ay);
-    if (wellInside(points, count)) {
-        // Nothing to cut and no test per segment.
-        for (std::size_t i = 1; i < count; ++i) {
-            const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
-            segment(ax, ay, bx, by, true);
-            if (corners || i + 1 == count) nib(bx, by);
-            ax = bx;
-            ay = by;
+    PixelPoint device[kPiecePoints];
+    for (std::size_t from = 0;;) {
+        const std::size_t n = std::min(kPiecePoints, count - from);
+        const bool inside = toPixels(points + from, n, device);
+        if (inside) {
+            inkPiece(device, n);
+        } else {
+            cutPiece(device, n);
         }
-        return;
-    }
-    for (std::size_t i = 1; i < count; ++i) {
-        const double bx = points[i].x * m11 + tx, by = points[i].y * m22 + ty;
-        double cax = ax, cay = ay, cbx = bx, cby = by;
-        if (clipSegment(cax, cay, cbx, cby, left, top, right, bottom)) segment(cax, cay, cbx, cby);
-        if (corners || i + 1 == count) nib(bx, by);
-        ax = bx;
-        ay = by;
+        nibsOfPiece(device, n, inside, from == 0, from + n == count);
+        if (from + n == count) return;
+        from += n - 1;
     }
 }
 
-// Whether every point of the path lies inside the clip with room for the
-// nib across any segment (at most its size times the square root of two):
-// then no segment needs cutting or a test per pixel.  False for any point
-// that is not a number.
-bool RasterSurface::wellInside(const Point* points, std::size_t count) const {
+// A round nib leaves its mark at the ends and at every corner; a nib of one
+// pixel needs the marks only where the path starts and ends.  A piece's
+// first point is the last of the piece before (marked there) unless it
+// starts the path.
+void RasterSurface::nibsOfPiece(const PixelPoint* device, std::size_t count, bool inside,
+                                bool starts, bool ends) {
+    const bool corners = nibSide_ >= 2;
+    const std::size_t first = starts ? 0 : 1;
+    if (inside && corners) {
+        inkNibs(pixels_, stride_, device + first, count - first, nibPixels_, nibSide_, ink_);
+        return;
+    }
+    if (inside) {
+        if (starts) inkNibs(pixels_, stride_, device, 1, nibPixels_, nibSide_, ink_);
+        if (ends) inkNibs(pixels_, stride_, device + count - 1, 1, nibPixels_, nibSide_, ink_);
+        return;
+    }
+    for (std::size_t i = first; i < count; ++i) {
+        if (corners || i == 0 || (ends && i + 1 == count)) nib(device[i].x, device[i].y);
+    }
+}
+
+// The points in pixels; true when every one lies inside the clip with room
+// for the nib across any segment (at most its size times the square root of
+// two): then no segment needs cutting or a test per pixel.  False for any
+// point that is not a number.
+bool RasterSurface::toPixels(const Point* points, std::size_t count, PixelPoint* device) const {
     const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
     const double tx = toDevice_.dx(), ty = toDevice_.dy();
     const double room = std::max(1.0, nibPixels_ * 1.5) + 2;
     const double x0 = clipX0_ + room, x1 = clipX1_ - room;
     const double y0 = clipY0_ + room, y1 = clipY1_ - room;
+#if defined(__SSE2__)
+    // x and y of a point side by side, each lane as the scalar instruction.
+    const __m128d scale = _mm_set_pd(m22, m11), shift = _mm_set_pd(ty, tx);
+    const __m128d low = _mm_set_pd(y0, x0), high = _mm_set_pd(y1, x1);
+    __m128d inside = _mm_cmpeq_pd(scale, scale);
+    for (std::size_t i = 0; i < count; ++i) {
+        const __m128d p = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(&points[i].x), scale), shift);
+        _mm_storeu_pd(&device[i].x, p);
+        inside = _mm_and_pd(inside, _mm_and_pd(_mm_cmpge_pd(p, low), _mm_cmple_pd(p, high)));
+    }
+    return _mm_movemask_pd(inside) == 3;
+#else
     bool inside = true;
     for (std::size_t i = 0; i < count; ++i) {
         const double x = points[i].x * m11 + tx, y = points[i].y * m22 + ty;
+        device[i] = {x, y};
         inside = inside && x >= x0 && x <= x1 && y >= y0 && y <= y1;
     }
     return inside;
+#endif
 }
 
-// Every pixel whose centre is inside (even-odd or non-zero), scan line by
-// scan line over the edges that cross it.  Edges are kept as the numbers of
-// their corners (no copy of the polygon) and bucketed by their first scan
-// line, so memory and time stay linear in the corners.
-void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
-    const std::size_t corners = polygon.corners();
-    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_) return;
-    // (Corner numbers fit 31 bits: the interpreter's buffer holds far fewer.)
-    usePen(pen);
-    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
-    const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    const auto devX = [&](std::uint32_t i) { return polygon.corner(i).x * m11 + tx; };
-    const auto devY = [&](std::uint32_t i) { return polygon.corner(i).y * m22 + ty; };
-    // The scan lines whose centres an edge crosses: [first, last].
-    const auto rows = [&](const Edge& e, int& first, int& last) {
-        const double y0 = devY(e.upper), y1 = devY(e.lower & ~kEdgeWindingBit);
-        first = std::max(clipY0_, -floorToInt(0.5 - y0));
-        last = std::min(clipY1_, -floorToInt(0.5 - y1) - 1);
-        return first <= last;
-    };
-    const auto forEachEdge = [&](auto&& use) {
-        std::uint32_t start = 0;
-        for (std::size_t r = 0; r < polygon.rings; ++r) {
-            const auto n = static_cast<std::uint32_t>(polygon.ringSizes[r]);
-            for (std::uint32_t k = 0; k < n; ++k) {
-                const std::uint32_t a = start + k, b = start + (k + 1 == n ? 0 : k + 1);
-                const double ya = devY(a), yb = devY(b);
-                if (ya == yb || !std::isfinite(ya + yb + devX(a) + devX(b))) continue;
-                const Edge e = ya < yb ? Edge{a, b} : Edge{b, a | kEdgeWindingBit};
-                int first, last;
-                if (rows(e, first, last)) use(e, first, last);
-            }
-            start += n;
-        }
-    };
-    // Bucketed by first scan line: the lines spanned, the edges counted per
-    // line, then placed.
-    int top = clipY1_ + 1, bottom = clipY0_ - 1;
-    forEachEdge([&](const Edge&, int first, int last) {
-        top = std::min(top, first);
-        bottom = std::max(bottom, last);
-    });
-    if (top > bottom) return;
-    std::vector<std::uint32_t>& bucket = rowStarts_;
-    bucket.assign(static_cast<std::size_t>(bottom - top) + 2, 0);
-    forEachEdge([&](const Edge&, int first, int) { ++bucket[first - top + 1]; });
-    for (std::size_t i = 1; i < bucket.size(); ++i)
-        bucket[i] += bucket[i - 1];
-    std::vector<Edge>& edges = edges_;
-    edges.resize(bucket.back());
-    forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
-    // bucket[i] is now where the edges of line top + i + 1 begin.
-    // The edges crossing the scan line, kept in the order of their crossings:
-    // the sides of a polygon cross each other seldom, so the order of one
-    // line is nearly that of the next.
-    std::vector<Crossing>& active = active_;
-    active.clear();
-    std::size_t next = 0;
-    for (int y = top; y <= bottom; ++y) {
-        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
-        const double cy = y + 0.5;
-        std::size_t keep = 0;
-        for (const Crossing& c : active) {
-            if (c.lastRow < y) continue; // passed
-            Crossing& k = active[keep++];
-            k = c;
-            k.x = k.x0 + (cy - k.y0) * k.dx / k.dy;
-        }
-        active.resize(keep);
-        sortCrossings(active, 0);
-        const std::size_t old = active.size();
-        for (const std::size_t end = bucket[y - top]; next < end; ++next) {
-            const Edge& e = edges[next];
-            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
-            Crossing c;
-            c.x0 = devX(e.upper);
-            c.y0 = devY(e.upper);
-            c.dx = devX(lower) - c.x0;
-            c.dy = devY(lower) - c.y0;
-            int first;
-            rows(e, first, c.lastRow);
-            c.winding = (e.lower & kEdgeWindingBit) ? -1 : 1;
-            c.x = c.x0 + (cy - c.y0) * c.dx / c.dy;
-            active.push_back(c);
-        }
-        if (active.size() > old) {
-            sortCrossings(active, old);
-            std::vector<Crossing>& merged = merged_;
-            merged.resize(active.size());
-            std::merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
-                       active.begin() + static_cast<std::ptrdiff_t>(old), active.end(),
-                       merged.begin(),
-                       [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-            active.swap(merged);
-        }
-        int inside = 0;
-        for (std::size_t i = 0; i + 1 < active.size(); ++i) {
-            inside += active[i].winding;
-            const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
-            if (!filled) continue;
-            const int x0 = -floorToInt(0.5 - active[i].x);
-            const int x1 = -floorToInt(0.5 - active[i + 1].x) - 1;
-            if (x1 >= x0) span(y, x0, x1, false);
-        }
+// The segments of a piece well inside the clip: first every set-up, then
+// every run of ink.
+KESTO_SHORT_RUNS void RasterSurface::inkPiece(const PixelPoint* device, std::size_t count) {
+    SegmentSteps steps[kPiecePoints];
+    const double nib = nibPixels_;
+    std::size_t i = 1;
+#if defined(__SSE2__)
+    for (; i + 1 < count; i += 2) {
+        const PixelPoint a = device[i - 1], b = device[i], c = device[i + 1];
+        segmentStepsPair(a.x, a.y, b.x, b.y, c.x, c.y, nib, steps[i - 1], steps[i]);
     }
-    if (edges.capacity() > kKeptEdges) {
-        edges = {};
-        active_ = {};
-        merged_ = {};
+#endif
+    for (; i < count; ++i) {
+        const PixelPoint a = device[i - 1], b = device[i];
+        steps[i - 1] = segmentSteps(a.x, a.y, b.x, b.y, acrossLine(b.x - a.x, b.y - a.y, nib));
+    }
+    std::uint8_t* const pixels = pixels_;
+    const std::ptrdiff_t stride = stride_;
+    const std::uint8_t ink = ink_;
+    for (std::size_t k = 0; k + 1 < count; ++k) {
+        if (steps[k].steps <= 2) {
+            inkShort(pixels, stride, steps[k], ink);
+        } else {
+            inkSteps(pixels, stride, steps[k], ink);
+        }
     }
 }
 
-// Sorts crossings[from..] by x: by insertion while they are nearly in order,
-// wholly once that costs more than a few moves per crossing.
-void RasterSurface::sortCrossings(std::vector<Crossing>& crossings, std::size_t from) {
-    const auto byX = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
-    const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(from);
-    std::size_t budget = 4 * (crossings.size() - from) + 64;
-    for (auto i = begin + (begin == crossings.end() ? 0 : 1); i < crossings.end(); ++i) {
-        if (!(i->x < (i - 1)->x)) continue;
-        const Crossing moving = *i;
-        auto j = i;
-        for (; j > begin && moving.x < (j - 1)->x && budget > 0; --j, --budget)
-            *j = *(j - 1);
-        *j = moving;
-        if (budget == 0) {
-            std::sort(begin, crossings.end(), byX);
-            return;
-        }
+// The segments of a piece that may reach beyond the clip: each cut to the
+// clip and a margin wider than the nib, so that only pixels near the
+// picture are ever stepped over.
+void RasterSurface::cutPiece(const PixelPoint* device, std::size_t count) {
+    const double margin = nibPixels_ + 2;
+    const double left = clipX0_ - margin, right = clipX1_ + 1 + margin;
+    const double top = clipY0_ - margin, bottom = clipY1_ + 1 + margin;
+    for (std::size_t i = 1; i < count; ++i) {
+        double ax = device[i - 1].x, ay = device[i - 1].y, bx = device[i].x, by = device[i].y;
+        if (clipSegment(ax, ay, bx, by, left, top, right, bottom)) segment(ax, ay, bx, by);
     }
 }
 

@@ -20,6 +20,10 @@
 
 namespace kesto::render {
 
+namespace raster {
+struct PixelPoint;
+}
+
 class RasterSurface final : public PlotSurface {
 public:
     // The palette of the pictures this surface draws into (index 0 white).
@@ -44,8 +48,14 @@ private:
     void usePen(int pen);
     void span(int line, int from, int to, bool vertical);
     void nib(double cx, double cy);
-    bool wellInside(const Point* points, std::size_t count) const;
-    void segment(double ax, double ay, double bx, double by, bool surelyInside = false);
+    // Paths are drawn in pieces of this many points.
+    static constexpr std::size_t kPiecePoints = 128;
+    bool toPixels(const Point* points, std::size_t count, raster::PixelPoint* device) const;
+    void inkPiece(const raster::PixelPoint* device, std::size_t count);
+    void cutPiece(const raster::PixelPoint* device, std::size_t count);
+    void nibsOfPiece(const raster::PixelPoint* device, std::size_t count, bool inside, bool starts,
+                     bool ends);
+    void segment(double ax, double ay, double bx, double by);
 
     std::uint8_t* pixels_;
     std::ptrdiff_t stride_;
@@ -71,6 +81,13 @@ private:
         int lastRow;
         int winding;
     };
+    // Polygons of at most this many corners are filled without buckets.
+    static constexpr std::size_t kFewCorners = 16;
+    static double crossingAt(const Crossing& c, double cy);
+    bool scanRows(double y0, double y1, int& first, int& last) const;
+    void fillLine(int y, const Crossing* line, std::size_t count, bool evenOdd);
+    void fillFew(const Polygon& polygon, bool evenOdd);
+    void fillUpright(const Crossing* edges, int top, int bottom);
     static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
 
     std::vector<Edge> edges_; // kept between fills

@@ -201,5 +201,51 @@ TEST(Polygon, HalvesRoundUp) {
     }
 }
 
+// Polygons of a few corners are filled by a quicker way than large ones:
+// both must ink the same pixels.  Each polygon is filled as given and with
+// every corner repeated, which adds sides of no length only but corners
+// enough for the general way; by both rules.
+TEST(Polygon, FewCornersFillAsMany) {
+    using Ring = std::vector<Point>;
+    const struct {
+        const char* name;
+        std::vector<Ring> rings;
+    } cases[] = {
+        {"upright rectangle, sides between pixel centres",
+         {{{1003, 1007}, {1236, 1007}, {1236, 2994}, {1003, 2994}}}},
+        {"upright rectangle, sides on pixel centres and edges",
+         {{{1005, 1005}, {1235, 1005}, {1235, 3000}, {1005, 3000}}}},
+        {"a wide line's dash, narrower than a pixel",
+         {{{2003, 1000}, {2008, 1000}, {2008, 3400}, {2003, 3400}}}},
+        {"rotated square", {{{2000, 800}, {3200, 2000}, {2000, 3200}, {800, 2000}}}},
+        {"triangle", {{{1000, 1000}, {3100, 1700}, {1900, 3300}}}},
+        {"crossing sides", {{{1000, 1000}, {3000, 3000}, {3000, 1000}, {1000, 3000}}}},
+        {"square and inner square",
+         {{{1000, 1000}, {3000, 1000}, {3000, 3000}, {1000, 3000}},
+          {{1500, 1500}, {2500, 1500}, {2500, 2500}, {1500, 2500}}}},
+    };
+    const auto polygon = [](const std::vector<Ring>& rings, int repeats, const char* rule) {
+        std::string glf = "SP1;";
+        for (const Ring& ring : rings) {
+            const auto at = [](Point p) { return std::to_string(p.x) + "," + std::to_string(p.y); };
+            glf += (glf == "SP1;" ? "PUPA" + at(ring[0]) + ";PM0;" : "PM1;PU" + at(ring[0]) + ";");
+            for (std::size_t i = 0; i <= ring.size(); ++i)
+                for (int k = i == 0 ? 1 : 0; k < repeats; ++k)
+                    glf += "PD" + at(ring[i % ring.size()]) + ";";
+        }
+        return kSquareSheet + glf + "PM2;FP" + rule + ";PU;SP0;AF;";
+    };
+    for (const auto& c : cases) {
+        for (const char* rule : {"0", "1"}) {
+            SCOPED_TRACE(std::string(c.name) + ", FP" + rule);
+            const Rendered few = draw(polygon(c.rings, 1, rule));
+            const Rendered many = draw(polygon(c.rings, 6, rule));
+            ASSERT_FALSE(few.image.isNull()) << few.result.status.reason();
+            EXPECT_GT(inkedPixels(few.image), 100);
+            EXPECT_TRUE(few.image == many.image);
+        }
+    }
+}
+
 } // namespace
 } // namespace kesto::render

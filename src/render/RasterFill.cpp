@@ -1,0 +1,248 @@
+// Filled polygons of the raster painter: every pixel whose centre is inside.
+#include "render/RasterSurface.h"
+
+#include "render/RasterSteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kesto::render {
+
+using namespace raster;
+
+namespace {
+
+// The edge goes up on the picture (winding -1); marks the lower corner's number.
+constexpr std::uint32_t kEdgeWindingBit = 0x80000000u;
+// Edge lists longer than this are given back after the fill.
+constexpr std::size_t kKeptEdges = 1 << 16;
+
+} // namespace
+
+// Where the edge crosses the scan line through `cy`.  An upright edge (the
+// sides of most filled rectangles) crosses every line at its x: the same
+// number the division gives, without it.
+inline double RasterSurface::crossingAt(const Crossing& c, double cy) {
+    return c.dx == 0 ? c.x0 : c.x0 + (cy - c.y0) * c.dx / c.dy;
+}
+
+// Every pixel whose centre is inside (even-odd or non-zero), scan line by
+// scan line over the edges that cross it.  Edges are kept as the numbers of
+// their corners (no copy of the polygon) and bucketed by their first scan
+// line, so memory and time stay linear in the corners.
+void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
+    const std::size_t corners = polygon.corners();
+    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_) return;
+    // (Corner numbers fit 31 bits: the interpreter's buffer holds far fewer.)
+    usePen(pen);
+    if (corners <= kFewCorners) {
+        fillFew(polygon, evenOdd);
+        return;
+    }
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    const auto devX = [&](std::uint32_t i) { return polygon.corner(i).x * m11 + tx; };
+    const auto devY = [&](std::uint32_t i) { return polygon.corner(i).y * m22 + ty; };
+    // The scan lines whose centres an edge crosses: [first, last].
+    const auto rows = [&](const Edge& e, int& first, int& last) {
+        return scanRows(devY(e.upper), devY(e.lower & ~kEdgeWindingBit), first, last);
+    };
+    const auto forEachEdge = [&](auto&& use) {
+        std::uint32_t start = 0;
+        for (std::size_t r = 0; r < polygon.rings; ++r) {
+            const auto n = static_cast<std::uint32_t>(polygon.ringSizes[r]);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const std::uint32_t a = start + k, b = start + (k + 1 == n ? 0 : k + 1);
+                const double ya = devY(a), yb = devY(b);
+                if (ya == yb || !std::isfinite(ya + yb + devX(a) + devX(b))) continue;
+                const Edge e = ya < yb ? Edge{a, b} : Edge{b, a | kEdgeWindingBit};
+                int first, last;
+                if (rows(e, first, last)) use(e, first, last);
+            }
+            start += n;
+        }
+    };
+    // Bucketed by first scan line: the lines spanned, the edges counted per
+    // line, then placed.
+    int top = clipY1_ + 1, bottom = clipY0_ - 1;
+    forEachEdge([&](const Edge&, int first, int last) {
+        top = std::min(top, first);
+        bottom = std::max(bottom, last);
+    });
+    if (top > bottom) return;
+    std::vector<std::uint32_t>& bucket = rowStarts_;
+    bucket.assign(static_cast<std::size_t>(bottom - top) + 2, 0);
+    forEachEdge([&](const Edge&, int first, int) { ++bucket[first - top + 1]; });
+    for (std::size_t i = 1; i < bucket.size(); ++i)
+        bucket[i] += bucket[i - 1];
+    std::vector<Edge>& edges = edges_;
+    edges.resize(bucket.back());
+    forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
+    // bucket[i] is now where the edges of line top + i + 1 begin.
+    // The edges crossing the scan line, kept in the order of their crossings:
+    // the sides of a polygon cross each other seldom, so the order of one
+    // line is nearly that of the next.
+    std::vector<Crossing>& active = active_;
+    active.clear();
+    std::size_t next = 0;
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
+        const double cy = y + 0.5;
+        std::size_t keep = 0;
+        for (const Crossing& c : active) {
+            if (c.lastRow < y) continue; // passed
+            Crossing& k = active[keep++];
+            k = c;
+            k.x = crossingAt(k, cy);
+        }
+        active.resize(keep);
+        sortCrossings(active, 0);
+        const std::size_t old = active.size();
+        for (const std::size_t end = bucket[y - top]; next < end; ++next) {
+            const Edge& e = edges[next];
+            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+            Crossing c;
+            c.x0 = devX(e.upper);
+            c.y0 = devY(e.upper);
+            c.dx = devX(lower) - c.x0;
+            c.dy = devY(lower) - c.y0;
+            int first;
+            rows(e, first, c.lastRow);
+            c.winding = (e.lower & kEdgeWindingBit) ? -1 : 1;
+            c.x = crossingAt(c, cy);
+            active.push_back(c);
+        }
+        if (active.size() > old) {
+            sortCrossings(active, old);
+            std::vector<Crossing>& merged = merged_;
+            merged.resize(active.size());
+            std::merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
+                       active.begin() + static_cast<std::ptrdiff_t>(old), active.end(),
+                       merged.begin(),
+                       [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
+            active.swap(merged);
+        }
+        fillLine(y, active.data(), active.size(), evenOdd);
+    }
+    if (edges.capacity() > kKeptEdges) {
+        edges = {};
+        active_ = {};
+        merged_ = {};
+    }
+}
+
+// The scan lines whose centres an edge from y0 down to y1 crosses, inside
+// the clip: [first, last]; false for none.
+bool RasterSurface::scanRows(double y0, double y1, int& first, int& last) const {
+    first = std::max(clipY0_, -floorToInt(0.5 - y0));
+    last = std::min(clipY1_, -floorToInt(0.5 - y1) - 1);
+    return first <= last;
+}
+
+// The runs of scan line `y` between its crossings, sorted by x: every
+// pixel whose centre is inside.
+void RasterSurface::fillLine(int y, const Crossing* line, std::size_t count, bool evenOdd) {
+    int inside = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        inside += line[i].winding;
+        const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
+        if (!filled) continue;
+        const int x0 = -floorToInt(0.5 - line[i].x);
+        const int x1 = -floorToInt(0.5 - line[i + 1].x) - 1;
+        if (x1 >= x0) span(y, x0, x1, false);
+    }
+}
+
+// A polygon of a few corners (the dashes of a wide line, most filled
+// areas): its edges in an array, each scan line's crossings found afresh
+// and sorted by insertion.  The same crossings and runs as the general way,
+// without its buckets and lists.  (Crossings at the same x give the same
+// runs in any order.)
+void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
+    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
+    const double tx = toDevice_.dx(), ty = toDevice_.dy();
+    Crossing edges[kFewCorners];
+    int firstRows[kFewCorners];
+    std::size_t count = 0;
+    int top = clipY1_ + 1, bottom = clipY0_ - 1;
+    std::size_t start = 0;
+    for (std::size_t r = 0; r < polygon.rings; ++r) {
+        const std::size_t n = polygon.ringSizes[r];
+        for (std::size_t k = 0; k < n; ++k) {
+            const Point a = polygon.corner(start + k);
+            const Point b = polygon.corner(start + (k + 1 == n ? 0 : k + 1));
+            const double ax = a.x * m11 + tx, ay = a.y * m22 + ty;
+            const double bx = b.x * m11 + tx, by = b.y * m22 + ty;
+            if (ay == by || !std::isfinite(ay + by + ax + bx)) continue;
+            const bool down = ay < by; // from the upper corner on the picture
+            Crossing& c = edges[count];
+            c.x0 = down ? ax : bx;
+            c.y0 = down ? ay : by;
+            c.dx = (down ? bx : ax) - c.x0;
+            c.dy = (down ? by : ay) - c.y0;
+            c.winding = down ? 1 : -1;
+            if (!scanRows(c.y0, down ? by : ay, firstRows[count], c.lastRow)) continue;
+            top = std::min(top, firstRows[count]);
+            bottom = std::max(bottom, c.lastRow);
+            ++count;
+        }
+        start += n;
+    }
+    if (count == 2 && edges[0].dx == 0 && edges[1].dx == 0 && firstRows[0] == firstRows[1] &&
+        edges[0].lastRow == edges[1].lastRow) {
+        fillUpright(edges, top, bottom);
+        return;
+    }
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
+        const double cy = y + 0.5;
+        Crossing line[kFewCorners];
+        std::size_t n = 0;
+        for (std::size_t e = 0; e < count; ++e) {
+            if (y < firstRows[e] || y > edges[e].lastRow) continue;
+            Crossing c = edges[e];
+            c.x = crossingAt(c, cy);
+            std::size_t j = n++;
+            for (; j > 0 && c.x < line[j - 1].x; --j)
+                line[j] = line[j - 1];
+            line[j] = c;
+        }
+        fillLine(y, line, n, evenOdd);
+    }
+}
+
+// A rectangle upright on the picture (the dash of a wide line along an
+// axis): two upright edges over the same scan lines cross each of them at
+// the same x, so every line has the same run, inside by either rule.
+void RasterSurface::fillUpright(const Crossing* edges, int top, int bottom) {
+    const double left = std::min(edges[0].x0, edges[1].x0);
+    const double right = std::max(edges[0].x0, edges[1].x0);
+    const int x0 = -floorToInt(0.5 - left), x1 = -floorToInt(0.5 - right) - 1;
+    if (x1 < x0) return;
+    for (int y = top; y <= bottom; ++y) {
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
+        span(y, x0, x1, false);
+    }
+}
+
+// Sorts crossings[from..] by x: by insertion while they are nearly in order,
+// wholly once that costs more than a few moves per crossing.
+void RasterSurface::sortCrossings(std::vector<Crossing>& crossings, std::size_t from) {
+    const auto byX = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
+    const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(from);
+    std::size_t budget = 4 * (crossings.size() - from) + 64;
+    for (auto i = begin + (begin == crossings.end() ? 0 : 1); i < crossings.end(); ++i) {
+        if (!(i->x < (i - 1)->x)) continue;
+        const Crossing moving = *i;
+        auto j = i;
+        for (; j > begin && moving.x < (j - 1)->x && budget > 0; --j, --budget)
+            *j = *(j - 1);
+        *j = moving;
+        if (budget == 0) {
+            std::sort(begin, crossings.end(), byX);
+            return;
+        }
+    }
+}
+
+} // namespace kesto::render
