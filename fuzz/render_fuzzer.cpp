@@ -35,7 +35,7 @@ void ensureApplication() {
 
 // Stops the drawing after `budget`, as the window's preview does when
 // another drawing is chosen: a few kilobytes can describe lines kilometres
-// long, dashed at a fraction of a millimetre, which the writers draw
+// long, dashed every few millimetres, which the writers draw
 // faithfully but slowly (far more slowly under the sanitizers).  The stop
 // path is fuzzed with it.
 class Deadline {
