@@ -114,20 +114,17 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
         }
         if (active.size() > old) {
             sortCrossings(active, old);
-            std::vector<Crossing>& merged = merged_;
-            merged.resize(active.size());
-            std::merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
-                       active.begin() + static_cast<std::ptrdiff_t>(old), active.end(),
-                       merged.begin(),
-                       [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
-            active.swap(merged);
+            // In place: a second list as long as the first would double the
+            // memory of a dense outline, whose edges all cross one line.
+            std::inplace_merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
+                               active.end(),
+                               [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
         }
         fillLine(y, active.data(), active.size(), evenOdd);
     }
     if (edges.capacity() > kKeptEdges) {
         edges = {};
         active_ = {};
-        merged_ = {};
     }
 }
 

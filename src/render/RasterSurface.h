@@ -91,7 +91,7 @@ private:
     static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
 
     std::vector<Edge> edges_; // kept between fills
-    std::vector<Crossing> active_, merged_;
+    std::vector<Crossing> active_;
     std::vector<std::uint32_t> rowStarts_;
     const std::atomic<bool>* cancel_ = nullptr;
 
