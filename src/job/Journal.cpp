@@ -434,7 +434,8 @@ std::int64_t Journal::lastId() {
 
 Status Journal::update(const JobRow& row) {
     if (!db_) return Status::failure(std::string(kJournalFileName) + ": 開いていません");
-    // No indexed column among them: an update rewrites the row alone.
+    // What a drawing learns after its start; the indexed paths stay as the
+    // start wrote them (the partial indexes follow the outcome).
     Statement s(kept("UPDATE jobs SET ended = ?1, ofi_device = ?2, ofi_inode = ?3,"
                      " ofi_size = ?4, ofi_mtime_ns = ?5, ofi_sha256 = ?6, sheet = ?7,"
                      " rotation = ?8, spooler_job = ?9, glf_size = ?10, glf_sha256 = ?11,"
@@ -481,7 +482,8 @@ Status Journal::eachInHistory(const HistoryFilter& filter,
         return c;
     }();
     std::string sql = "SELECT " + columns +
-                      // "+started": newest first by id, not through the time index
+                      // "+started": newest first by id, not through a first-version
+                      // journal's time index (reading does not bring it up)
                       " FROM jobs WHERE +started >= ?1 AND +started < ?2"
                       " AND substr(outcome, 1, length(?3)) = ?3"
                       " AND instr(title, ?4) > 0 ORDER BY id DESC";
