@@ -17,13 +17,17 @@ constexpr std::uint32_t kEdgeWindingBit = 0x80000000u;
 // Edge lists longer than this are given back after the fill.
 constexpr std::size_t kKeptEdges = 1 << 16;
 
-} // namespace
-
 // Where the edge crosses the scan line through `cy`.  An upright edge (the
 // sides of most filled rectangles) crosses every line at its x: the same
 // number the division gives, without it.
-inline double RasterSurface::crossingAt(const Crossing& c, double cy) {
-    return c.dx == 0 ? c.x0 : c.x0 + (cy - c.y0) * c.dx / c.dy;
+inline double crossingAt(double x0, double y0, double dx, double dy, double cy) {
+    return dx == 0 ? x0 : x0 + (cy - y0) * dx / dy;
+}
+
+} // namespace
+
+inline int RasterSurface::windingOf(const Crossing& c) {
+    return (c.edge.lower & kEdgeWindingBit) ? -1 : 1;
 }
 
 // Every pixel whose centre is inside (even-odd or non-zero), scan line by
@@ -82,35 +86,36 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     // The edges crossing the scan line, kept in the order of their crossings:
     // the sides of a polygon cross each other seldom, so the order of one
     // line is nearly that of the next.
+    // Where an edge crosses line y (centre cy); false once it has passed.
+    // Worked out from its corners as when it came, so the same number.
+    const auto crossing = [&](const Edge& e, int y, double cy, double& x) {
+        const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+        const double lowerY = devY(lower);
+        if (-floorToInt(0.5 - lowerY) - 1 < y) return false; // (y is inside the clip)
+        const double x0 = devX(e.upper), y0 = devY(e.upper);
+        x = crossingAt(x0, y0, devX(lower) - x0, lowerY - y0, cy);
+        return true;
+    };
     std::vector<Crossing>& active = active_;
     active.clear();
+    // Room for every edge at once: pages never written cost nothing, and a
+    // list grown by doubling would hold two copies while it moves.
+    active.reserve(edges.size());
     std::size_t next = 0;
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
         std::size_t keep = 0;
         for (const Crossing& c : active) {
-            if (c.lastRow < y) continue; // passed
-            Crossing& k = active[keep++];
-            k = c;
-            k.x = crossingAt(k, cy);
+            double x;
+            if (crossing(c.edge, y, cy, x)) active[keep++] = {x, c.edge};
         }
         active.resize(keep);
         sortCrossings(active, 0);
         const std::size_t old = active.size();
         for (const std::size_t end = bucket[y - top]; next < end; ++next) {
-            const Edge& e = edges[next];
-            const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
-            Crossing c;
-            c.x0 = devX(e.upper);
-            c.y0 = devY(e.upper);
-            c.dx = devX(lower) - c.x0;
-            c.dy = devY(lower) - c.y0;
-            int first;
-            rows(e, first, c.lastRow);
-            c.winding = (e.lower & kEdgeWindingBit) ? -1 : 1;
-            c.x = crossingAt(c, cy);
-            active.push_back(c);
+            double x; // (an edge comes on the first line it crosses)
+            if (crossing(edges[next], y, cy, x)) active.push_back({x, edges[next]});
         }
         if (active.size() > old) {
             sortCrossings(active, old);
@@ -138,10 +143,11 @@ bool RasterSurface::scanRows(double y0, double y1, int& first, int& last) const 
 
 // The runs of scan line `y` between its crossings, sorted by x: every
 // pixel whose centre is inside.
-void RasterSurface::fillLine(int y, const Crossing* line, std::size_t count, bool evenOdd) {
+template <class Line>
+void RasterSurface::fillLine(int y, const Line* line, std::size_t count, bool evenOdd) {
     int inside = 0;
     for (std::size_t i = 0; i + 1 < count; ++i) {
-        inside += line[i].winding;
+        inside += windingOf(line[i]);
         const bool filled = evenOdd ? (i % 2 == 0) : inside != 0;
         if (!filled) continue;
         const int x0 = -floorToInt(0.5 - line[i].x);
@@ -158,7 +164,7 @@ void RasterSurface::fillLine(int y, const Crossing* line, std::size_t count, boo
 void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
     const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
     const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    Crossing edges[kFewCorners];
+    FewEdge edges[kFewCorners];
     int firstRows[kFewCorners];
     std::size_t count = 0;
     int top = clipY1_ + 1, bottom = clipY0_ - 1;
@@ -172,7 +178,7 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
             const double bx = b.x * m11 + tx, by = b.y * m22 + ty;
             if (ay == by || !std::isfinite(ay + by + ax + bx)) continue;
             const bool down = ay < by; // from the upper corner on the picture
-            Crossing& c = edges[count];
+            FewEdge& c = edges[count];
             c.x0 = down ? ax : bx;
             c.y0 = down ? ay : by;
             c.dx = (down ? bx : ax) - c.x0;
@@ -193,12 +199,12 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
         const double cy = y + 0.5;
-        Crossing line[kFewCorners];
+        FewEdge line[kFewCorners];
         std::size_t n = 0;
         for (std::size_t e = 0; e < count; ++e) {
             if (y < firstRows[e] || y > edges[e].lastRow) continue;
-            Crossing c = edges[e];
-            c.x = crossingAt(c, cy);
+            FewEdge c = edges[e];
+            c.x = crossingAt(c.x0, c.y0, c.dx, c.dy, cy);
             std::size_t j = n++;
             for (; j > 0 && c.x < line[j - 1].x; --j)
                 line[j] = line[j - 1];
@@ -211,7 +217,7 @@ void RasterSurface::fillFew(const Polygon& polygon, bool evenOdd) {
 // A rectangle upright on the picture (the dash of a wide line along an
 // axis): two upright edges over the same scan lines cross each of them at
 // the same x, so every line has the same run, inside by either rule.
-void RasterSurface::fillUpright(const Crossing* edges, int top, int bottom) {
+void RasterSurface::fillUpright(const FewEdge* edges, int top, int bottom) {
     const double left = std::min(edges[0].x0, edges[1].x0);
     const double right = std::max(edges[0].x0, edges[1].x0);
     const int x0 = -floorToInt(0.5 - left), x1 = -floorToInt(0.5 - right) - 1;

@@ -75,7 +75,15 @@ private:
         std::uint32_t upper, lower;
     };
     // An edge on the scan lines it crosses: where it crosses the current one.
+    // Its slope is worked out again from the corners for every line, so that
+    // an outline whose millions of edges all cross one line keeps a small
+    // record for each.
     struct Crossing {
+        double x;
+        Edge edge;
+    };
+    // An edge of a few-corner polygon, with its slope at hand.
+    struct FewEdge {
         double x;
         double x0, y0, dx, dy; // upper end and extent, pixels
         int lastRow;
@@ -83,11 +91,12 @@ private:
     };
     // Polygons of at most this many corners are filled without buckets.
     static constexpr std::size_t kFewCorners = 16;
-    static double crossingAt(const Crossing& c, double cy);
+    static int windingOf(const Crossing& c);
+    static int windingOf(const FewEdge& e) { return e.winding; }
     bool scanRows(double y0, double y1, int& first, int& last) const;
-    void fillLine(int y, const Crossing* line, std::size_t count, bool evenOdd);
+    template <class Line> void fillLine(int y, const Line* line, std::size_t count, bool evenOdd);
     void fillFew(const Polygon& polygon, bool evenOdd);
-    void fillUpright(const Crossing* edges, int top, int bottom);
+    void fillUpright(const FewEdge* edges, int top, int bottom);
     static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
 
     std::vector<Edge> edges_; // kept between fills
