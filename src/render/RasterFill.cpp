@@ -4,7 +4,9 @@
 #include "render/RasterSteps.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <utility>
 
 namespace kesto::render {
 
@@ -26,6 +28,15 @@ inline double crossingAt(double x0, double y0, double dx, double dy, double cy) 
 
 } // namespace
 
+// A polygon's corners on the picture, worked out as needed (always by the
+// same expression, so an edge's numbers are the same each time).
+struct raster::DeviceCorners {
+    const Polygon& polygon;
+    double m11, m22, tx, ty;
+    double x(std::uint32_t i) const { return polygon.corner(i).x * m11 + tx; }
+    double y(std::uint32_t i) const { return polygon.corner(i).y * m22 + ty; }
+};
+
 inline int RasterSurface::windingOf(const Crossing& c) {
     return (c.edge.lower & kEdgeWindingBit) ? -1 : 1;
 }
@@ -43,10 +54,10 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
         fillFew(polygon, evenOdd);
         return;
     }
-    const double m11 = toDevice_.m11(), m22 = toDevice_.m22();
-    const double tx = toDevice_.dx(), ty = toDevice_.dy();
-    const auto devX = [&](std::uint32_t i) { return polygon.corner(i).x * m11 + tx; };
-    const auto devY = [&](std::uint32_t i) { return polygon.corner(i).y * m22 + ty; };
+    const DeviceCorners at{polygon, toDevice_.m11(), toDevice_.m22(), toDevice_.dx(),
+                           toDevice_.dy()};
+    const auto devX = [&](std::uint32_t i) { return at.x(i); };
+    const auto devY = [&](std::uint32_t i) { return at.y(i); };
     // The scan lines whose centres an edge crosses: [first, last].
     const auto rows = [&](const Edge& e, int& first, int& last) {
         return scanRows(devY(e.upper), devY(e.lower & ~kEdgeWindingBit), first, last);
@@ -83,9 +94,6 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     edges.resize(bucket.back());
     forEachEdge([&](const Edge& e, int first, int) { edges[bucket[first - top]++] = e; });
     // bucket[i] is now where the edges of line top + i + 1 begin.
-    // The edges crossing the scan line, kept in the order of their crossings:
-    // the sides of a polygon cross each other seldom, so the order of one
-    // line is nearly that of the next.
     // Where an edge crosses line y (centre cy); false once it has passed.
     // Worked out from its corners as when it came, so the same number.
     const auto crossing = [&](const Edge& e, int y, double cy, double& x) {
@@ -96,14 +104,27 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
         x = crossingAt(x0, y0, devX(lower) - x0, lowerY - y0, cy);
         return true;
     };
+    // The edges crossing the scan line, kept in the order of their crossings:
+    // the sides of a polygon cross each other seldom, so the order of one
+    // line is nearly that of the next.  Where more edges cross a line than
+    // it has pixels, a band of lines is filled by counting instead.
     std::vector<Crossing>& active = active_;
     active.clear();
     // Room for every edge at once: pages never written cost nothing, and a
     // list grown by doubling would hold two copies while it moves.
     active.reserve(edges.size());
+    const auto dense = static_cast<std::size_t>(clipX1_ - clipX0_) + 1;
     std::size_t next = 0;
     for (int y = top; y <= bottom; ++y) {
         if (cancel_ && cancel_->load(std::memory_order_relaxed)) break;
+        if (active.size() + (bucket[y - top] - next) > dense) {
+            const int end = std::min(bottom, y + kBandLines - 1);
+            for (; next < bucket[end - top]; ++next)
+                active.push_back({0, edges[next]});
+            fillBand(at, y, end, evenOdd);
+            y = end;
+            continue;
+        }
         const double cy = y + 0.5;
         std::size_t keep = 0;
         for (const Crossing& c : active) {
@@ -111,17 +132,16 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
             if (crossing(c.edge, y, cy, x)) active[keep++] = {x, c.edge};
         }
         active.resize(keep);
-        sortCrossings(active, 0);
-        const std::size_t old = active.size();
+        sortCrossings(active.data(), active.data() + keep);
         for (const std::size_t end = bucket[y - top]; next < end; ++next) {
             double x; // (an edge comes on the first line it crosses)
             if (crossing(edges[next], y, cy, x)) active.push_back({x, edges[next]});
         }
-        if (active.size() > old) {
-            sortCrossings(active, old);
+        if (active.size() > keep) {
+            sortCrossings(active.data() + keep, active.data() + active.size());
             // In place: a second list as long as the first would double the
             // memory of a dense outline, whose edges all cross one line.
-            std::inplace_merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(old),
+            std::inplace_merge(active.begin(), active.begin() + static_cast<std::ptrdiff_t>(keep),
                                active.end(),
                                [](const Crossing& l, const Crossing& r) { return l.x < r.x; });
         }
@@ -131,6 +151,7 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
         edges = {};
         active_ = {};
     }
+    if (counts_.size() > kKeptEdges) counts_ = {};
 }
 
 // The scan lines whose centres an edge from y0 down to y1 crosses, inside
@@ -153,6 +174,59 @@ void RasterSurface::fillLine(int y, const Line* line, std::size_t count, bool ev
         const int x0 = -floorToInt(0.5 - line[i].x);
         const int x1 = -floorToInt(0.5 - line[i + 1].x) - 1;
         if (x1 >= x0) span(y, x0, x1, false);
+    }
+}
+
+// Lines `from` to `to` (at most kBandLines) over the active edges, in any
+// order, without sorting: each crossing counted at the first pixel whose
+// centre is right of it, the counts then summed along each line.  The same
+// runs as fillLine.  Every edge is read once for the band; the edges that
+// go on below it are kept.
+void RasterSurface::fillBand(const DeviceCorners& at, int from, int to, bool evenOdd) {
+    const auto width = static_cast<std::size_t>(clipX1_ - clipX0_) + 2; // and one right of it
+    std::vector<int>& counts = counts_;
+    counts.resize(width * kBandLines); // zero between bands
+    int rightmost[kBandLines];
+    std::fill(rightmost, rightmost + kBandLines, INT_MIN);
+    std::size_t keep = 0;
+    for (std::size_t i = 0; i < active_.size(); ++i) {
+        // A band of millions of edges takes a while: the stop is heard within it.
+        if (i % 65536 == 0 && cancel_ && cancel_->load(std::memory_order_relaxed)) return;
+        const Crossing c = active_[i];
+        const Edge e = c.edge;
+        const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
+        const double x0 = at.x(e.upper), y0 = at.y(e.upper), lowerY = at.y(lower);
+        const double dx = at.x(lower) - x0, dy = lowerY - y0;
+        const int below = -floorToInt(0.5 - lowerY); // the first line it does not cross
+        const int first = std::max(from, -floorToInt(0.5 - y0)), last = std::min(to, below - 1);
+        const int winding = (e.lower & kEdgeWindingBit) ? -1 : 1; // its parity: a crossing
+        for (int y = first; y <= last; ++y) {
+            const int pixel = -floorToInt(0.5 - crossingAt(x0, y0, dx, dy, y + 0.5));
+            const auto line = static_cast<std::size_t>(y - from);
+            rightmost[line] = std::max(rightmost[line], pixel);
+            counts[line * width + static_cast<std::size_t>(std::clamp(pixel, clipX0_, clipX1_ + 1) -
+                                                           clipX0_)] += winding;
+        }
+        if (below > to + 1) active_[keep++] = c;
+    }
+    active_.resize(keep);
+    for (int y = from; y <= to; ++y) {
+        int* line = counts.data() + static_cast<std::size_t>(y - from) * width;
+        // Nothing is filled right of the last crossing, as in fillLine (an
+        // outline with a side dropped may not close).
+        const int end = std::min(rightmost[y - from], clipX1_ + 1);
+        int inside = 0, start = clipX0_;
+        bool filling = false;
+        for (int x = clipX0_; x < end; ++x) {
+            inside += line[x - clipX0_];
+            const bool filled = evenOdd ? (inside & 1) != 0 : inside != 0;
+            if (filled == filling) continue;
+            if (filling) span(y, start, x - 1, false);
+            filling = filled;
+            start = x;
+        }
+        if (filling) span(y, start, end - 1, false);
+        std::fill(line, line + width, 0);
     }
 }
 
@@ -228,21 +302,20 @@ void RasterSurface::fillUpright(const FewEdge* edges, int top, int bottom) {
     }
 }
 
-// Sorts crossings[from..] by x: by insertion while they are nearly in order,
+// Sorts [begin, end) by x: by insertion while they are nearly in order,
 // wholly once that costs more than a few moves per crossing.
-void RasterSurface::sortCrossings(std::vector<Crossing>& crossings, std::size_t from) {
+void RasterSurface::sortCrossings(Crossing* begin, Crossing* end) {
     const auto byX = [](const Crossing& l, const Crossing& r) { return l.x < r.x; };
-    const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(from);
-    std::size_t budget = 4 * (crossings.size() - from) + 64;
-    for (auto i = begin + (begin == crossings.end() ? 0 : 1); i < crossings.end(); ++i) {
+    std::size_t budget = 4 * static_cast<std::size_t>(end - begin) + 64;
+    for (Crossing* i = begin + (begin == end ? 0 : 1); i < end; ++i) {
         if (!(i->x < (i - 1)->x)) continue;
         const Crossing moving = *i;
-        auto j = i;
+        Crossing* j = i;
         for (; j > begin && moving.x < (j - 1)->x && budget > 0; --j, --budget)
             *j = *(j - 1);
         *j = moving;
         if (budget == 0) {
-            std::sort(begin, crossings.end(), byX);
+            std::sort(begin, end, byX);
             return;
         }
     }

@@ -22,7 +22,8 @@ namespace kesto::render {
 
 namespace raster {
 struct PixelPoint;
-}
+struct DeviceCorners;
+} // namespace raster
 
 class RasterSurface final : public PlotSurface {
 public:
@@ -95,12 +96,15 @@ private:
     static int windingOf(const FewEdge& e) { return e.winding; }
     bool scanRows(double y0, double y1, int& first, int& last) const;
     template <class Line> void fillLine(int y, const Line* line, std::size_t count, bool evenOdd);
+    static constexpr int kBandLines = 32;
+    void fillBand(const raster::DeviceCorners& at, int from, int to, bool evenOdd);
     void fillFew(const Polygon& polygon, bool evenOdd);
     void fillUpright(const FewEdge* edges, int top, int bottom);
-    static void sortCrossings(std::vector<Crossing>& crossings, std::size_t from);
+    static void sortCrossings(Crossing* begin, Crossing* end);
 
     std::vector<Edge> edges_; // kept between fills
     std::vector<Crossing> active_;
+    std::vector<int> counts_; // per pixel of a band's lines, for fillBand
     std::vector<std::uint32_t> rowStarts_;
     const std::atomic<bool>* cancel_ = nullptr;
 

@@ -201,10 +201,13 @@ TEST(Polygon, HalvesRoundUp) {
     }
 }
 
-// Polygons of a few corners are filled by a quicker way than large ones:
-// both must ink the same pixels.  Each polygon is filled as given and with
-// every corner repeated, which adds sides of no length only but corners
-// enough for the general way; by both rules.
+// Polygons of a few corners are filled by a quicker way than large ones,
+// and lines crossed by more sides than they have pixels by counting: all
+// must ink the same pixels.  Each polygon is filled as given; with every
+// corner repeated, which adds sides of no length only but corners enough
+// for the general way; and given 203 times over, an odd number, so that by
+// either rule the same pixels are inside while every line it crosses is
+// crossed over 400 times (the picture is 400 pixels wide).
 TEST(Polygon, FewCornersFillAsMany) {
     using Ring = std::vector<Point>;
     const struct {
@@ -224,7 +227,11 @@ TEST(Polygon, FewCornersFillAsMany) {
          {{{1000, 1000}, {3000, 1000}, {3000, 3000}, {1000, 3000}},
           {{1500, 1500}, {2500, 1500}, {2500, 2500}, {1500, 2500}}}},
     };
-    const auto polygon = [](const std::vector<Ring>& rings, int repeats, const char* rule) {
+    const auto polygon = [](const std::vector<Ring>& given, int repeats, const char* rule,
+                            int copies = 1) {
+        std::vector<Ring> rings;
+        for (int k = 0; k < copies; ++k)
+            rings.insert(rings.end(), given.begin(), given.end());
         std::string glf = "SP1;";
         for (const Ring& ring : rings) {
             const auto at = [](Point p) { return std::to_string(p.x) + "," + std::to_string(p.y); };
@@ -243,6 +250,68 @@ TEST(Polygon, FewCornersFillAsMany) {
             ASSERT_FALSE(few.image.isNull()) << few.result.status.reason();
             EXPECT_GT(inkedPixels(few.image), 100);
             EXPECT_TRUE(few.image == many.image);
+            EXPECT_TRUE(few.image == draw(polygon(c.rings, 1, rule, 203)).image);
+        }
+    }
+}
+
+// A comb, the outline a dense hatch gives: 480 teeth narrower than a pixel,
+// of many lengths, so that its lines are crossed by more sides than they
+// have pixels; every twelfth notch has a floor, on forty lines in a row.
+// Inked must be every pixel whose centre is inside by the fill rule and no
+// other, as counted here along a ray from each centre: the comb given once
+// is inside by both rules; given twice, by non-zero winding only.
+TEST(Polygon, ACombOfTeethFinerThanPixelsIsFilledWhereTheRuleSays) {
+    std::vector<Point> comb{{100, 400}};
+    double x = 100;
+    for (int i = 0; i < 480; ++i, x += 6) { // corners on no pixel centre's line
+        const bool floor = i % 12 == 0;
+        const double valley = 1000 + 10.0 * (floor ? i / 12 : i * 53 % 90);
+        comb.push_back({x, valley});
+        if (floor) comb.push_back({x += 20, valley});
+        comb.push_back({x + 3, 3000 + 10.0 * (i * 37 % 70)});
+    }
+    comb.push_back({x, 400});
+    std::string ring = "PU100,400;PD";
+    for (std::size_t i = 1; i <= comb.size(); ++i) {
+        const Point p = comb[i % comb.size()];
+        ring += std::to_string(p.x) + "," + std::to_string(p.y) + (i < comb.size() ? "," : ";");
+    }
+    for (const int copies : {1, 2}) {
+        for (const bool evenOdd : {true, false}) {
+            SCOPED_TRACE(std::to_string(copies) + (evenOdd ? " FP0" : " FP1"));
+            std::string glf = kSquareSheet + "SP1;PA;PU100,400;PM0;" + ring;
+            if (copies == 2) glf += "PM1;" + ring;
+            const Rendered r = draw(glf + "PM2;FP" + (evenOdd ? "0" : "1") + ";PU;SP0;AF;");
+            ASSERT_EQ(r.image.size(), QSize(400, 400)) << r.result.status.reason();
+            int wrong = 0, onSide = 0, inside = 0;
+            for (int py = 0; py < 400; ++py) {
+                const double y = 4000 - 10 * (py + 0.5); // plotter units, y up
+                std::vector<std::pair<double, int>> crossings;
+                for (std::size_t i = 0; i < comb.size(); ++i) {
+                    const Point a = comb[i], b = comb[(i + 1) % comb.size()];
+                    if ((a.y < y) == (b.y < y)) continue;
+                    crossings.push_back({a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y),
+                                         b.y > a.y ? copies : -copies});
+                }
+                for (int px = 0; px < 400; ++px) {
+                    const double x = 10 * (px + 0.5);
+                    int winding = 0, count = 0;
+                    for (const auto& [at, w] : crossings) {
+                        onSide += at == x;
+                        if (at > x) winding += w, count += copies;
+                    }
+                    const bool in = evenOdd ? count % 2 == 1 : winding != 0;
+                    inside += in;
+                    wrong += in != (r.image.pixel(px, py) != qRgb(255, 255, 255));
+                }
+            }
+            EXPECT_EQ(onSide, 0);
+            EXPECT_EQ(wrong, 0);
+            if (copies == 2 && evenOdd)
+                EXPECT_EQ(inside, 0);
+            else
+                EXPECT_GT(inside, 20000);
         }
     }
 }
