@@ -47,7 +47,7 @@ inline int RasterSurface::windingOf(const Crossing& c) {
 // line, so memory and time stay linear in the corners.
 void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     const std::size_t corners = polygon.corners();
-    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_) return;
+    if (corners < 2 || corners >= kEdgeWindingBit || clipY1_ < clipY0_ || clipX1_ < clipX0_) return;
     // (Corner numbers fit 31 bits: the interpreter's buffer holds far fewer.)
     usePen(pen);
     if (corners <= kFewCorners) {
