@@ -51,6 +51,12 @@ double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+double median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
 fs::path freshFolder(const std::string& tag) {
     const fs::path p = fs::temp_directory_path() /
                        ("kesto-journal-bench-" + tag + "-" + std::to_string(::getpid()));
@@ -146,9 +152,8 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     std::vector<double> each;
     for (std::size_t i = 1; i < host.starts.size(); ++i)
         each.push_back(ms(host.starts[i] - host.starts[i - 1]));
-    std::sort(each.begin(), each.end());
     fs::remove_all(folder);
-    return {each.empty() ? 0 : each[each.size() / 2], ms(end - start)};
+    return {median(each), ms(end - start)};
 }
 
 // 保存 keeps the OFI files; 消去 deletes them, once with the archive off (the
@@ -199,10 +204,6 @@ void benchRuns(const Delivery& delivery) {
 // runs' totals.
 void benchPrintServer(const kesto::test::CaptureListener& plotter) {
     constexpr int kRounds = 5;
-    const auto median = [](std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        return v[v.size() / 2];
-    };
     for (const Variant& v : kVariants) {
         std::vector<double> medians[2], totals[2]; // [0] without, [1] with the journal
         for (int round = 0; round < kRounds; ++round) {

@@ -35,6 +35,17 @@ struct raster::DeviceCorners {
     double m11, m22, tx, ty;
     double x(std::uint32_t i) const { return polygon.corner(i).x * m11 + tx; }
     double y(std::uint32_t i) const { return polygon.corner(i).y * m22 + ty; }
+
+    // A side from its upper corner down to its lower one, on the picture.
+    struct Side {
+        double x0, y0, dx, dy;
+        int below; // the first scan line it does not cross
+        double at(double cy) const { return crossingAt(x0, y0, dx, dy, cy); }
+    };
+    Side side(std::uint32_t upper, std::uint32_t lower) const {
+        const double x0 = x(upper), y0 = y(upper), lowerY = y(lower);
+        return {x0, y0, x(lower) - x0, lowerY - y0, -floorToInt(0.5 - lowerY)};
+    }
 };
 
 inline int RasterSurface::windingOf(const Crossing& c) {
@@ -56,11 +67,9 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     }
     const DeviceCorners at{polygon, toDevice_.m11(), toDevice_.m22(), toDevice_.dx(),
                            toDevice_.dy()};
-    const auto devX = [&](std::uint32_t i) { return at.x(i); };
-    const auto devY = [&](std::uint32_t i) { return at.y(i); };
     // The scan lines whose centres an edge crosses: [first, last].
     const auto rows = [&](const Edge& e, int& first, int& last) {
-        return scanRows(devY(e.upper), devY(e.lower & ~kEdgeWindingBit), first, last);
+        return scanRows(at.y(e.upper), at.y(e.lower & ~kEdgeWindingBit), first, last);
     };
     const auto forEachEdge = [&](auto&& use) {
         std::uint32_t start = 0;
@@ -68,8 +77,8 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
             const auto n = static_cast<std::uint32_t>(polygon.ringSizes[r]);
             for (std::uint32_t k = 0; k < n; ++k) {
                 const std::uint32_t a = start + k, b = start + (k + 1 == n ? 0 : k + 1);
-                const double ya = devY(a), yb = devY(b);
-                if (ya == yb || !std::isfinite(ya + yb + devX(a) + devX(b))) continue;
+                const double ya = at.y(a), yb = at.y(b);
+                if (ya == yb || !std::isfinite(ya + yb + at.x(a) + at.x(b))) continue;
                 const Edge e = ya < yb ? Edge{a, b} : Edge{b, a | kEdgeWindingBit};
                 int first, last;
                 if (rows(e, first, last)) use(e, first, last);
@@ -97,11 +106,9 @@ void RasterSurface::fill(int pen, const Polygon& polygon, bool evenOdd) {
     // Where an edge crosses line y (centre cy); false once it has passed.
     // Worked out from its corners as when it came, so the same number.
     const auto crossing = [&](const Edge& e, int y, double cy, double& x) {
-        const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
-        const double lowerY = devY(lower);
-        if (-floorToInt(0.5 - lowerY) - 1 < y) return false; // (y is inside the clip)
-        const double x0 = devX(e.upper), y0 = devY(e.upper);
-        x = crossingAt(x0, y0, devX(lower) - x0, lowerY - y0, cy);
+        const DeviceCorners::Side side = at.side(e.upper, e.lower & ~kEdgeWindingBit);
+        if (side.below <= y) return false; // (y is inside the clip)
+        x = side.at(cy);
         return true;
     };
     // The edges crossing the scan line, kept in the order of their crossings:
@@ -193,21 +200,18 @@ void RasterSurface::fillBand(const DeviceCorners& at, int from, int to, bool eve
         // A band of millions of edges takes a while: the stop is heard within it.
         if (i % 65536 == 0 && cancel_ && cancel_->load(std::memory_order_relaxed)) return;
         const Crossing c = active_[i];
-        const Edge e = c.edge;
-        const std::uint32_t lower = e.lower & ~kEdgeWindingBit;
-        const double x0 = at.x(e.upper), y0 = at.y(e.upper), lowerY = at.y(lower);
-        const double dx = at.x(lower) - x0, dy = lowerY - y0;
-        const int below = -floorToInt(0.5 - lowerY); // the first line it does not cross
-        const int first = std::max(from, -floorToInt(0.5 - y0)), last = std::min(to, below - 1);
-        const int winding = (e.lower & kEdgeWindingBit) ? -1 : 1; // its parity: a crossing
+        const DeviceCorners::Side side = at.side(c.edge.upper, c.edge.lower & ~kEdgeWindingBit);
+        const int first = std::max(from, -floorToInt(0.5 - side.y0));
+        const int last = std::min(to, side.below - 1);
+        const int winding = windingOf(c); // (its parity: a crossing, for even-odd)
         for (int y = first; y <= last; ++y) {
-            const int pixel = -floorToInt(0.5 - crossingAt(x0, y0, dx, dy, y + 0.5));
+            const int pixel = -floorToInt(0.5 - side.at(y + 0.5));
             const auto line = static_cast<std::size_t>(y - from);
             rightmost[line] = std::max(rightmost[line], pixel);
             counts[line * width + static_cast<std::size_t>(std::clamp(pixel, clipX0_, clipX1_ + 1) -
                                                            clipX0_)] += winding;
         }
-        if (below > to + 1) active_[keep++] = c;
+        if (side.below > to + 1) active_[keep++] = c;
     }
     active_.resize(keep);
     for (int y = from; y <= to; ++y) {
