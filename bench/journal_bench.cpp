@@ -5,11 +5,15 @@
 // a 50 MB drawing against a plain copy.  Targets: under 1 ms per drawing at
 // the median, under 5 % on the run, under 200 ms for the history, the
 // archive copy no dearer than one plain copy (flushed, as the archive's is).
-// Runs go to TMPDIR (default /tmp): put it on the disk the program folder
-// will use.
+// Beside the runs' difference, which moves from run to run by more than the
+// journal costs, each run with the journal gives its time inside the
+// journal's calls (what the run waited for) and the CPU time of the
+// journal's thread.  Runs go to TMPDIR (default /tmp): put it on the disk
+// the program folder will use.
 //
-//   kesto_journal_bench [runs|local|server|history|archive]   (local: runs
-//   without a socket or print server; server: only the print server's)
+//   kesto_journal_bench [runs|local|server|transactions|history|archive]
+//   (local: runs without a socket or print server; server: only the print
+//   server's; transactions: the journal's writes alone)
 
 #include "composer/OfiComposer.h"
 #include "delivery/Spooler.h"
@@ -32,9 +36,12 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -104,6 +111,66 @@ public:
 struct RunFigures {
     double medianMs = 0;
     double totalMs = 0;
+    double callsMs = 0;  // the run's time inside the journal's calls
+    double threadMs = 0; // CPU time of the journal's thread, beside the run
+};
+
+double cpuMs(int who) {
+    rusage use{};
+    ::getrusage(who, &use);
+    return (use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1e3 +
+           (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e3;
+}
+
+// The journal as the run sees it, each call timed: what the run waits for.
+// The differences of whole runs move by more than the journal costs from one
+// run to the next (the file system, the other core); these do not.
+class TimedRecorder : public JobRecorder {
+public:
+    explicit TimedRecorder(JobRecorder& inner) : inner_(inner) {}
+    double ms = 0;
+
+    void runStarted(const JobSettings& s) override {
+        time([&] { inner_.runStarted(s); });
+    }
+    bool plottedBefore(const fs::path& ofi) override {
+        return time([&] { return inner_.plottedBefore(ofi); });
+    }
+    void drawingStarted(const DrawingStart& d) override {
+        time([&] { inner_.drawingStarted(d); });
+    }
+    Status mayWrite(const fs::path& ofi, const std::string& name, const fs::path& glf) override {
+        return time([&] { return inner_.mayWrite(ofi, name, glf); });
+    }
+    void converted(const fs::path& glf, const FileResult& r, const ConversionState& st) override {
+        time([&] { inner_.converted(glf, r, st); });
+    }
+    void sent(int job) override {
+        time([&] { inner_.sent(job); });
+    }
+    Status keepCopy(const fs::path& ofi, const FileIdentity& id) override {
+        return time([&] { return inner_.keepCopy(ofi, id); });
+    }
+    void drawingEnded(JobEnding outcome, const std::string& reason) override {
+        time([&] { inner_.drawingEnded(outcome, reason); });
+    }
+    void runEnded() override {
+        time([&] { inner_.runEnded(); });
+    }
+
+private:
+    template <class F> auto time(F f) -> decltype(f()) {
+        const auto start = Clock::now();
+        struct Add {
+            double& ms;
+            Clock::time_point start;
+            ~Add() {
+                ms += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            }
+        } add{ms, start};
+        return f();
+    }
+    JobRecorder& inner_;
 };
 
 // Where the drawings go: nowhere (the journal's cost against the run alone),
@@ -120,6 +187,12 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
                    const Delivery& delivery, bool archive) {
     const fs::path folder = freshFolder(tag);
     if (!archive) std::ofstream(folder / "Kesto.conf") << "archive = off\n";
+    // An office's program folder has its journal already: making one is
+    // not what a run costs.
+    if (journal) {
+        Journal made;
+        if (Status s = made.open(folder); !s) std::fprintf(stderr, "%s\n", s.reason().c_str());
+    }
     OfiComposer d;
     d.titleUtf8("ベンチ図面", "B1");
     d.scale(10).page(1000, 700, 1000, 700).lineStyle(0x02);
@@ -141,19 +214,22 @@ RunFigures timeRun(const std::string& tag, bool journal, const char* finishedFil
     host.printer = delivery.printer;
     JournalRecorder recorder(folder, "auto",
                              [](const std::string& l) { std::fprintf(stderr, "%s\n", l.c_str()); });
+    TimedRecorder timed(recorder);
     JobRunOptions options;
     options.programFolder = folder;
     options.settleTime = std::chrono::milliseconds(0);
-    if (journal) options.recorder = &recorder;
+    if (journal) options.recorder = &timed;
+    const double cpuBefore = cpuMs(RUSAGE_SELF) - cpuMs(RUSAGE_THREAD);
     const auto start = Clock::now();
     MinP(host, delivery.spooler, options);
     const auto end = Clock::now();
+    const double threadMs = cpuMs(RUSAGE_SELF) - cpuMs(RUSAGE_THREAD) - cpuBefore;
     host.starts.push_back(end);
     std::vector<double> each;
     for (std::size_t i = 1; i < host.starts.size(); ++i)
         each.push_back(ms(host.starts[i] - host.starts[i - 1]));
     fs::remove_all(folder);
-    return {median(each), ms(end - start)};
+    return {median(each), ms(end - start), timed.ms, threadMs};
 }
 
 // 保存 keeps the OFI files; 消去 deletes them, once with the archive off (the
@@ -178,62 +254,111 @@ void report(const char* where, const Variant& v, const RunFigures& without,
                 "(target < 5)\n",
                 with.medianMs - without.medianMs,
                 100.0 * (with.totalMs - without.totalMs) / without.totalMs);
+    std::printf("  the run inside the journal's calls: %.1f ms, %.1f %% of the run without it "
+                "(its thread's CPU beside the run: %.1f ms)\n",
+                with.callsMs, 100.0 * with.callsMs / without.totalMs, with.threadMs);
+}
+
+// The runs with and without the journal take turns at going first (a file
+// system slows down creating files after many were deleted, whichever run
+// comes second); the medians of five rounds are given with the spread of
+// the runs' totals.  A run is given whether it has the journal.
+void compare(const char* where, const Variant& v,
+             const std::function<std::optional<RunFigures>(bool)>& run) {
+    constexpr int kRounds = 5;
+    std::vector<double> medians[2], totals[2]; // [0] without, [1] with the journal
+    std::vector<double> calls, thread;
+    for (int round = 0; round < kRounds; ++round)
+        for (int turn = 0; turn < 2; ++turn) {
+            const bool journal = (round + turn) % 2 == 0;
+            const std::optional<RunFigures> f = run(journal);
+            if (!f) return;
+            medians[journal].push_back(f->medianMs);
+            totals[journal].push_back(f->totalMs);
+            if (journal) calls.push_back(f->callsMs), thread.push_back(f->threadMs);
+        }
+    report(where, v, {median(medians[0]), median(totals[0])},
+           {median(medians[1]), median(totals[1]), median(calls), median(thread)});
+    for (const int journal : {0, 1})
+        std::printf("  %s: runs of %.0f to %.0f ms over %d rounds\n",
+                    journal ? "with journal   " : "without journal",
+                    *std::min_element(totals[journal].begin(), totals[journal].end()),
+                    *std::max_element(totals[journal].begin(), totals[journal].end()), kRounds);
 }
 
 void benchRuns(const Delivery& delivery) {
-    for (const Variant& v : kVariants) {
-        // Alternated and the better of two kept: a file system slows down
-        // creating files after many were deleted, whichever run comes second.
-        RunFigures without{1e9, 1e9}, with{1e9, 1e9};
-        for (int round = 0; round < 2; ++round) {
-            const RunFigures a = timeRun("journal", true, v.ending, delivery, v.archive);
-            const RunFigures b = timeRun("plain", false, v.ending, delivery, false);
-            with = {std::min(with.medianMs, a.medianMs), std::min(with.totalMs, a.totalMs)};
-            without = {std::min(without.medianMs, b.medianMs),
-                       std::min(without.totalMs, b.totalMs)};
-        }
-        report(delivery.name, v, without, with);
-    }
+    for (const Variant& v : kVariants)
+        compare(delivery.name, v, [&](bool journal) -> std::optional<RunFigures> {
+            return timeRun(journal ? "journal" : "plain", journal, v.ending, delivery,
+                           journal && v.archive);
+        });
 }
 
 #ifdef KESTO_BENCH_SOCKET
 // A print server's queue (the plot server's way).  A server keeps every
 // job it was given and grows slower with them, so each run has a server of
-// its own, started afresh; the runs with and without the journal take turns
-// at going first, and the median of each is given with the spread of the
-// runs' totals.
+// its own, started afresh.
 void benchPrintServer(const kesto::test::CaptureListener& plotter) {
-    constexpr int kRounds = 5;
-    for (const Variant& v : kVariants) {
-        std::vector<double> medians[2], totals[2]; // [0] without, [1] with the journal
-        for (int round = 0; round < kRounds; ++round) {
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool journal = (round + turn) % 2 == 0;
-                kesto::test::PrivateCupsd cupsd;
-                if (!cupsd.start()) {
-                    std::fprintf(stderr, "print server: %s\n", cupsd.error().c_str());
-                    return;
-                }
-                cupsd.useAsDefaultServer();
-                if (!cupsd.addRawQueue("kesto-bench", plotter.uri())) return;
-                const std::unique_ptr<Spooler> system = makeSystemSpooler();
-                const RunFigures f =
-                    timeRun(journal ? "journal" : "plain", journal, v.ending,
-                            {"a print server's queue", *system, "kesto-bench"}, v.archive);
-                medians[journal].push_back(f.medianMs);
-                totals[journal].push_back(f.totalMs);
-            }
-        }
-        report("a print server's queue (each run its own server)", v,
-               {median(medians[0]), median(totals[0])}, {median(medians[1]), median(totals[1])});
-        for (const int journal : {0, 1})
-            std::printf("  %s: runs of %.0f to %.0f ms over %d rounds\n",
-                        journal ? "with journal   " : "without journal",
-                        *std::min_element(totals[journal].begin(), totals[journal].end()),
-                        *std::max_element(totals[journal].begin(), totals[journal].end()), kRounds);
-    }
+    for (const Variant& v : kVariants)
+        compare("a print server's queue (each run its own server)", v,
+                [&](bool journal) -> std::optional<RunFigures> {
+                    kesto::test::PrivateCupsd cupsd;
+                    if (!cupsd.start()) {
+                        std::fprintf(stderr, "print server: %s\n", cupsd.error().c_str());
+                        return std::nullopt;
+                    }
+                    cupsd.useAsDefaultServer();
+                    if (!cupsd.addRawQueue("kesto-bench", plotter.uri())) return std::nullopt;
+                    const std::unique_ptr<Spooler> system = makeSystemSpooler();
+                    return timeRun(journal ? "journal" : "plain", journal, v.ending,
+                                   {"a print server's queue", *system, "kesto-bench"},
+                                   journal && v.archive);
+                });
 }
 #endif
+
+// The journal's own work for a drawing, without a run: its start and its
+// end, each a transaction, as the journal's thread writes them.
+void benchTransactions() {
+    const fs::path folder = freshFolder("transactions");
+    Journal journal;
+    if (Status s = journal.open(folder); !s) {
+        std::fprintf(stderr, "%s\n", s.reason().c_str());
+        return;
+    }
+    JobRow row;
+    row.run = "plotserver:4242:1700000000000";
+    row.kind = "auto";
+    row.host = "plotserver";
+    row.user = "cad";
+    row.programFolder = folder.string();
+    row.title = "ベンチ図面 B1";
+    row.settings = settingsText(defaultSettings(folder));
+    row.output = std::string(words::kToPlotter);
+    row.printer = "Plotter1";
+    const auto start = Clock::now();
+    for (int i = 0; i < kDrawings; ++i) {
+        row.id = 0;
+        row.seq = i + 1;
+        row.startedMs = 1700000000000 + i;
+        row.ofiName = "D" + std::to_string(10000 + i) + ".OFI";
+        row.ofiPath = (folder / row.ofiName).string();
+        row.glfPath = (folder / ("D" + std::to_string(10000 + i) + ".GLF")).string();
+        row.outcome = outcome::kRunning;
+        if (Status s = journal.insert(row); !s)
+            return (void)std::fprintf(stderr, "%s\n", s.reason().c_str());
+        row.endedMs = row.startedMs + 1;
+        row.ofiSha256 = row.glfSha256 = std::string(64, 'a');
+        row.outcome = outcome::kFinished;
+        if (Status s = journal.update(row); !s)
+            return (void)std::fprintf(stderr, "%s\n", s.reason().c_str());
+    }
+    const double took = ms(Clock::now() - start);
+    std::printf("journal alone, %d drawings (a start and an end each): %.1f ms, %.1f us a "
+                "transaction\n",
+                kDrawings, took, took * 1000 / (2 * kDrawings));
+    fs::remove_all(folder);
+}
 
 void benchHistory() {
     const fs::path folder = freshFolder("history");
@@ -369,6 +494,7 @@ int main(int argc, char** argv) {
             benchPrintServer(plotter);
     }
 #endif
+    if (wanted("transactions")) benchTransactions();
     if (wanted("history")) benchHistory();
     if (wanted("archive")) benchArchive();
     return 0;

@@ -11,7 +11,9 @@
 #include <windows.h>
 #else
 #include <csignal>
+#include <pthread.h>
 #include <pwd.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,6 +42,10 @@ std::string userName() {
 
 long processId() {
     return static_cast<long>(_getpid());
+}
+
+void workInBackground() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 namespace {
@@ -120,6 +126,15 @@ std::string userName() {
 
 long processId() {
     return static_cast<long>(::getpid());
+}
+
+void workInBackground() {
+#ifdef SCHED_BATCH
+    // A batch thread is not woken in the place of a running one.
+    sched_param param{};
+    param.sched_priority = 0;
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+#endif
 }
 
 Status runProgram(const std::vector<std::string>& argv,

@@ -14,6 +14,10 @@ std::string hostName(); // "" when the system gives none
 std::string userName(); // the login name; "" when unknown
 long processId();
 
+// The calling thread works in the background: it does not take a processor
+// from the others when it wakes, and waits for one that is free.
+void workInBackground();
+
 // Runs `argv` (argv[0] the program, looked up in PATH; no shell) with
 // `environment` added to ours, its input and output left to the
 // caller's, and waits for it at most `timeout` (then it is killed).  Fine

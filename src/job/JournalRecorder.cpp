@@ -284,7 +284,7 @@ void JournalRecorder::runFailureCommand() {
 
 void JournalRecorder::runEnded() {
     settle();
-    journal_.checkpoint();
+    if (journal_.isOpen()) writer_.checkpoint();
     if (!conf_.archive) return;
     Archive archive(programFolder_ / kArchiveFolderName);
     archive.prune(std::chrono::hours(24) * conf_.archiveDays, conf_.archiveMaxBytes);

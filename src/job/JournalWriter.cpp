@@ -1,5 +1,7 @@
 #include "job/JournalWriter.h"
 
+#include "io/Machine.h"
+
 #include <utility>
 
 namespace kesto {
@@ -34,32 +36,49 @@ bool JournalWriter::failed() {
 
 Status JournalWriter::drain() {
     std::unique_lock lock(mutex_);
-    // Each event is one local transaction; a busy journal gives up after its
-    // own time-out, so this wait ends too.
-    idle_.wait(lock, [this] { return events_.empty() && !busy_; });
+    // The run writes what is left itself rather than wait for the thread to
+    // wake up for it; an event already being written is waited for, so the
+    // order holds.  Each event is one local transaction and a busy journal
+    // gives up after its own time-out, so this wait ends too.
+    for (;;) {
+        idle_.wait(lock, [this] { return !busy_; });
+        if (events_.empty()) break;
+        writeFirst(lock);
+    }
     return std::exchange(failure_, Status{});
 }
 
+void JournalWriter::writeFirst(std::unique_lock<std::mutex>& lock) {
+    Event event = std::move(events_.front());
+    events_.pop_front();
+    busy_ = true;
+    lock.unlock();
+    Status written;
+    switch (event.kind) {
+    case Event::Insert: written = journal_.insert(event.row); break;
+    case Event::Update: written = journal_.update(event.row); break;
+    case Event::Checkpoint: journal_.checkpoint(); break;
+    }
+    lock.lock();
+    busy_ = false;
+    if (!written.ok() && failure_.ok()) {
+        failure_ = written;
+        events_.clear(); // the run goes on without the journal
+    }
+}
+
 void JournalWriter::work() {
+    // The run comes first: the thread writes while a processor is free, and
+    // a run that must wait for an event writes it itself.
+    workInBackground();
     std::unique_lock lock(mutex_);
     for (;;) {
         asleep_ = true;
-        wake_.wait(lock, [this] { return stopping_ || !events_.empty(); });
+        wake_.wait(lock, [this] { return stopping_ || (!events_.empty() && !busy_); });
         asleep_ = false;
         if (events_.empty()) return; // stopping, and all written
-        Event event = std::move(events_.front());
-        events_.pop_front();
-        busy_ = true;
-        lock.unlock();
-        const Status written =
-            event.kind == Event::Insert ? journal_.insert(event.row) : journal_.update(event.row);
-        lock.lock();
-        busy_ = false;
-        if (!written.ok() && failure_.ok()) {
-            failure_ = written;
-            events_.clear(); // the run goes on without the journal
-        }
-        if (events_.empty()) idle_.notify_all();
+        writeFirst(lock);
+        idle_.notify_all(); // a drain may wait for this event
     }
 }
 

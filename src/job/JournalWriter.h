@@ -3,8 +3,8 @@
 // own transaction and in the order given, so that a drawing does not wait
 // for the database between its steps.  The run waits (drain) where it must
 // know an event is written: before it deletes an OFI file, before it asks
-// the journal anything, at its end.  The journal is not touched by anyone
-// else while events are pending.
+// the journal anything, at its end; it then writes what is left itself.
+// The journal is not touched by anyone else while events are pending.
 
 #include "job/Journal.h"
 
@@ -25,6 +25,9 @@ public:
     // A new row (its id already chosen), or what a drawing learned later.
     void insert(const JobRow& row) { give({Event::Insert, row}); }
     void update(const JobRow& row) { give({Event::Update, row}); }
+    // The write-ahead log copied back into the journal once the thread is
+    // free: a run's end need not wait for the disk.
+    void checkpoint() { give({Event::Checkpoint, {}}); }
 
     // Whether an event failed (without waiting).
     bool failed();
@@ -34,12 +37,14 @@ public:
 
 private:
     struct Event {
-        enum Kind { Insert, Update } kind;
+        enum Kind { Insert, Update, Checkpoint } kind;
         JobRow row;
     };
 
     void give(Event event);
     void work();
+    // Takes the first event and writes it, the lock let go meanwhile.
+    void writeFirst(std::unique_lock<std::mutex>& lock);
 
     Journal& journal_;
     std::mutex mutex_;

@@ -6,6 +6,7 @@
 #include "io/Sha256.h"
 #include "job/Archive.h"
 #include "job/JournalRecorder.h"
+#include "job/JournalWriter.h"
 #include "job/Reprint.h"
 #include "ofi/OfiTitle.h"
 #include "settings/KestoConf.h"
@@ -150,6 +151,36 @@ TEST_F(JournalFile, KeepsItsRowsAcrossOpensAndMarksAKilledRunsDrawingInterrupted
     rows.clear();
     ASSERT_TRUE(journal.history(failed, rows));
     EXPECT_EQ(rows.size(), 1u);
+}
+
+// The run deletes an OFI file once a wait for the journal returns: by then
+// every event given is written, starts before their ends, whether the
+// thread or the waiting run wrote it.
+TEST_F(JournalFile, EveryEventGivenIsWrittenInOrderWhenAWaitForTheWriterReturns) {
+    Journal journal;
+    ASSERT_TRUE(journal.open(folder.path()));
+    constexpr int kDrawings = 300;
+    HistoryFilter all;
+    all.limit = 0;
+    {
+        JournalWriter writer(journal);
+        for (int i = 1; i <= kDrawings; ++i) {
+            JobRow r = row("D" + std::to_string(i), outcome::kRunning);
+            r.id = i;
+            writer.insert(r);
+            r.outcome = outcome::kFinished;
+            writer.update(r);
+            // Some waits while the thread is writing, one after all were given.
+            if (i % 7 == 0 || i == kDrawings) {
+                ASSERT_TRUE(writer.drain());
+                std::vector<JobRow> rows;
+                ASSERT_TRUE(journal.history(all, rows));
+                ASSERT_EQ(rows.size(), std::size_t(i));
+                for (const JobRow& written : rows)
+                    ASSERT_EQ(written.outcome, outcome::kFinished) << written.title;
+            }
+        }
+    }
 }
 
 TEST_F(JournalFile, AFileThatIsNoKestoJournalIsMovedAsideNotDeletedAndANewOneStarted) {
