@@ -112,7 +112,7 @@ struct RunFigures {
     double medianMs = 0;
     double totalMs = 0;
     double callsMs = 0;  // the run's time inside the journal's calls
-    double threadMs = 0; // CPU time of the journal's thread, beside the run
+    double threadMs = 0; // CPU time of the other threads: the journal's, a listening plotter's
 };
 
 double cpuMs(int who) {
@@ -262,12 +262,13 @@ void report(const char* where, const Variant& v, const RunFigures& without,
 // The runs with and without the journal take turns at going first (a file
 // system slows down creating files after many were deleted, whichever run
 // comes second); the medians of five rounds are given with the spread of
-// the runs' totals.  A run is given whether it has the journal.
+// the runs' totals, and the median of each round's own difference.  A run is
+// given whether it has the journal.
 void compare(const char* where, const Variant& v,
              const std::function<std::optional<RunFigures>(bool)>& run) {
     constexpr int kRounds = 5;
     std::vector<double> medians[2], totals[2]; // [0] without, [1] with the journal
-    std::vector<double> calls, thread;
+    std::vector<double> calls, threads[2];     // the run's other threads' CPU
     for (int round = 0; round < kRounds; ++round)
         for (int turn = 0; turn < 2; ++turn) {
             const bool journal = (round + turn) % 2 == 0;
@@ -275,15 +276,26 @@ void compare(const char* where, const Variant& v,
             if (!f) return;
             medians[journal].push_back(f->medianMs);
             totals[journal].push_back(f->totalMs);
-            if (journal) calls.push_back(f->callsMs), thread.push_back(f->threadMs);
+            threads[journal].push_back(f->threadMs);
+            if (journal) calls.push_back(f->callsMs);
         }
     report(where, v, {median(medians[0]), median(totals[0])},
-           {median(medians[1]), median(totals[1]), median(calls), median(thread)});
+           {median(medians[1]), median(totals[1]), median(calls),
+            // A plotter on a socket listens on threads of this program too.
+            median(threads[1]) - median(threads[0])});
     for (const int journal : {0, 1})
         std::printf("  %s: runs of %.0f to %.0f ms over %d rounds\n",
                     journal ? "with journal   " : "without journal",
                     *std::min_element(totals[journal].begin(), totals[journal].end()),
                     *std::max_element(totals[journal].begin(), totals[journal].end()), kRounds);
+    // Each round's two runs side by side: a machine that slows down or
+    // speeds up over the rounds moves both.
+    std::vector<double> paired;
+    for (int round = 0; round < kRounds; ++round)
+        paired.push_back(100.0 * (totals[1][round] - totals[0][round]) / totals[0][round]);
+    std::sort(paired.begin(), paired.end());
+    std::printf("  the rounds' own differences: %+.1f %% at the median (from %+.1f to %+.1f)\n",
+                median(paired), paired.front(), paired.back());
 }
 
 void benchRuns(const Delivery& delivery) {

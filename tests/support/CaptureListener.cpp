@@ -81,7 +81,9 @@ void CaptureListener::acceptLoop() {
         int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
         // Each connection on its own thread, as a plotter with several ports
-        // would; the threads are joined when the listener goes.
+        // would; the threads of closed ones are joined as new ones come (a
+        // bench sends thousands), the rest when the listener goes.
+        joinClosed();
         workers_.emplace_back([this, fd] { serve(fd); });
     }
 }
@@ -118,7 +120,23 @@ void CaptureListener::serve(int fd) {
     ::close(fd);
     std::lock_guard lock(mutex_);
     finished_.push_back(std::move(connection));
+    closed_.push_back(std::this_thread::get_id());
     changed_.notify_all();
+}
+
+void CaptureListener::joinClosed() {
+    std::vector<std::thread::id> closed;
+    {
+        std::lock_guard lock(mutex_);
+        closed.swap(closed_);
+    }
+    for (const std::thread::id id : closed) {
+        const auto worker = std::find_if(workers_.begin(), workers_.end(),
+                                         [id](const std::thread& t) { return t.get_id() == id; });
+        if (worker == workers_.end()) continue;
+        worker->join();
+        workers_.erase(worker);
+    }
 }
 
 std::vector<CapturedConnection>

@@ -52,6 +52,7 @@ public:
 private:
     void acceptLoop();
     void serve(int fd);
+    void joinClosed();
 
     bool keepBytes_;
     std::atomic<std::uint64_t> readLimit_{UINT64_MAX};
@@ -59,7 +60,8 @@ private:
     int port_ = 0;
     int wakeFds_[2] = {-1, -1};
     std::thread acceptThread_;
-    std::vector<std::thread> workers_;
+    std::vector<std::thread> workers_;    // the accept thread's own
+    std::vector<std::thread::id> closed_; // workers whose connection closed
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<CapturedConnection> finished_;
