@@ -14,8 +14,9 @@ std::string hostName(); // "" when the system gives none
 std::string userName(); // the login name; "" when unknown
 long processId();
 
-// The calling thread works in the background: it does not take a processor
-// from the others when it wakes, and waits for one that is free.
+// The calling thread works in the background: when it wakes, it does not
+// take the processor from a thread that is running (Linux: a batch thread;
+// Windows: below normal priority).
 void workInBackground();
 
 // Runs `argv` (argv[0] the program, looked up in PATH; no shell) with
